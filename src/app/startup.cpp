@@ -1,0 +1,56 @@
+#include "startup.h"
+
+#include "images/imagelist.h"
+#include "utils.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+
+#include <memory>
+
+// Resources of a static library are not registered by themselves.
+static void initResources()
+{
+    Q_INIT_RESOURCE(qml);
+}
+
+namespace Boxmere {
+
+void registerQmlTypes()
+{
+    initResources();
+    Utils::createInstance();
+    ImageList::createInstance();
+}
+
+int runApplication(int &argc, char **argv, const QUrl &mainUrl)
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setApplicationName(QStringLiteral("Boxmere"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Ordavi"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("ordavi.org"));
+
+    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    registerQmlTypes();
+
+    int result = 0;
+    {
+        QQmlApplicationEngine engine;
+        QObject::connect(
+            &engine, &QQmlApplicationEngine::objectCreated, app.get(),
+            [mainUrl](QObject *object, const QUrl &url) {
+                if (!object && url == mainUrl)
+                    QCoreApplication::exit(-1);
+            },
+            Qt::QueuedConnection);
+        engine.load(mainUrl);
+        result = app->exec();
+    }
+    // The engine is gone before the singletons it refers to.
+    delete ImageList::instance();
+    delete Utils::instance();
+    return result;
+}
+
+} // namespace Boxmere

@@ -1,0 +1,18 @@
+#ifndef BOXMERE_STARTUP_H
+#define BOXMERE_STARTUP_H
+
+#include <QUrl>
+
+namespace Boxmere {
+
+// Registers everything QML sees: the built-in resources and the singletons Utils
+// and ImageList of the module Boxmere 1.0. The app and the QML tests both call it.
+void registerQmlTypes();
+
+// Starts the application with mainUrl as its main window and runs the event loop.
+// Returns the loop's result, or -1 when the main window fails to load.
+int runApplication(int &argc, char **argv, const QUrl &mainUrl);
+
+} // namespace Boxmere
+
+#endif

@@ -1,0 +1,58 @@
+#ifndef BOXMERE_UTILS_H
+#define BOXMERE_UTILS_H
+
+#include <QByteArray>
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+// Process-wide helper with path, name, colour and whole-file operations.
+// QML sees it as the singleton Utils of the module Boxmere 1.0.
+class Utils : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString osName READ osName NOTIFY osNameChanged)
+    Q_PROPERTY(bool isDebug READ isDebug NOTIFY isDebugChanged)
+
+public:
+    ~Utils() override;
+
+    // The process-wide object; creates and registers it on first use.
+    static Utils *instance();
+    // Allocates the object and registers it with QML; true when it allocated one.
+    static bool createInstance();
+
+    QString osName() const;
+    bool isDebug() const;
+
+    // True when a file or folder exists at the path.
+    bool fileExists(const QString &path) const;
+    // Replaces data with the whole file; false, data untouched, when it cannot be opened.
+    bool readFile(const QString &path, QByteArray &data) const;
+    // Replaces the file with data atomically: true only when every byte reached the
+    // file; on failure the previous file stays as it was.
+    bool writeFile(const QString &path, const QByteArray &data) const;
+    bool removeFile(const QString &path) const;
+
+public Q_SLOTS:
+    // The colour's negative, always opaque.
+    QColor invertColor(QColor c);
+    // The name without its last dot-suffix; the last dot anywhere in the string counts.
+    QString baseName(QString filename);
+    QString fileName(QString filePath);
+    // The local path of a file URL; empty for other schemes.
+    QString toLocalPath(QUrl url);
+    // Trimmed, with ? : / \ * ' " ~ & replaced by underscores.
+    QString safeName(QString name);
+
+Q_SIGNALS:
+    void osNameChanged();
+    void isDebugChanged();
+
+private:
+    Utils();
+    static Utils *s_instance;
+};
+
+#endif

@@ -1,0 +1,71 @@
+#ifndef BOXMERE_BBOXLIST_H
+#define BOXMERE_BBOXLIST_H
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+
+#include <memory>
+
+// One labelled box: its class and its centre and size as fractions of the image size.
+struct BoxInfo
+{
+    int catId = 0;
+    double cx = 0.0;
+    double cy = 0.0;
+    double cw = 0.0;
+    double ch = 0.0;
+};
+
+// The boxes of one image. Roles are numbered from 0: catId, cx, cy, cw, ch.
+// Every list is marked C++-owned at construction, so QML never deletes one it
+// received through a model role.
+class BBoxList : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    enum Role
+    {
+        CatIdRole = 0,
+        CxRole,
+        CyRole,
+        CwRole,
+        ChRole
+    };
+
+    BBoxList();
+    ~BBoxList() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    // Accepts the four coordinate roles only; the category is fixed once a box exists.
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // Appends the boxes of a label file inside one model reset, keeping those already here.
+    void loadTxtFile(const QString &txtFile);
+    // Removes every box inside one model reset; the object stays valid for QML.
+    void clear();
+    // Appends one box as one row insertion.
+    void appendBox(int catId, double cx, double cy, double cw, double ch);
+    // The box at row, or null for a row outside the list.
+    std::shared_ptr<BoxInfo> boxAt(int row) const;
+    // False when the last loadTxtFile met a line it could not take over whole, so
+    // that writing the list back would lose data the file held.
+    bool lastReadWhole() const { return m_lastReadWhole; }
+
+public Q_SLOTS:
+    // Writes all boxes to the label file; true only when the whole file was written.
+    bool saveTxtFile(const QString &txtFile);
+    // Appends a box of a tenth of the image on each side, centred on (cx, cy).
+    void appendRow(int catId, double cx, double cy);
+    void deleteRow(int index);
+
+private:
+    QHash<int, QByteArray> m_roleNames;
+    QList<std::shared_ptr<BoxInfo>> m_boxes;
+    bool m_lastReadWhole = true;
+};
+
+#endif

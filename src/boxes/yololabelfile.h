@@ -1,0 +1,35 @@
+#ifndef BOXMERE_YOLOLABELFILE_H
+#define BOXMERE_YOLOLABELFILE_H
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+
+struct BoxInfo;
+
+// The YOLO label text layout: one line "class cx cy w h" per box, fields split by
+// single spaces, lines by a line feed, numbers in the C locale with six
+// significant digits.
+namespace YoloLabelFile {
+
+struct ReadResult
+{
+    QList<std::shared_ptr<BoxInfo>> boxes;
+    // False when some line was not taken over whole: a non-empty line of fewer than
+    // five fields, a non-empty field after the fifth, or a field that is not a number
+    // of its kind. Writing such a list back would lose what the file held.
+    bool whole = true;
+};
+
+ReadResult parse(const QByteArray &bytes);
+QByteArray format(const QList<std::shared_ptr<BoxInfo>> &boxes);
+
+// One box as a label line, without a line end.
+void appendLine(QByteArray &out, const BoxInfo &box);
+// A real number as the label format writes it (like QString::arg(double)).
+void appendNumber(QByteArray &out, double value);
+
+} // namespace YoloLabelFile
+
+#endif

@@ -1,0 +1,84 @@
+#ifndef BOXMERE_IMAGELIST_H
+#define BOXMERE_IMAGELIST_H
+
+#include "boxes/bboxlist.h"
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+// One image under review, with the box list it owns.
+struct ImageInfo
+{
+    int id = 0;
+    QString fileName; // base name, shown as the tile's caption
+    QString filePath; // the image file
+    int width = 0;
+    int height = 0;
+    std::unique_ptr<BBoxList> bboxes;
+    QString yoloTxtFilePath; // empty for rows that have no label file
+};
+
+// The process-wide list of images, one row per image. QML sees it as the
+// singleton ImageList of the module Boxmere 1.0. Roles are numbered from 0.
+class ImageList : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    using ImageInfo = ::ImageInfo;
+    enum Role
+    {
+        BaseFileNameRole = 0,
+        FilePathRole,
+        WidthRole,
+        HeightRole,
+        BBoxesRole,
+        YoloTxtFilePathRole,
+    };
+
+    ~ImageList() override;
+
+    // The process-wide object; creates and registers it on first use.
+    static ImageList *instance();
+    // Allocates the object and registers it with QML; true when it allocated one.
+    static bool createInstance();
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // Appends a record and points the id index at it. Emits nothing: callers
+    // add records only inside a load reset.
+    void addImage(std::shared_ptr<ImageInfo> record);
+    // Adds records inside one model reset; with replace the list is emptied first.
+    void loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace);
+    // The record at row, or null for a row outside the list.
+    std::shared_ptr<ImageInfo> imageAt(int row) const;
+    // The record the id index holds for id, or null.
+    std::shared_ptr<ImageInfo> imageById(int id) const;
+
+Q_SIGNALS:
+    void readFileCompleted();
+
+public Q_SLOTS:
+    // Deletes the row's label file and, only when that succeeded, removes the row.
+    void removeRow(int row);
+
+private:
+    ImageList();
+    // Opens the reset that every loader runs its additions in; clearing empties the list.
+    void beginLoad(bool clearing);
+    void endLoad();
+
+    QHash<int, QByteArray> m_roleNames;
+    QList<std::shared_ptr<ImageInfo>> m_images;
+    QHash<int, std::shared_ptr<ImageInfo>> m_imagesById;
+
+    static ImageList *s_instance;
+};
+
+#endif

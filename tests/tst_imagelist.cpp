@@ -1,0 +1,210 @@
+#include "images/imagelist.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+std::shared_ptr<ImageInfo> makeImage(int id, const QString &name, const QString &labelPath, int boxes = 0)
+{
+    auto image = std::make_shared<ImageInfo>();
+    image->id = id;
+    image->fileName = name;
+    image->filePath = QStringLiteral("/images/%1.jpg").arg(name);
+    image->width = 640;
+    image->height = 480;
+    image->bboxes = std::make_unique<BBoxList>();
+    for (int i = 0; i < boxes; ++i)
+        image->bboxes->appendRow(i, 0.5, 0.5);
+    image->yoloTxtFilePath = labelPath;
+    return image;
+}
+
+bool touch(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly);
+}
+
+QStringList names(const ImageList &list)
+{
+    QStringList out;
+    for (int i = 0; i < list.rowCount(); ++i)
+        out << list.data(list.index(i), ImageList::BaseFileNameRole).toString();
+    return out;
+}
+
+QStringList s_modelFindings;
+QtMessageHandler s_previousHandler = nullptr;
+
+// The roles are numbered from 0, so the box-list role 4 sits where Qt keeps the
+// status tip, which the model tester expects to be text. Every other finding of
+// the tester fails the test.
+void collectModelFindings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (qstrcmp(context.category, "qt.modeltest") == 0) {
+        if (!message.contains(QLatin1String("canConvert<QString>")))
+            s_modelFindings << message;
+        return;
+    }
+    s_previousHandler(type, context, message);
+}
+
+} // namespace
+
+class TestImageList : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void instance();
+    void roleNames();
+    void data_data();
+    void data();
+    void boxListIsTheSameObject();
+    void loadIsOneReset();
+    void repeatedIds();
+    void removeRow_data();
+    void removeRow();
+
+private:
+    ImageList *m_list = nullptr;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
+    QTemporaryDir m_dir;
+};
+
+void TestImageList::init()
+{
+    m_list = ImageList::instance();
+    m_list->loadImages({}, true);
+    s_modelFindings.clear();
+    s_previousHandler = qInstallMessageHandler(collectModelFindings);
+    m_tester =
+        std::make_unique<QAbstractItemModelTester>(m_list, QAbstractItemModelTester::FailureReportingMode::Warning);
+}
+
+void TestImageList::cleanup()
+{
+    m_tester.reset();
+    qInstallMessageHandler(s_previousHandler);
+    QVERIFY2(s_modelFindings.isEmpty(), qPrintable(s_modelFindings.join('\n')));
+}
+
+void TestImageList::instance()
+{
+    QCOMPARE(ImageList::instance(), m_list);
+    QCOMPARE(m_list->rowCount(), 0);
+}
+
+void TestImageList::roleNames()
+{
+    const QHash<int, QByteArray> expected{{0, "imgBaseFileName"}, {1, "imgFilePath"}, {2, "imgWidth"},
+                                          {3, "imgHeight"},       {4, "imgBBoxes"},   {5, "yoloTxtFilePath"}};
+    QCOMPARE(m_list->roleNames(), expected);
+}
+
+void TestImageList::data_data()
+{
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("base name") << 0 << QVariant("cat");
+    QTest::newRow("image path") << 1 << QVariant("/images/cat.jpg");
+    QTest::newRow("width") << 2 << QVariant(640);
+    QTest::newRow("height") << 3 << QVariant(480);
+    QTest::newRow("label path") << 5 << QVariant("/labels/cat.txt");
+    QTest::newRow("role 6") << 6 << QVariant();
+    QTest::newRow("user role") << int(Qt::UserRole) << QVariant();
+}
+
+void TestImageList::data()
+{
+    QFETCH(int, role);
+    QFETCH(QVariant, expected);
+    m_list->loadImages({makeImage(1, "cat", "/labels/cat.txt")}, true);
+    const QVariant value = m_list->data(m_list->index(0), role);
+    QCOMPARE(value, expected);
+    QCOMPARE(value.userType(), expected.userType());
+    QVERIFY(!m_list->data(m_list->index(1), role).isValid());
+}
+
+void TestImageList::boxListIsTheSameObject()
+{
+    auto image = makeImage(1, "cat", "", 2);
+    BBoxList *boxes = image->bboxes.get();
+    m_list->loadImages({image}, true);
+    const QVariant first = m_list->data(m_list->index(0), ImageList::BBoxesRole);
+    QCOMPARE(first.value<BBoxList *>(), boxes);
+    QCOMPARE(m_list->data(m_list->index(0), ImageList::BBoxesRole).value<QObject *>(), boxes);
+    QCOMPARE(first.value<BBoxList *>()->rowCount(), 2);
+}
+
+void TestImageList::loadIsOneReset()
+{
+    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(m_list, &QAbstractItemModel::rowsInserted);
+    m_list->loadImages({makeImage(1, "a", ""), makeImage(2, "b", "")}, true);
+    m_list->loadImages({makeImage(3, "c", "")}, false);
+    QCOMPARE(names(*m_list), (QStringList{"a", "b", "c"}));
+    m_list->loadImages({makeImage(4, "d", "")}, true);
+    QCOMPARE(names(*m_list), QStringList{"d"});
+    QCOMPARE(resets.count(), 3);
+    QCOMPARE(inserts.count(), 0);
+}
+
+void TestImageList::repeatedIds()
+{
+    auto first = makeImage(7, "first", "");
+    auto second = makeImage(7, "second", "");
+    m_list->loadImages({first, second}, true);
+    QCOMPARE(m_list->rowCount(), 2);
+    QCOMPARE(m_list->imageById(7), second);
+}
+
+void TestImageList::removeRow_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("labelExists");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::newRow("first") << 0 << true << QStringList{"b", "c"};
+    QTest::newRow("middle") << 1 << true << QStringList{"a", "c"};
+    QTest::newRow("label file gone") << 1 << false << QStringList{"a", "b", "c"};
+    QTest::newRow("no label path") << 2 << true << QStringList{"a", "b", "c"};
+    QTest::newRow("row past the end") << 3 << true << QStringList{"a", "b", "c"};
+    QTest::newRow("negative row") << -1 << true << QStringList{"a", "b", "c"};
+}
+
+void TestImageList::removeRow()
+{
+    QFETCH(int, row);
+    QFETCH(bool, labelExists);
+    QFETCH(QStringList, remaining);
+    const QString a = m_dir.filePath("a.txt");
+    const QString b = m_dir.filePath("b.txt");
+    const QString image = m_dir.filePath("b.jpg");
+    QVERIFY(touch(a));
+    QVERIFY(touch(image));
+    if (labelExists)
+        QVERIFY(touch(b));
+    else
+        QFile::remove(b);
+    m_list->loadImages({makeImage(1, "a", a), makeImage(2, "b", b), makeImage(3, "c", "")}, true);
+
+    QSignalSpy removed(m_list, &QAbstractItemModel::rowsRemoved);
+    m_list->removeRow(row);
+    QCOMPARE(names(*m_list), remaining);
+    const bool gone = remaining.size() == 2;
+    QCOMPARE(removed.count(), gone ? 1 : 0);
+    if (gone) {
+        QCOMPARE(removed.at(0).at(1).toInt(), row);
+        QVERIFY(!QFileInfo::exists(row == 0 ? a : b));
+        QVERIFY(!m_list->imageById(row + 1));
+    }
+    QVERIFY(QFileInfo::exists(image));
+}
+
+QTEST_GUILESS_MAIN(TestImageList)
+#include "tst_imagelist.moc"

@@ -1,0 +1,50 @@
+#include <QProcess>
+#include <QtTest>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void exitCode_data();
+    void exitCode();
+};
+
+void TestStartup::exitCode_data()
+{
+    QTest::addColumn<QString>("mainFile");
+    QTest::addColumn<QStringList>("extraArgs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("expectedLog");
+    const QString data = QStringLiteral(TEST_DATA_DIR);
+    QTest::newRow("loads and quits") << data + "/quits.qml" << QStringList() << 0 << "rows 0 title started";
+    QTest::newRow("arguments are ignored")
+        << data + "/quits.qml" << QStringList{"--columns", "7", "x.txt"} << 0 << "rows 0 title started";
+    QTest::newRow("type error") << data + "/broken.qml" << QStringList() << 255 << "NoSuchType";
+    QTest::newRow("missing file") << data + "/missing.qml" << QStringList() << 255 << "missing.qml";
+}
+
+void TestStartup::exitCode()
+{
+    QFETCH(QString, mainFile);
+    QFETCH(QStringList, extraArgs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, expectedLog);
+
+    QProcess probe;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QUICK_BACKEND", "software");
+    probe.setProcessEnvironment(env);
+    probe.start(QStringLiteral(STARTUP_PROBE), QStringList{mainFile} + extraArgs);
+    QVERIFY(probe.waitForFinished(60000));
+    const QString log = QString::fromLocal8Bit(probe.readAllStandardError());
+    QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(log.contains(expectedLog), qPrintable(log));
+    QCOMPARE(probe.exitCode(), exitCode);
+    // Nothing of the program's own goes to standard output.
+    QCOMPARE(probe.readAllStandardOutput(), QByteArray());
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,125 @@
+// Generates the demo data set: street scenes with people drawn by QPainter,
+// saved as JPEGs, and a YOLO label file per image with a box around each person.
+//
+//   boxmere-makedemo OUTDIR [COUNT]   writes OUTDIR/images/*.jpg and OUTDIR/labels/*.txt
+
+#include "boxes/bboxlist.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTextStream>
+
+namespace {
+
+QRectF drawPerson(QPainter &p, QRandomGenerator &rng, QPointF feet, double height)
+{
+    const double head = height * 0.16;
+    const double bodyWidth = height * 0.3;
+    const QColor shirt = QColor::fromHsv(rng.bounded(360), 150 + rng.bounded(100), 120 + rng.bounded(120));
+    const QColor trousers = QColor::fromHsv(rng.bounded(360), 80, 40 + rng.bounded(80));
+    const QColor skin = QColor::fromHsv(20 + rng.bounded(15), 90 + rng.bounded(80), 110 + rng.bounded(130));
+    const double top = feet.y() - height;
+    const double cx = feet.x();
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(trousers);
+    p.drawRoundedRect(QRectF(cx - bodyWidth * 0.45, top + height * 0.55, bodyWidth * 0.4, height * 0.45), 3, 3);
+    p.drawRoundedRect(QRectF(cx + bodyWidth * 0.05, top + height * 0.55, bodyWidth * 0.4, height * 0.45), 3, 3);
+    p.setBrush(shirt);
+    p.drawRoundedRect(QRectF(cx - bodyWidth / 2, top + head, bodyWidth, height * 0.45), 6, 6);
+    p.setBrush(skin);
+    p.drawEllipse(QRectF(cx - head / 2, top, head, head));
+    return QRectF(cx - bodyWidth / 2, top, bodyWidth, height);
+}
+
+void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes)
+{
+    const double w = image.width();
+    const double h = image.height();
+    const double horizon = h * (0.45 + rng.generateDouble() * 0.15);
+
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, horizon);
+    sky.setColorAt(0, QColor::fromHsv(200 + rng.bounded(20), 120, 230));
+    sky.setColorAt(1, QColor::fromHsv(190, 40, 250));
+    p.fillRect(QRectF(0, 0, w, horizon), sky);
+    QLinearGradient ground(0, horizon, 0, h);
+    ground.setColorAt(0, QColor::fromHsv(90 + rng.bounded(40), 90, 150));
+    ground.setColorAt(1, QColor::fromHsv(30, 60, 90));
+    p.fillRect(QRectF(0, horizon, w, h - horizon), ground);
+
+    // Houses and trees behind the people.
+    for (int i = rng.bounded(2, 5); i > 0; --i) {
+        const double bw = w * (0.1 + rng.generateDouble() * 0.15);
+        const double bh = h * (0.1 + rng.generateDouble() * 0.25);
+        const double bx = rng.generateDouble() * (w - bw);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromHsv(rng.bounded(40), 60, 140 + rng.bounded(80)));
+        p.drawRect(QRectF(bx, horizon - bh, bw, bh));
+        p.setBrush(QColor(60, 60, 80, 180));
+        p.drawRect(QRectF(bx + bw * 0.2, horizon - bh * 0.7, bw * 0.2, bh * 0.25));
+        p.drawRect(QRectF(bx + bw * 0.6, horizon - bh * 0.7, bw * 0.2, bh * 0.25));
+    }
+    for (int i = rng.bounded(1, 4); i > 0; --i) {
+        const double tx = rng.generateDouble() * w;
+        const double th = h * (0.15 + rng.generateDouble() * 0.15);
+        p.setBrush(QColor(90, 60, 30));
+        p.drawRect(QRectF(tx - 4, horizon - th * 0.4, 8, th * 0.4 + 6));
+        p.setBrush(QColor::fromHsv(100 + rng.bounded(30), 160, 110));
+        p.drawEllipse(QPointF(tx, horizon - th * 0.6), th * 0.3, th * 0.35);
+    }
+
+    // People further away are smaller and drawn first.
+    const int people = rng.bounded(0, 6);
+    QVector<double> depths;
+    for (int i = 0; i < people; ++i)
+        depths << rng.generateDouble();
+    std::sort(depths.begin(), depths.end());
+    for (double depth : depths) {
+        const double feetY = horizon + (h - horizon) * (0.15 + depth * 0.8);
+        const double height = h * (0.15 + depth * 0.45);
+        const double x = w * (0.08 + rng.generateDouble() * 0.84);
+        const QRectF r = drawPerson(p, rng, QPointF(x, qMin(feetY, h - 1)), height).intersected(QRectF(0, 0, w, h));
+        boxes.appendBox(1, r.center().x() / w, r.center().y() / h, r.width() / w, r.height() / h);
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        QTextStream(stderr) << "usage: boxmere-makedemo OUTDIR [COUNT]\n";
+        return 2;
+    }
+    const QDir out(args.at(1));
+    const int count = args.size() > 2 ? args.at(2).toInt() : 12;
+    if (!out.mkpath("images") || !out.mkpath("labels")) {
+        QTextStream(stderr) << "cannot create " << out.path() << "\n";
+        return 1;
+    }
+
+    QRandomGenerator rng(20261206);
+    for (int i = 0; i < count; ++i) {
+        const bool portrait = i % 5 == 3;
+        QImage image(portrait ? 480 : 640, portrait ? 640 : 480, QImage::Format_RGB32);
+        BBoxList boxes;
+        drawScene(image, rng, boxes);
+        const QString base = QStringLiteral("street_%1").arg(i + 1, 3, 10, QLatin1Char('0'));
+        if (!image.save(out.filePath("images/" + base + ".jpg"), "JPG", 90) ||
+            !boxes.saveTxtFile(out.filePath("labels/" + base + ".txt"))) {
+            QTextStream(stderr) << "cannot write " << base << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
