@@ -1,13 +1,18 @@
-// Writes and reads label files through BBoxList::saveTxtFile / loadTxtFile and
-// compares the read with a bare C++ loop (readdir, open, read, from_chars).
+// Writes and reads label files through BBoxList::saveTxtFile / loadTxtFile, loads
+// the folder with ImageList::loadYolo with a warm and with an evicted page cache,
+// and compares each with a bare C++ loop (readdir, open, read, from_chars) run in
+// the same go. Then exportJson and loadJson of the loaded list.
 //
 //   bench_labelfiles [COUNT] [DIR]    COUNT defaults to 100000; DIR to a temporary folder
 
 #include "boxes/bboxlist.h"
+#include "images/imagelist.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -67,6 +72,23 @@ long bareReadLoop(const std::string &dir)
     return boxes;
 }
 
+// Drops the files' pages from the page cache, as after a reboot.
+void evict(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        const int fd = open(QFile::encodeName(path).constData(), O_RDONLY);
+        if (fd >= 0) {
+            posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            close(fd);
+        }
+    }
+    const int fd = open(QFile::encodeName(QFileInfo(paths.first()).path()).constData(), O_RDONLY);
+    if (fd >= 0) {
+        posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        close(fd);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -122,5 +144,48 @@ int main(int argc, char *argv[])
                 readSeconds, count / readSeconds);
     std::printf("bare   read loop:                      %.2f s, %.0f files/s; loadTxtFile / bare = %.2f\n", bareSeconds,
                 count / bareSeconds, readSeconds / bareSeconds);
+
+    ImageList *images = ImageList::instance();
+    std::vector<double> loadTimes;
+    bareTimes.clear();
+    for (int run = 0; run < 5; ++run) {
+        timer.restart();
+        images->loadYolo(dir, dir);
+        loadTimes.push_back(timer.nsecsElapsed() / 1e9);
+        timer.restart();
+        bareReadLoop(dir.toStdString());
+        bareTimes.push_back(timer.nsecsElapsed() / 1e9);
+    }
+    std::printf("loadYolo warm:  %.2f s; bare loop %.2f s; ratio %.2f (medians of 5)\n", median(loadTimes),
+                median(bareTimes), median(loadTimes) / median(bareTimes));
+
+    loadTimes.clear();
+    bareTimes.clear();
+    for (int run = 0; run < 3; ++run) {
+        evict(paths);
+        timer.restart();
+        images->loadYolo(dir, dir);
+        loadTimes.push_back(timer.nsecsElapsed() / 1e9);
+        evict(paths);
+        timer.restart();
+        bareReadLoop(dir.toStdString());
+        bareTimes.push_back(timer.nsecsElapsed() / 1e9);
+    }
+    std::printf("loadYolo cold:  %.2f s; bare loop (one thread) %.2f s (medians of 3, pages evicted)\n",
+                median(loadTimes), median(bareTimes));
+    if (images->rowCount() != count)
+        std::printf("row count mismatch: %d\n", images->rowCount());
+
+    const QString json = dir + "/../boxmere-bench.json";
+    timer.restart();
+    images->exportJson(json);
+    const double exportSeconds = timer.nsecsElapsed() / 1e9;
+    images->loadImages({}, true);
+    timer.restart();
+    images->loadJson(json);
+    const double loadSeconds = timer.nsecsElapsed() / 1e9;
+    std::printf("exportJson %.2f s (%.0f MB), loadJson %.2f s, %d images\n", exportSeconds,
+                QFileInfo(json).size() / 1e6, loadSeconds, images->rowCount());
+    QFile::remove(json);
     return failed ? 1 : 0;
 }

@@ -1,9 +1,10 @@
 #include "images/imagelist.h"
 
-#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "modelcheck.h"
 
 namespace {
 
@@ -36,22 +37,6 @@ QStringList names(const ImageList &list)
     return out;
 }
 
-QStringList s_modelFindings;
-QtMessageHandler s_previousHandler = nullptr;
-
-// The roles are numbered from 0, so the box-list role 4 sits where Qt keeps the
-// status tip, which the model tester expects to be text. Every other finding of
-// the tester fails the test.
-void collectModelFindings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (qstrcmp(context.category, "qt.modeltest") == 0) {
-        if (!message.contains(QLatin1String("canConvert<QString>")))
-            s_modelFindings << message;
-        return;
-    }
-    s_previousHandler(type, context, message);
-}
-
 } // namespace
 
 class TestImageList : public QObject
@@ -73,7 +58,7 @@ private Q_SLOTS:
 
 private:
     ImageList *m_list = nullptr;
-    std::unique_ptr<QAbstractItemModelTester> m_tester;
+    std::unique_ptr<ModelCheck> m_check;
     QTemporaryDir m_dir;
 };
 
@@ -81,17 +66,13 @@ void TestImageList::init()
 {
     m_list = ImageList::instance();
     m_list->loadImages({}, true);
-    s_modelFindings.clear();
-    s_previousHandler = qInstallMessageHandler(collectModelFindings);
-    m_tester =
-        std::make_unique<QAbstractItemModelTester>(m_list, QAbstractItemModelTester::FailureReportingMode::Warning);
+    m_check = std::make_unique<ModelCheck>(m_list);
 }
 
 void TestImageList::cleanup()
 {
-    m_tester.reset();
-    qInstallMessageHandler(s_previousHandler);
-    QVERIFY2(s_modelFindings.isEmpty(), qPrintable(s_modelFindings.join('\n')));
+    m_check.reset();
+    ModelCheck::verifyNone();
 }
 
 void TestImageList::instance()

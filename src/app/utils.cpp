@@ -5,6 +5,15 @@
 #include <QQmlEngine>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <limits>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 Utils *Utils::s_instance = nullptr;
 
 Utils::Utils() : QObject(nullptr)
@@ -58,13 +67,58 @@ bool Utils::fileExists(const QString &path) const
     return !path.isEmpty() && QFileInfo::exists(path);
 }
 
-bool Utils::readFile(const QString &path, QByteArray &data) const
+bool Utils::readFile(const QString &path, QByteArray &data, int padding) const
 {
+    padding = qMax(padding, 0);
+#ifdef Q_OS_UNIX
+    // Plain system calls: loading a folder reads every label file, and QFile spends
+    // more system calls per small file than the read itself costs.
+    if (path.isEmpty())
+        return false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    QByteArray bytes;
+    qint64 capacity = S_ISREG(info.st_mode) ? qint64(info.st_size) + 1 : 4096;
+    qint64 size = 0;
+    for (;;) {
+        if (capacity + padding >= std::numeric_limits<int>::max()) {
+            ::close(fd);
+            return false;
+        }
+        bytes.resize(int(capacity + padding));
+        const ssize_t n = ::read(fd, bytes.data() + size, size_t(capacity - size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        size += n;
+        // A regular file that gave less than asked for is at its end.
+        if (n == 0 || (S_ISREG(info.st_mode) && size < capacity))
+            break;
+        if (size == capacity)
+            capacity *= 2;
+    }
+    ::close(fd);
+    bytes.resize(int(size)); // keeps the capacity, and with it the padding
+    data = bytes;
+    return true;
+#else
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    data = file.readAll();
+    QByteArray bytes = file.readAll();
+    bytes.reserve(bytes.size() + padding);
+    data = bytes;
     return true;
+#endif
 }
 
 bool Utils::writeFile(const QString &path, const QByteArray &data) const

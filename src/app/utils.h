@@ -29,7 +29,9 @@ public:
     // True when a file or folder exists at the path.
     bool fileExists(const QString &path) const;
     // Replaces data with the whole file; false, data untouched, when it cannot be opened.
-    bool readFile(const QString &path, QByteArray &data) const;
+    // With padding, data's capacity leaves that many bytes after the content, for
+    // parsers that read past the end. Safe to call from any thread.
+    bool readFile(const QString &path, QByteArray &data, int padding = 0) const;
     // Replaces the file with data atomically: true only when every byte reached the
     // file; on failure the previous file stays as it was.
     bool writeFile(const QString &path, const QByteArray &data) const;

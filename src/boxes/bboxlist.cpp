@@ -8,7 +8,11 @@
 
 BBoxList::BBoxList() : QAbstractListModel(nullptr)
 {
-    m_roleNames = {{CatIdRole, "catId"}, {CxRole, "cx"}, {CyRole, "cy"}, {CwRole, "cw"}, {ChRole, "ch"}};
+    // One shared table: a load creates a list per image, and copies of an implicitly
+    // shared hash cost no allocation.
+    static const QHash<int, QByteArray> roles{
+        {CatIdRole, "catId"}, {CxRole, "cx"}, {CyRole, "cy"}, {CwRole, "cw"}, {ChRole, "ch"}};
+    m_roleNames = roles;
     QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
 }
 
@@ -86,8 +90,11 @@ void BBoxList::loadTxtFile(const QString &txtFile)
 {
     QByteArray bytes;
     Utils::instance()->readFile(txtFile, bytes);
-    YoloLabelFile::ReadResult read = YoloLabelFile::parse(bytes);
+    appendRead(YoloLabelFile::parse(bytes));
+}
 
+void BBoxList::appendRead(const YoloLabelFile::ReadResult &read)
+{
     beginResetModel();
     m_boxes.append(read.boxes);
     m_lastReadWhole = read.whole;
@@ -123,6 +130,20 @@ void BBoxList::deleteRow(int index)
     beginRemoveRows(QModelIndex(), index, index);
     m_boxes.removeAt(index);
     endRemoveRows();
+}
+
+QJsonArray BBoxList::toJsonArray() const
+{
+    QVariantList boxes;
+    boxes.reserve(m_boxes.size());
+    for (const auto &box : m_boxes) {
+        boxes.append(QVariantMap{{QStringLiteral("catId"), box->catId},
+                                 {QStringLiteral("cx"), box->cx},
+                                 {QStringLiteral("cy"), box->cy},
+                                 {QStringLiteral("cw"), box->cw},
+                                 {QStringLiteral("ch"), box->ch}});
+    }
+    return QJsonArray::fromVariantList(boxes);
 }
 
 std::shared_ptr<BoxInfo> BBoxList::boxAt(int row) const

@@ -3,7 +3,8 @@
 
 #include <QAbstractListModel>
 #include <QHash>
-#include <QList>
+#include <QJsonArray>
+#include <QVector>
 
 #include <memory>
 
@@ -16,6 +17,10 @@ struct BoxInfo
     double cw = 0.0;
     double ch = 0.0;
 };
+
+namespace YoloLabelFile {
+struct ReadResult;
+}
 
 // The boxes of one image. Roles are numbered from 0: catId, cx, cy, cw, ch.
 // Every list is marked C++-owned at construction, so QML never deletes one it
@@ -45,12 +50,17 @@ public:
 
     // Appends the boxes of a label file inside one model reset, keeping those already here.
     void loadTxtFile(const QString &txtFile);
+    // The same for a label file that was read and parsed elsewhere (e.g. on a worker thread).
+    void appendRead(const YoloLabelFile::ReadResult &read);
     // Removes every box inside one model reset; the object stays valid for QML.
     void clear();
     // Appends one box as one row insertion.
     void appendBox(int catId, double cx, double cy, double cw, double ch);
     // The box at row, or null for a row outside the list.
     std::shared_ptr<BoxInfo> boxAt(int row) const;
+    // The boxes as the image-list JSON document stores them: objects with
+    // "catId", "cx", "cy", "cw" and "ch", in row order.
+    QJsonArray toJsonArray() const;
     // False when the last loadTxtFile met a line it could not take over whole, so
     // that writing the list back would lose data the file held.
     bool lastReadWhole() const { return m_lastReadWhole; }
@@ -64,7 +74,8 @@ public Q_SLOTS:
 
 private:
     QHash<int, QByteArray> m_roleNames;
-    QList<std::shared_ptr<BoxInfo>> m_boxes;
+    // A vector, not a QList: QList would allocate every shared pointer separately.
+    QVector<std::shared_ptr<BoxInfo>> m_boxes;
     bool m_lastReadWhole = true;
 };
 

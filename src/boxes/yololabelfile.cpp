@@ -150,7 +150,7 @@ void appendLine(QByteArray &out, const BoxInfo &box)
     }
 }
 
-QByteArray format(const QList<std::shared_ptr<BoxInfo>> &boxes)
+QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes)
 {
     QByteArray out;
     out.reserve(boxes.size() * 48);

@@ -2,7 +2,7 @@
 #define BOXMERE_YOLOLABELFILE_H
 
 #include <QByteArray>
-#include <QList>
+#include <QVector>
 
 #include <memory>
 
@@ -15,7 +15,7 @@ namespace YoloLabelFile {
 
 struct ReadResult
 {
-    QList<std::shared_ptr<BoxInfo>> boxes;
+    QVector<std::shared_ptr<BoxInfo>> boxes;
     // False when some line was not taken over whole: a non-empty line of fewer than
     // five fields, a non-empty field after the fifth, or a field that is not a number
     // of its kind. Writing such a list back would lose what the file held.
@@ -23,7 +23,7 @@ struct ReadResult
 };
 
 ReadResult parse(const QByteArray &bytes);
-QByteArray format(const QList<std::shared_ptr<BoxInfo>> &boxes);
+QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes);
 
 // One box as a label line, without a line end.
 void appendLine(QByteArray &out, const BoxInfo &box);

@@ -1,7 +1,12 @@
 #include "imagelist.h"
 
 #include "app/utils.h"
+#include "cocoimport.h"
+#include "imagelistjson.h"
+#include "yolofolder.h"
 
+#include <QDebug>
+#include <QFileInfo>
 #include <QQmlEngine>
 
 ImageList *ImageList::s_instance = nullptr;
@@ -99,6 +104,92 @@ std::shared_ptr<ImageInfo> ImageList::imageAt(int row) const
 std::shared_ptr<ImageInfo> ImageList::imageById(int id) const
 {
     return m_imagesById.value(id);
+}
+
+void ImageList::loadCocoJson(const QString &imagesFile, const QString &annsFile, const QString &imagesDir)
+{
+    Utils *utils = Utils::instance();
+    CocoImport::Contents contents;
+    // A standard COCO file holds both lists; given twice, it is read and parsed once.
+    const QString canonical = QFileInfo(imagesFile).canonicalFilePath();
+    const bool sameFile = !canonical.isEmpty() && canonical == QFileInfo(annsFile).canonicalFilePath();
+    {
+        QByteArray bytes;
+        utils->readFile(imagesFile, bytes, CocoImport::padding());
+        qDebug("Images file: %d", int(bytes.size()));
+        const int error = CocoImport::parse(bytes, true, sameFile, contents);
+        if (error)
+            qDebug("Error: %d", error);
+        if (sameFile) {
+            qDebug("Anns file  : %d", int(bytes.size()));
+            if (error)
+                qDebug("Error: %d", error);
+        }
+    }
+    if (!sameFile) {
+        QByteArray bytes;
+        utils->readFile(annsFile, bytes, CocoImport::padding());
+        qDebug("Anns file  : %d", int(bytes.size()));
+        if (const int error = CocoImport::parse(bytes, false, true, contents))
+            qDebug("Error: %d", error);
+    }
+
+    const QString dir = imagesDir.isEmpty() ? QFileInfo(imagesFile).absolutePath() : imagesDir;
+    loadImages(CocoImport::buildImages(contents, dir), true);
+    qDebug("Loaded %d images", rowCount());
+    Q_EMIT readFileCompleted();
+}
+
+void ImageList::loadJson(const QString &json)
+{
+    QByteArray bytes;
+    Utils::instance()->readFile(json, bytes);
+    loadImages(ImageListJson::read(bytes), false);
+}
+
+void ImageList::loadYolo(const QString &txtPath, const QString &imagePath)
+{
+    const QVector<YoloFolder::LabelFile> files = YoloFolder::readLabelFolder(txtPath);
+    QList<std::shared_ptr<ImageInfo>> records;
+    records.reserve(files.size());
+    int id = 1;
+    for (const YoloFolder::LabelFile &file : files) {
+        auto image = std::make_shared<ImageInfo>();
+        image->id = id++;
+        image->fileName = file.baseName;
+        image->filePath = QStringLiteral("%1/%2.jpg").arg(imagePath, file.baseName);
+        qDebug() << image->filePath;
+        // The file that was listed, so that a "x.TXT" is read and saved as itself.
+        image->yoloTxtFilePath = file.labelPath;
+        image->bboxes = std::make_unique<BBoxList>();
+        image->bboxes->appendRead(file.read);
+        records.append(std::move(image));
+    }
+    loadImages(std::move(records), true);
+    qDebug("Loaded %d images from yolo", rowCount());
+}
+
+void ImageList::exportJson(const QString &json)
+{
+    Utils::instance()->writeFile(json, ImageListJson::write(m_images));
+}
+
+void ImageList::exportYolo(const QString &dir)
+{
+    YoloFolder::exportTo(dir, m_images);
+}
+
+void ImageList::yoloReloadRow(int row)
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    // Rows from JSON or COCO have no label file: emptying them would lose every box.
+    if (!image || image->yoloTxtFilePath.isEmpty())
+        return;
+    const QString path = image->yoloTxtFilePath;
+    image->bboxes->clear();
+    image->bboxes->loadTxtFile(path);
+    const QModelIndex changed = index(row, 0);
+    Q_EMIT dataChanged(changed, changed, {BBoxesRole});
 }
 
 void ImageList::removeRow(int row)

@@ -65,6 +65,18 @@ Q_SIGNALS:
     void readFileCompleted();
 
 public Q_SLOTS:
+    // Replaces the list with the COCO images that exist in imagesDir (by default the
+    // folder of imagesFile) and keep a box of category 1; emits readFileCompleted().
+    void loadCocoJson(const QString &imagesFile, const QString &annsFile, const QString &imagesDir = QString());
+    // Appends the images of an image-list JSON document to the list.
+    void loadJson(const QString &json);
+    // Replaces the list with one row per "*.txt" file of txtPath, its image "<base>.jpg" in imagePath.
+    void loadYolo(const QString &txtPath, const QString &imagePath);
+    void exportJson(const QString &json);
+    // Writes one label file per row into dir, which must exist.
+    void exportYolo(const QString &dir);
+    // Reads the row's boxes again from its label file, keeping the same box-list object.
+    void yoloReloadRow(int row);
     // Deletes the row's label file and, only when that succeeded, removes the row.
     void removeRow(int row);
 

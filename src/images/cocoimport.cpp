@@ -1,0 +1,287 @@
+#include "cocoimport.h"
+
+#include "app/utils.h"
+#include "imagelist.h"
+
+#include <QDir>
+
+#include <cmath>
+#include <limits>
+#include <simdjson.h>
+#include <string_view>
+
+using namespace simdjson;
+
+namespace CocoImport {
+
+namespace {
+
+// A value of the wrong type reads as its default; anything else is a broken document.
+bool fatal(error_code error)
+{
+    return error != SUCCESS && error != INCORRECT_TYPE && error != NUMBER_ERROR;
+}
+
+// Whether the value is of the wanted type; a broken document gives an error instead.
+error_code hasType(ondemand::value value, ondemand::json_type wanted, bool &is)
+{
+    ondemand::json_type type;
+    const error_code error = value.type().get(type);
+    is = !error && type == wanted;
+    return error;
+}
+
+error_code readDouble(ondemand::value value, double &out)
+{
+    out = 0.0;
+    bool isNumber = false;
+    if (auto error = hasType(value, ondemand::json_type::number, isNumber); error || !isNumber)
+        return error;
+    const error_code error = value.get_double().get(out);
+    if (error)
+        out = 0.0;
+    return fatal(error) ? error : SUCCESS;
+}
+
+// An integer the way QJsonValue::toInt reads one: a whole number within range, else 0.
+error_code readInt(ondemand::value value, int &out)
+{
+    double number = 0;
+    const error_code error = readDouble(value, number);
+    const bool whole = std::floor(number) == number && number >= std::numeric_limits<int>::min() &&
+                       number <= std::numeric_limits<int>::max();
+    out = whole ? int(number) : 0;
+    return error;
+}
+
+error_code readString(ondemand::value value, QString &out)
+{
+    out.clear();
+    bool isString = false;
+    if (auto error = hasType(value, ondemand::json_type::string, isString); error || !isString)
+        return error;
+    std::string_view text;
+    if (auto error = value.get_string().get(text))
+        return error;
+    out = QString::fromUtf8(text.data(), int(text.size()));
+    return SUCCESS;
+}
+
+// Calls fn(key, value) for each member of an object, in document order, until it
+// returns an error.
+template <typename Fn> error_code forEachField(ondemand::object object, Fn &&fn)
+{
+    for (auto field : object) {
+        std::string_view key;
+        if (auto error = field.unescaped_key().get(key))
+            return error;
+        ondemand::value value;
+        if (auto error = field.value().get(value))
+            return error;
+        if (auto error = fn(key, value))
+            return error;
+    }
+    return SUCCESS;
+}
+
+struct Annotation
+{
+    int imageId = 0;
+    int categoryId = 0;
+    PixelBox box{};
+    bool hasBox = false; // a "bbox" array of at least four entries
+};
+
+error_code readBox(ondemand::value value, Annotation &annotation)
+{
+    bool isArray = false;
+    if (auto error = hasType(value, ondemand::json_type::array, isArray); error || !isArray)
+        return error;
+    ondemand::array array;
+    if (auto error = value.get_array().get(array))
+        return error;
+    size_t count = 0;
+    for (auto element : array) {
+        ondemand::value v;
+        if (auto error = element.get(v))
+            return error;
+        double number = 0;
+        if (auto error = readDouble(v, number))
+            return error;
+        if (count < 4)
+            annotation.box[count] = number;
+        ++count;
+    }
+    annotation.hasBox = count >= 4;
+    return SUCCESS;
+}
+
+// Reads the fields of one element in a single pass: real COCO annotations put the
+// large "segmentation" first, and looking keys up one by one would scan it again.
+error_code readElement(ondemand::value element, bool wantImages, bool wantAnnotations, Image &image,
+                       Annotation &annotation)
+{
+    image = Image();
+    annotation = Annotation();
+    bool isObject = false;
+    if (auto error = hasType(element, ondemand::json_type::object, isObject); error || !isObject)
+        return error; // anything else reads as an empty object
+    ondemand::object object;
+    if (auto error = element.get_object().get(object))
+        return error;
+    return forEachField(object, [&](std::string_view key, ondemand::value value) {
+        if (wantImages && key == "id")
+            return readInt(value, image.id);
+        if (wantImages && key == "file_name")
+            return readString(value, image.fileName);
+        if (wantImages && key == "width")
+            return readInt(value, image.width);
+        if (wantImages && key == "height")
+            return readInt(value, image.height);
+        if (wantAnnotations && key == "image_id")
+            return readInt(value, annotation.imageId);
+        if (wantAnnotations && key == "category_id")
+            return readInt(value, annotation.categoryId);
+        if (wantAnnotations && key == "bbox")
+            return readBox(value, annotation);
+        return SUCCESS;
+    });
+}
+
+error_code readArray(ondemand::value arrayValue, bool wantImages, bool wantAnnotations, Contents &out)
+{
+    bool isArray = false;
+    if (auto error = hasType(arrayValue, ondemand::json_type::array, isArray); error || !isArray)
+        return error;
+    ondemand::array array;
+    if (auto error = arrayValue.get_array().get(array))
+        return error;
+    Image image;
+    Annotation annotation;
+    for (auto element : array) {
+        ondemand::value value;
+        if (auto error = element.get(value))
+            return error;
+        if (auto error = readElement(value, wantImages, wantAnnotations, image, annotation))
+            return error;
+        if (wantImages)
+            out.images.append(std::move(image));
+        // Only category 1 is taken over; a box of fewer than four numbers is unusable.
+        if (wantAnnotations && annotation.categoryId == 1 && annotation.hasBox)
+            out.boxesByImage[annotation.imageId].append(annotation.box);
+    }
+    return SUCCESS;
+}
+
+error_code parseDocument(ondemand::document &doc, bool wantImages, bool wantAnnotations, Contents &out)
+{
+    ondemand::json_type type;
+    if (auto error = doc.type().get(type))
+        return error;
+    if (type == ondemand::json_type::array) {
+        ondemand::value root;
+        if (auto error = doc.get_value().get(root))
+            return error;
+        if (auto error = readArray(root, wantImages, wantAnnotations, out))
+            return error;
+    } else if (type == ondemand::json_type::object) {
+        ondemand::object object;
+        if (auto error = doc.get_object().get(object))
+            return error;
+        const error_code error = forEachField(object, [&](std::string_view key, ondemand::value value) {
+            const bool images = wantImages && key == "images";
+            const bool annotations = wantAnnotations && key == "annotations";
+            return images || annotations ? readArray(value, images, annotations, out) : SUCCESS;
+        });
+        if (error)
+            return error;
+    } else {
+        // A scalar document holds no array; it still has to be well-formed.
+        ondemand::value root;
+        if (auto error = doc.get_value().get(root))
+            return error;
+        ondemand::json_type ignored;
+        if (auto error = root.type().get(ignored))
+            return error;
+    }
+    // Anything left after the root value means the document is not one JSON value.
+    const char *rest = nullptr;
+    return doc.current_location().get(rest) == SUCCESS ? TRAILING_CONTENT : SUCCESS;
+}
+
+} // namespace
+
+int padding()
+{
+    return int(SIMDJSON_PADDING);
+}
+
+int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Contents &out)
+{
+    Contents contents;
+    error_code error = EMPTY;
+    if (!bytes.isEmpty()) {
+        ondemand::parser parser;
+        const padded_string_view view(bytes.constData(), size_t(bytes.size()), size_t(bytes.size()) + SIMDJSON_PADDING);
+        ondemand::document doc;
+        error = parser.iterate(view).get(doc);
+        if (!error)
+            error = parseDocument(doc, wantImages, wantAnnotations, contents);
+    }
+    if (error)
+        return int(error);
+    if (wantImages)
+        out.images = std::move(contents.images);
+    if (wantAnnotations)
+        out.boxesByImage = std::move(contents.boxesByImage);
+    return 0;
+}
+
+QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QString &imagesDir)
+{
+    QList<std::shared_ptr<ImageInfo>> result;
+    Utils *utils = Utils::instance();
+    const QDir dir(imagesDir);
+    QVector<BoxInfo> kept;
+    for (const Image &entry : contents.images) {
+        const auto boxes = contents.boxesByImage.constFind(entry.id);
+        if (boxes == contents.boxesByImage.constEnd() || entry.fileName.isEmpty())
+            continue;
+        const QString path = dir.filePath(entry.fileName);
+        if (!utils->fileExists(path))
+            continue;
+        // An image without a size has no area for a box to cover.
+        if (entry.width <= 0 || entry.height <= 0)
+            continue;
+
+        const double W = entry.width;
+        const double H = entry.height;
+        const double area = W * H;
+        kept.clear();
+        for (const PixelBox &b : *boxes) {
+            const double x = b[0], y = b[1], w = b[2], h = b[3];
+            if (w > h * 1.5)
+                continue;
+            const double a = h * w;
+            if (area / 10 > a || a > (area / 3) * 2)
+                continue;
+            kept.append(BoxInfo{1, (w * 0.5 + x) / W, (h * 0.5 + y) / H, w / W, h / H});
+        }
+        if (kept.isEmpty())
+            continue;
+
+        auto image = std::make_shared<ImageInfo>();
+        image->id = entry.id;
+        image->fileName = entry.fileName;
+        image->filePath = path;
+        image->width = entry.width;
+        image->height = entry.height;
+        image->bboxes = std::make_unique<BBoxList>();
+        for (const BoxInfo &box : kept)
+            image->bboxes->appendBox(box.catId, box.cx, box.cy, box.cw, box.ch);
+        result.append(std::move(image));
+    }
+    return result;
+}
+
+} // namespace CocoImport

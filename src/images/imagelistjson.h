@@ -1,0 +1,25 @@
+#ifndef BOXMERE_IMAGELISTJSON_H
+#define BOXMERE_IMAGELISTJSON_H
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+
+struct ImageInfo;
+
+// The image-list JSON document: a top-level array with one object per image
+// ("bboxes", "fileName", "filePath", "height", "id", "width"), each box an object
+// with "catId", "ch", "cw", "cx" and "cy". Label-file paths are not part of it.
+namespace ImageListJson {
+
+// The document in QJsonDocument's indented form.
+QByteArray write(const QList<std::shared_ptr<ImageInfo>> &images);
+
+// The images of a document, each with a new box list. Anything but a top-level
+// array gives none; an element that is not an object gives an empty image.
+QList<std::shared_ptr<ImageInfo>> read(const QByteArray &bytes);
+
+} // namespace ImageListJson
+
+#endif

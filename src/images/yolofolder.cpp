@@ -1,0 +1,89 @@
+#include "yolofolder.h"
+
+#include "app/utils.h"
+#include "imagelist.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace YoloFolder {
+
+namespace {
+
+// Enough requests in flight to keep a disk busy; parsing is far cheaper than waiting.
+constexpr int ReaderThreads = 16;
+// Below this many files, starting threads costs more than it saves.
+constexpr int FilesPerThread = 256;
+
+} // namespace
+
+QVector<LabelFile> readLabelFolder(const QString &txtPath)
+{
+    QVector<LabelFile> files;
+    Utils *utils = Utils::instance();
+    // Directories named like label files are no label files.
+    QDirIterator it(txtPath, {QStringLiteral("*.txt")}, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::NoIteratorFlags);
+    while (it.hasNext()) {
+        LabelFile file;
+        file.labelPath = it.next();
+        file.baseName = utils->baseName(utils->fileName(file.labelPath));
+        files.append(std::move(file));
+    }
+    if (files.isEmpty())
+        return files;
+
+    std::atomic<int> next{0};
+    auto work = [&files, &next, utils] {
+        QByteArray bytes;
+        for (int i = next++; i < files.size(); i = next++) {
+            bytes.clear();
+            utils->readFile(files[i].labelPath, bytes);
+            files[i].read = YoloLabelFile::parse(bytes);
+        }
+    };
+    const int threads = std::clamp(files.size() / FilesPerThread, 1, ReaderThreads);
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
+    for (std::thread &thread : pool)
+        thread.join();
+    return files;
+}
+
+QString exportFileName(const ImageInfo &image)
+{
+    Utils *utils = Utils::instance();
+    QString name = utils->fileName(image.filePath);
+    if (name.isEmpty())
+        name = utils->fileName(image.fileName);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QString();
+    return utils->baseName(name) + QStringLiteral(".txt");
+}
+
+int exportTo(const QString &dir, const QList<std::shared_ptr<ImageInfo>> &images)
+{
+    int written = 0;
+    Utils *utils = Utils::instance();
+    for (const std::shared_ptr<ImageInfo> &image : images) {
+        const QString name = exportFileName(*image);
+        if (name.isEmpty())
+            continue;
+        QVector<std::shared_ptr<BoxInfo>> boxes;
+        for (int row = 0; image->bboxes && row < image->bboxes->rowCount(); ++row)
+            boxes.append(image->bboxes->boxAt(row));
+        if (utils->writeFile(QStringLiteral("%1/%2").arg(dir, name), YoloLabelFile::format(boxes)))
+            ++written;
+    }
+    return written;
+}
+
+} // namespace YoloFolder

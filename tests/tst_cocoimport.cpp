@@ -1,0 +1,317 @@
+#include "images/imagelist.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "modelcheck.h"
+#include "testfiles.h"
+
+namespace {
+
+QByteArray toJson(const QJsonValue &value)
+{
+    return value.isArray() ? QJsonDocument(value.toArray()).toJson() : QJsonDocument(value.toObject()).toJson();
+}
+
+QJsonObject image(int id, const QString &file, int width, int height)
+{
+    return {{"id", id}, {"file_name", file}, {"width", width}, {"height", height}, {"license", 3}};
+}
+
+QJsonObject annotation(int imageId, int category, const QJsonArray &bbox)
+{
+    // Real annotations carry a polygon first, which the import must skip over.
+    return {{"segmentation", QJsonArray{QJsonArray{1, 2, 3, 4, 5, 6}}},
+            {"area", 10.5},
+            {"iscrowd", 0},
+            {"image_id", imageId},
+            {"bbox", bbox},
+            {"category_id", category},
+            {"id", 1}};
+}
+
+// Every box of the list as "id:catId cx cy cw ch" with six significant digits.
+QStringList describe(const ImageList &list)
+{
+    QStringList out;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        const auto img = list.imageAt(row);
+        QStringList boxes;
+        for (int b = 0; b < img->bboxes->rowCount(); ++b) {
+            const BoxInfo &x = *img->bboxes->boxAt(b);
+            boxes << QStringLiteral("%1 %2 %3 %4 %5").arg(x.catId).arg(x.cx).arg(x.cy).arg(x.cw).arg(x.ch);
+        }
+        out << QStringLiteral("%1:%2").arg(img->id).arg(boxes.join(", "));
+    }
+    return out;
+}
+
+} // namespace
+
+class TestCocoImport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void sizeRules_data();
+    void sizeRules();
+    void images_data();
+    void images();
+    void layouts_data();
+    void layouts();
+    void brokenDocuments_data();
+    void brokenDocuments();
+    void imageRecord();
+    void realCocoFile();
+
+private:
+    void touch(const QString &relative) { QVERIFY(TestFiles::write(m_dir.filePath(relative), "jpeg")); }
+    void import(const QJsonArray &images, const QJsonArray &annotations);
+
+    QTemporaryDir m_dir;
+    ImageList *m_list = nullptr;
+    std::unique_ptr<ModelCheck> m_check;
+};
+
+void TestCocoImport::init()
+{
+    m_list = ImageList::instance();
+    m_list->loadImages({}, true);
+    m_check = std::make_unique<ModelCheck>(m_list);
+}
+
+void TestCocoImport::cleanup()
+{
+    m_check.reset();
+    ModelCheck::verifyNone();
+}
+
+void TestCocoImport::import(const QJsonArray &images, const QJsonArray &annotations)
+{
+    QVERIFY(TestFiles::write(m_dir.filePath("images.json"), toJson(images)));
+    QVERIFY(TestFiles::write(m_dir.filePath("anns.json"), toJson(annotations)));
+    QSignalSpy completed(m_list, &ImageList::readFileCompleted);
+    m_list->loadCocoJson(m_dir.filePath("images.json"), m_dir.filePath("anns.json"));
+    QCOMPARE(completed.count(), 1);
+}
+
+void TestCocoImport::sizeRules_data()
+{
+    // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
+    QTest::addColumn<QJsonArray>("bbox");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("area 50, too small") << QJsonArray{0, 0, 5, 10} << "";
+    QTest::newRow("area 60, a tenth") << QJsonArray{0, 0, 6, 10} << "1 0.1 0.25 0.2 0.5";
+    QTest::newRow("13 by 8, too wide") << QJsonArray{0, 0, 13, 8} << "";
+    QTest::newRow("12 by 8, just wide enough") << QJsonArray{0, 0, 12, 8} << "1 0.2 0.2 0.4 0.4";
+    QTest::newRow("area 400, two thirds") << QJsonArray{0, 0, 20, 20} << "1 0.333333 0.5 0.666667 1";
+    QTest::newRow("area 420, too large") << QJsonArray{0, 0, 20, 21} << "";
+    QTest::newRow("converted") << QJsonArray{4, 2, 10, 8} << "1 0.3 0.3 0.333333 0.4";
+    QTest::newRow("extra numbers ignored") << QJsonArray{4, 2, 10, 8, 99} << "1 0.3 0.3 0.333333 0.4";
+    QTest::newRow("three numbers") << QJsonArray{4, 2, 10} << "";
+    QTest::newRow("text reads as zero") << QJsonArray{"4", 2, 10, 8} << "1 0.166667 0.3 0.333333 0.4";
+}
+
+void TestCocoImport::sizeRules()
+{
+    QFETCH(QJsonArray, bbox);
+    QFETCH(QString, kept);
+    touch("a.jpg");
+    import({image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)});
+    QCOMPARE(describe(*m_list), kept.isEmpty() ? QStringList() : QStringList{"7:" + kept});
+}
+
+void TestCocoImport::images_data()
+{
+    QTest::addColumn<QJsonArray>("images");
+    QTest::addColumn<QJsonArray>("annotations");
+    QTest::addColumn<QStringList>("rows");
+    const QJsonArray box{0, 0, 40, 40};
+    const QString unit = "1 0.2 0.2 0.4 0.4";
+    QTest::newRow("category 2 only") << QJsonArray{image(1, "a.jpg", 100, 100)} << QJsonArray{annotation(1, 2, box)}
+                                     << QStringList{};
+    QTest::newRow("category 2 beside 1") << QJsonArray{image(1, "a.jpg", 100, 100)}
+                                         << QJsonArray{annotation(1, 2, box), annotation(1, 1, box)}
+                                         << QStringList{"1:" + unit};
+    QTest::newRow("image file missing") << QJsonArray{image(1, "missing.jpg", 100, 100), image(2, "a.jpg", 100, 100)}
+                                        << QJsonArray{annotation(1, 1, box), annotation(2, 1, box)}
+                                        << QStringList{"2:" + unit};
+    QTest::newRow("annotation of no image")
+        << QJsonArray{image(1, "a.jpg", 100, 100)} << QJsonArray{annotation(5, 1, box)} << QStringList{};
+    QTest::newRow("several boxes in file order")
+        << QJsonArray{image(1, "a.jpg", 100, 100)}
+        << QJsonArray{annotation(1, 1, {0, 0, 40, 40}), annotation(1, 1, {50, 50, 40, 40})}
+        << QStringList{"1:" + unit + ", 1 0.7 0.7 0.4 0.4"};
+    QTest::newRow("repeated id, each its own size")
+        << QJsonArray{image(3, "a.jpg", 100, 100), image(3, "b.jpg", 50, 50)} << QJsonArray{annotation(3, 1, box)}
+        << QStringList{"3:" + unit, "3:1 0.4 0.4 0.8 0.8"};
+    QTest::newRow("zero width") << QJsonArray{image(1, "a.jpg", 0, 100)} << QJsonArray{annotation(1, 1, box)}
+                                << QStringList{};
+    QTest::newRow("negative height") << QJsonArray{image(1, "a.jpg", 100, -100)} << QJsonArray{annotation(1, 1, box)}
+                                     << QStringList{};
+    QTest::newRow("area past 32 bits") << QJsonArray{image(1, "a.jpg", 100000, 100000)}
+                                       << QJsonArray{annotation(1, 1, {0, 0, 40000, 40000})}
+                                       << QStringList{"1:1 0.2 0.2 0.4 0.4"};
+    QTest::newRow("file in a subfolder") << QJsonArray{image(1, "JPEGImages/c.jpg", 100, 100)}
+                                         << QJsonArray{annotation(1, 1, box)} << QStringList{"1:" + unit};
+    QTest::newRow("element not an object") << QJsonArray{3, image(1, "a.jpg", 100, 100)}
+                                           << QJsonArray{"x", annotation(1, 1, box)} << QStringList{"1:" + unit};
+}
+
+void TestCocoImport::images()
+{
+    QFETCH(QJsonArray, images);
+    QFETCH(QJsonArray, annotations);
+    QFETCH(QStringList, rows);
+    touch("a.jpg");
+    touch("b.jpg");
+    touch("JPEGImages/c.jpg");
+    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+    QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Loaded %1 images").arg(rows.size())));
+    import(images, annotations);
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(describe(*m_list), rows);
+    if (!rows.isEmpty())
+        QCOMPARE(m_list->imageById(m_list->imageAt(0)->id), m_list->imageAt(m_list->rowCount() - 1));
+}
+
+void TestCocoImport::layouts_data()
+{
+    QTest::addColumn<QByteArray>("imagesDoc");
+    QTest::addColumn<QByteArray>("annsDoc"); // empty: the images document is passed twice
+    QTest::addColumn<int>("rows");
+    const QJsonArray images{image(1, "a.jpg", 100, 100)};
+    const QJsonArray anns{annotation(1, 1, {0, 0, 40, 40})};
+    const QJsonObject standard{{"info", QJsonObject{{"year", 2017}}},
+                               {"images", images},
+                               {"annotations", anns},
+                               {"categories", QJsonArray{QJsonObject{{"id", 1}, {"name", "person"}}}}};
+    QTest::newRow("two arrays") << toJson(images) << toJson(anns) << 1;
+    QTest::newRow("one standard file twice") << toJson(standard) << QByteArray() << 1;
+    QTest::newRow("two standard files") << toJson(QJsonObject{{"images", images}})
+                                        << toJson(QJsonObject{{"annotations", anns}}) << 1;
+    QTest::newRow("standard file without images") << toJson(QJsonObject{{"annotations", anns}}) << QByteArray() << 0;
+    QTest::newRow("images array as both") << toJson(images) << QByteArray() << 0;
+}
+
+void TestCocoImport::layouts()
+{
+    QFETCH(QByteArray, imagesDoc);
+    QFETCH(QByteArray, annsDoc);
+    QFETCH(int, rows);
+    touch("a.jpg");
+    const QString imagesFile = m_dir.filePath("instances.json");
+    const QString annsFile = annsDoc.isEmpty() ? imagesFile : m_dir.filePath("anns.json");
+    QVERIFY(TestFiles::write(imagesFile, imagesDoc));
+    if (!annsDoc.isEmpty())
+        QVERIFY(TestFiles::write(annsFile, annsDoc));
+    QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Images file: %1").arg(imagesDoc.size())));
+    QTest::ignoreMessage(
+        QtDebugMsg,
+        qPrintable(QStringLiteral("Anns file  : %1").arg(annsDoc.isEmpty() ? imagesDoc.size() : annsDoc.size())));
+    m_list->loadCocoJson(imagesFile, annsFile);
+    QCOMPARE(m_list->rowCount(), rows);
+}
+
+void TestCocoImport::brokenDocuments_data()
+{
+    QTest::addColumn<QByteArray>("imagesDoc");
+    QTest::addColumn<QByteArray>("annsDoc");
+    QTest::addColumn<int>("errors");
+    const QByteArray images = toJson(QJsonArray{image(1, "a.jpg", 100, 100)});
+    const QByteArray anns = toJson(QJsonArray{annotation(1, 1, {0, 0, 10, 10})});
+    QTest::newRow("truncated annotations") << images << anns.left(anns.size() / 2) << 1;
+    QTest::newRow("trailing garbage") << images << anns + "]" << 1;
+    QTest::newRow("two values") << images + images << anns << 1;
+    QTest::newRow("empty images file") << QByteArray() << anns << 1;
+    QTest::newRow("scalar document") << QByteArray("42") << anns << 0;
+    QTest::newRow("both broken") << QByteArray("[{") << QByteArray("nul") << 2;
+}
+
+void TestCocoImport::brokenDocuments()
+{
+    QFETCH(QByteArray, imagesDoc);
+    QFETCH(QByteArray, annsDoc);
+    QFETCH(int, errors);
+    touch("a.jpg");
+    // Rows from before are gone whatever happens.
+    auto old = std::make_shared<ImageInfo>();
+    old->bboxes = std::make_unique<BBoxList>();
+    m_list->loadImages({old}, true);
+    QVERIFY(TestFiles::write(m_dir.filePath("images.json"), imagesDoc));
+    QVERIFY(TestFiles::write(m_dir.filePath("anns.json"), annsDoc));
+    for (int i = 0; i < errors; ++i)
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Error: [1-9][0-9]*$"));
+    QTest::ignoreMessage(QtDebugMsg, "Loaded 0 images");
+    QSignalSpy completed(m_list, &ImageList::readFileCompleted);
+    m_list->loadCocoJson(m_dir.filePath("images.json"), m_dir.filePath("anns.json"));
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(m_list->rowCount(), 0);
+}
+
+void TestCocoImport::imageRecord()
+{
+    touch("sub/x.jpg");
+    const QJsonArray images{image(12, "sub/x.jpg", 640, 480)};
+    const QJsonArray anns{annotation(12, 1, {64, 48, 256, 192})};
+    QVERIFY(TestFiles::write(m_dir.filePath("json/images.json"), toJson(images)));
+    QVERIFY(TestFiles::write(m_dir.filePath("json/anns.json"), toJson(anns)));
+
+    // By default the images are looked up beside the images file: nothing there.
+    m_list->loadCocoJson(m_dir.filePath("json/images.json"), m_dir.filePath("json/anns.json"));
+    QCOMPARE(m_list->rowCount(), 0);
+
+    m_list->loadCocoJson(m_dir.filePath("json/images.json"), m_dir.filePath("json/anns.json"), m_dir.path());
+    QCOMPARE(m_list->rowCount(), 1);
+    const auto img = m_list->imageAt(0);
+    QCOMPARE(img->id, 12);
+    QCOMPARE(img->fileName, QString("sub/x.jpg"));
+    QCOMPARE(img->filePath, m_dir.filePath("sub/x.jpg"));
+    QCOMPARE(img->width, 640);
+    QCOMPARE(img->height, 480);
+    QCOMPARE(img->yoloTxtFilePath, QString());
+    QCOMPARE(describe(*m_list), QStringList{"12:1 0.3 0.3 0.4 0.4"});
+}
+
+void TestCocoImport::realCocoFile()
+{
+    const QString examples = qEnvironmentVariable("LABELME_EXAMPLES", "/usr/share/doc/labelme-examples/examples");
+    const QString folder = examples + "/instance_segmentation/data_dataset_coco";
+    const QString file = folder + "/annotations.json";
+    if (!QFileInfo::exists(file))
+        QSKIP("labelme-examples is not installed");
+
+    // Its people are category 15; category 1 is "aeroplane", which none of its photos shows.
+    m_list->loadCocoJson(file, file);
+    QCOMPARE(m_list->rowCount(), 0);
+
+    // The same file with people renumbered to 1 (and aeroplanes to 15).
+    QJsonObject coco = QJsonDocument::fromJson(TestFiles::read(file)).object();
+    QJsonArray anns = coco.value("annotations").toArray();
+    for (int i = 0; i < anns.size(); ++i) {
+        QJsonObject a = anns[i].toObject();
+        const int category = a.value("category_id").toInt();
+        a.insert("category_id", category == 15 ? 1 : category == 1 ? 15 : category);
+        anns[i] = a;
+    }
+    coco.insert("annotations", anns);
+    const QString copy = m_dir.filePath("people.json");
+    QVERIFY(TestFiles::write(copy, QJsonDocument(coco).toJson()));
+    m_list->loadCocoJson(copy, copy, folder);
+    QCOMPARE(describe(*m_list), (QStringList{"0:1 0.505 0.643491 0.246 0.653846, 1 0.865 0.628698 0.27 0.742604",
+                                             "2:1 0.335 0.584 0.302 0.592, 1 0.479 0.517333 0.278 0.453333, "
+                                             "1 0.624 0.542667 0.24 0.472"}));
+    QCOMPARE(m_list->imageAt(0)->filePath, folder + "/JPEGImages/2011_000003.jpg");
+    QCOMPARE(m_list->imageAt(0)->width, 500);
+    QCOMPARE(m_list->imageAt(0)->height, 338);
+    QVERIFY(QFileInfo(m_list->imageAt(1)->filePath).isFile());
+}
+
+QTEST_GUILESS_MAIN(TestCocoImport)
+#include "tst_cocoimport.moc"
