@@ -1,6 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import QtQuick.Dialogs 1.0
 import Boxmere 1.0
 
 ApplicationWindow {
@@ -9,4 +11,475 @@ ApplicationWindow {
     width: 640
     height: 480
     title: qsTr("Annotator")
+
+    // The colour of a category number, black for one that is not in the list.
+    function categoryColor(catId) {
+        for (let i = 0; i < lstCategories.count; ++i) {
+            const category = lstCategories.get(i)
+            if (category.catId === catId)
+                return category.catColor
+        }
+        return "black"
+    }
+
+    // Picture sizes are asked for in steps, so that resizing the window does not
+    // decode the picture again for every pixel.
+    function pictureSize(length) {
+        return Math.max(64, Math.ceil(length * Screen.devicePixelRatio / 64) * 64)
+    }
+
+    ListModel {
+        id: lstCategories
+        ListElement { catId: 1; catName: "People"; catShortcut: "1"; catColor: "blue" }
+    }
+
+    ButtonGroup {
+        id: btnGroupSelected
+    }
+
+    Pane {
+        anchors.fill: parent
+
+        ColumnLayout {
+            anchors.fill: parent
+
+            GroupBox {
+                Layout.fillWidth: true
+
+                GridLayout {
+                    anchors.fill: parent
+                    columns: 2
+
+                    Label { text: qsTr("Images") }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        TextField {
+                            id: txtImgsFolder
+                            objectName: "txtImgsFolder"
+                            Layout.fillWidth: true
+                        }
+                        FileDialog {
+                            id: folderChoser
+                            title: "Choose images folder"
+                            selectFolder: true
+                            selectMultiple: false
+                            selectExisting: true
+                            folder: Utils.toFileUrl(txtImgsFolder.text)
+                            onAccepted: txtImgsFolder.text = Utils.toLocalPath(fileUrl)
+                        }
+                        Button {
+                            text: qsTr("Select")
+                            onClicked: folderChoser.open()
+                        }
+                    }
+
+                    Label { text: qsTr("Rectangles") }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        TextField {
+                            id: txtRectFolder
+                            objectName: "txtRectFolder"
+                            Layout.fillWidth: true
+                        }
+                        FileDialog {
+                            id: rcFolderChoser
+                            title: "Choose txt folder"
+                            selectFolder: true
+                            selectMultiple: false
+                            selectExisting: true
+                            folder: Utils.toFileUrl(txtRectFolder.text)
+                            onAccepted: txtRectFolder.text = Utils.toLocalPath(fileUrl)
+                        }
+                        Button {
+                            text: qsTr("Select")
+                            onClicked: rcFolderChoser.open()
+                        }
+                    }
+
+                    Button {
+                        objectName: "btnLoad"
+                        text: qsTr("Load")
+                        Layout.columnSpan: 2
+                        Layout.alignment: Qt.AlignRight
+                        enabled: txtImgsFolder.text.length > 0 && txtRectFolder.text.length > 0
+                        onClicked: ImageList.loadYolo(txtRectFolder.text, txtImgsFolder.text)
+                    }
+                }
+            }
+
+            GridLayout {
+                Layout.fillWidth: true
+                columns: 2
+
+                Label { text: qsTr("Columns") }
+                RowLayout {
+                    Layout.fillWidth: true
+                    SpinBox {
+                        id: sldCols
+                        objectName: "sldCols"
+                        from: 1
+                        to: 10
+                        value: 4
+                    }
+                    Item { Layout.fillWidth: true }
+                    Label { text: qsTr("Goto") }
+                    TextField {
+                        id: txtIndex
+                        objectName: "txtIndex"
+                    }
+                    Button {
+                        objectName: "btnGo"
+                        text: qsTr("Go")
+                        onClicked: {
+                            const row = parseInt(txtIndex.text)
+                            if (!isNaN(row))
+                                gridImages.positionViewAtIndex(row, GridView.Beginning)
+                        }
+                    }
+                }
+            }
+
+            Rectangle {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                border.width: 1
+                border.color: "gray"
+
+                GridView {
+                    id: gridImages
+                    objectName: "gridImages"
+                    property int numCols: Math.ceil(sldCols.value)
+                    anchors.fill: parent
+                    anchors.margins: 1
+                    clip: true
+                    model: ImageList
+                    cellWidth: width / numCols
+                    cellHeight: cellWidth
+                    ScrollBar.vertical: ScrollBar {}
+
+                    delegate: Item {
+                        width: gridImages.cellWidth
+                        height: gridImages.cellHeight
+
+                        Item {
+                            anchors.fill: parent
+                            anchors.margins: 2
+
+                            Rectangle {
+                                id: rcDelegate
+                                objectName: "cell" + index
+                                property bool ableToSave: false
+                                // What went wrong with the last save, shown in the overlay.
+                                property string saveError: ""
+
+                                anchors.left: parent.left
+                                anchors.right: parent.right
+                                anchors.top: parent.top
+                                anchors.bottom: parent.bottom
+                                border.width: 1
+                                border.color: "gray"
+                                state: "multiple"
+
+                                function reset() {
+                                    ableToSave = false
+                                    saveError = ""
+                                    ImageList.yoloReloadRow(index)
+                                }
+
+                                function save() {
+                                    if (imgBBoxes.saveTxtFile(yoloTxtFilePath)) {
+                                        ableToSave = false
+                                        saveError = ""
+                                        return true
+                                    }
+                                    saveError = yoloTxtFilePath.length > 0
+                                            ? qsTr("Could not save %1").arg(yoloTxtFilePath)
+                                            : qsTr("%1 has no label file to save to").arg(imgBaseFileName)
+                                    return false
+                                }
+
+                                function clamp(val, min, max) {
+                                    return val < min ? min : (val > max ? max : val)
+                                }
+
+                                function createNewRC(category) {
+                                    // Without a picture there is nothing to place the box on.
+                                    if (rcContent.width <= 0 || rcContent.height <= 0)
+                                        return
+                                    ableToSave = true
+                                    const cat = parseInt(category)
+                                    const cx = clamp(mouseFull.mouseX - rcContent.x, 0, rcContent.width) / rcContent.width
+                                    const cy = clamp(mouseFull.mouseY - rcContent.y, 0, rcContent.height) / rcContent.height
+                                    imgBBoxes.appendRow(cat, cx, cy)
+                                }
+
+                                onStateChanged: {
+                                    if (state === "multiple") {
+                                        btnGroupSelected.checkedButton = null
+                                        saveError = ""
+                                    } else if (imgBBoxes.lastReadWhole()) {
+                                        // Opening writes the label file in the tool's own layout,
+                                        // unless that would drop lines it could not read whole.
+                                        save()
+                                    }
+                                }
+
+                                states: State {
+                                    name: "single"
+                                    ParentChange { target: rcDelegate; parent: ctxItems }
+                                }
+
+                                Item {
+                                    anchors.fill: parent
+                                    anchors.margins: 1
+
+                                    Shortcut {
+                                        sequence: "Esc"
+                                        enabled: rcDelegate.state === "single"
+                                        onActivated: {
+                                            console.assert(rcDelegate.state === "single")
+                                            rcDelegate.state = "multiple"
+                                        }
+                                    }
+
+                                    Menu {
+                                        id: ctxMenu
+                                        objectName: "ctxMenu"
+                                        MenuItem {
+                                            text: qsTr("Delete")
+                                            onTriggered: ImageList.removeRow(index)
+                                        }
+                                    }
+
+                                    Image {
+                                        id: image
+                                        objectName: "image"
+                                        anchors.fill: parent
+                                        fillMode: Image.PreserveAspectFit
+                                        asynchronous: true
+                                        sourceSize: Qt.size(root.pictureSize(width), root.pictureSize(height))
+                                        source: imgFilePath.length > 0
+                                                ? "image://thumbnail/" + Utils.toFileUrl(imgFilePath) : ""
+                                    }
+
+                                    Label {
+                                        anchors.left: parent.left
+                                        anchors.top: parent.top
+                                        anchors.margins: 2
+                                        text: "%1".arg(index)
+                                    }
+
+                                    MouseArea {
+                                        id: mouseFull
+                                        objectName: "mouseFull"
+                                        anchors.fill: parent
+                                        acceptedButtons: Qt.LeftButton | Qt.RightButton
+                                        hoverEnabled: true
+                                        onClicked: {
+                                            if (mouse.button === Qt.LeftButton) {
+                                                if (btnGroupSelected.checkedButton) {
+                                                    btnGroupSelected.checkedButton = null
+                                                    return
+                                                }
+                                                if (rcDelegate.state === "single")
+                                                    return
+                                                console.assert(rcDelegate.state === "multiple")
+                                                rcDelegate.state = "single"
+                                            } else if (rcDelegate.state === "multiple") {
+                                                ctxMenu.x = mouse.x
+                                                ctxMenu.y = mouse.y
+                                                ctxMenu.open()
+                                            }
+                                        }
+                                    }
+
+                                    Item {
+                                        id: rcContent
+                                        objectName: "rcContent"
+                                        anchors.centerIn: parent
+                                        width: image.paintedWidth
+                                        height: image.paintedHeight
+
+                                        Label {
+                                            anchors.left: parent.left
+                                            anchors.top: parent.top
+                                            text: imgBaseFileName
+                                            color: "white"
+                                            style: Label.Outline
+                                            styleColor: "black"
+                                        }
+
+                                        Repeater {
+                                            model: imgBBoxes
+                                            delegate: BBox {
+                                                id: box
+                                                objectName: "box" + index
+                                                property real bwidth: cw * rcContent.width
+                                                property real bheight: ch * rcContent.height
+                                                property real bx: cx * rcContent.width - bwidth / 2
+                                                property real by: cy * rcContent.height - bheight / 2
+
+                                                x: bx
+                                                y: by
+                                                width: bwidth
+                                                height: bheight
+                                                xMax: rcContent.width
+                                                yMax: rcContent.height
+                                                iCx: cx
+                                                iCy: cy
+                                                iCw: cw
+                                                iCh: ch
+                                                enabled: rcDelegate.state === "single"
+                                                bboxColor: root.categoryColor(catId)
+                                                selected: btnGroupSelected.checkedButton === rbSelect
+                                                z: selected ? 100 : 10
+
+                                                RadioButton {
+                                                    id: rbSelect
+                                                    visible: false
+                                                    ButtonGroup.group: btnGroupSelected
+                                                }
+
+                                                onPressed: rbSelect.checked = true
+                                                onDimensionsChanged: {
+                                                    rcDelegate.ableToSave = true
+                                                    model.cx = newCx
+                                                    model.cy = newCy
+                                                    model.cw = newCw
+                                                    model.ch = newCh
+                                                    // A drag of the body moved the box by hand; follow the
+                                                    // model again, e.g. when the window is resized.
+                                                    x = Qt.binding(function () { return box.bx })
+                                                    y = Qt.binding(function () { return box.by })
+                                                }
+                                                onDeleteRequested: {
+                                                    rcDelegate.ableToSave = true
+                                                    imgBBoxes.deleteRow(index)
+                                                }
+                                            }
+                                        }
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Popup {
+        id: popControl
+        objectName: "popControl"
+        x: (root.width - width) / 2
+        y: (root.height - height) / 2
+        width: root.width
+        height: root.height
+        dim: true
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        visible: ctxItems.children.length > 0
+
+        enter: Transition {
+            NumberAnimation { property: "y"; from: root.height; to: 0; duration: 150; easing.type: Easing.OutExpo }
+        }
+        exit: Transition {
+            NumberAnimation { property: "y"; from: 0; to: root.height; duration: 150; easing.type: Easing.InExpo }
+        }
+
+        function doSave() {
+            console.log("Save")
+            console.assert(ctxItems.children.length === 1)
+            if (ctxItems.children.length > 0)
+                ctxItems.children[0].save()
+        }
+
+        ColumnLayout {
+            anchors.fill: parent
+
+            RowLayout {
+                Repeater {
+                    model: lstCategories
+                    delegate: Rectangle {
+                        implicitWidth: 20
+                        implicitHeight: 20
+                        color: catColor
+                        border.width: 1
+                        border.color: "black"
+
+                        Label {
+                            anchors.centerIn: parent
+                            text: catShortcut
+                            color: Utils.invertColor(catColor)
+                        }
+                        MouseArea {
+                            id: mouseCat
+                            anchors.fill: parent
+                            hoverEnabled: true
+                        }
+                        ToolTip.visible: mouseCat.containsMouse
+                        ToolTip.text: "(%1) %2".arg(catShortcut).arg(catName)
+
+                        Shortcut {
+                            sequence: catShortcut
+                            enabled: ctxItems.children.length === 1
+                            onActivated: {
+                                console.log("Activated " + catName)
+                                console.assert(ctxItems.children.length > 0)
+                                ctxItems.children[0].createNewRC(catId)
+                            }
+                        }
+                    }
+                }
+            }
+
+            Item {
+                id: ctxItems
+                objectName: "ctxItems"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+            }
+
+            RowLayout {
+                readonly property bool canSave: ctxItems.children.length > 0 && ctxItems.children[0].ableToSave
+
+                Button {
+                    objectName: "btnReset"
+                    text: qsTr("Reset")
+                    enabled: parent.canSave
+                    onClicked: {
+                        console.assert(ctxItems.children.length === 1)
+                        ctxItems.children[0].reset()
+                    }
+                }
+                Button {
+                    objectName: "btnSave"
+                    text: qsTr("Save")
+                    enabled: parent.canSave
+                    onClicked: popControl.doSave()
+                }
+                Label {
+                    objectName: "lblSaveError"
+                    Layout.fillWidth: true
+                    color: "firebrick"
+                    elide: Text.ElideMiddle
+                    text: ctxItems.children.length > 0 ? ctxItems.children[0].saveError : ""
+                }
+                Button {
+                    objectName: "btnClose"
+                    text: qsTr("Close")
+                    onClicked: {
+                        if (ctxItems.children.length > 0)
+                            ctxItems.children[0].state = "multiple"
+                        popControl.close()
+                    }
+                }
+                Shortcut {
+                    sequence: StandardKey.Save
+                    enabled: ctxItems.children.length === 1
+                    onActivated: popControl.doSave()
+                }
+            }
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "images/imagelist.h"
+#include "images/thumbnailprovider.h"
 #include "utils.h"
 
 #include <QCoreApplication>
@@ -17,11 +18,14 @@ static void initResources()
 
 namespace Boxmere {
 
-void registerQmlTypes()
+void registerQmlTypes(QQmlEngine *engine)
 {
-    initResources();
-    Utils::createInstance();
-    ImageList::createInstance();
+    static const bool registered = [] {
+        initResources();
+        return Utils::createInstance() && ImageList::createInstance();
+    }();
+    Q_UNUSED(registered);
+    engine->addImageProvider(QLatin1String(ThumbnailProvider::Id), new ThumbnailProvider);
 }
 
 int runApplication(int &argc, char **argv, const QUrl &mainUrl)
@@ -32,11 +36,11 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
     QCoreApplication::setOrganizationDomain(QStringLiteral("ordavi.org"));
 
     auto app = std::make_unique<QGuiApplication>(argc, argv);
-    registerQmlTypes();
 
     int result = 0;
     {
         QQmlApplicationEngine engine;
+        registerQmlTypes(&engine);
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreated, app.get(),
             [mainUrl](QObject *object, const QUrl &url) {

@@ -3,11 +3,14 @@
 
 #include <QUrl>
 
+class QQmlEngine;
+
 namespace Boxmere {
 
-// Registers everything QML sees: the built-in resources and the singletons Utils
-// and ImageList of the module Boxmere 1.0. The app and the QML tests both call it.
-void registerQmlTypes();
+// Registers everything QML sees: the built-in resources, the singletons Utils and
+// ImageList of the module Boxmere 1.0 (created once per process) and the engine's
+// thumbnail image provider. The app and the QML tests both call it.
+void registerQmlTypes(QQmlEngine *engine);
 
 // Starts the application with mainUrl as its main window and runs the event loop.
 // Returns the loop's result, or -1 when the main window fails to load.

@@ -175,3 +175,8 @@ QString Utils::safeName(QString name)
         result.replace(c, QLatin1Char('_'));
     return result;
 }
+
+QUrl Utils::toFileUrl(QString path)
+{
+    return path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
+}

@@ -47,6 +47,8 @@ public Q_SLOTS:
     QString toLocalPath(QUrl url);
     // Trimmed, with ? : / \ * ' " ~ & replaced by underscores.
     QString safeName(QString name);
+    // The file URL of a local path; "#", "?" and "%" in the path stay part of it.
+    QUrl toFileUrl(QString path);
 
 Q_SIGNALS:
     void osNameChanged();

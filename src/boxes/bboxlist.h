@@ -61,16 +61,15 @@ public:
     // The boxes as the image-list JSON document stores them: objects with
     // "catId", "cx", "cy", "cw" and "ch", in row order.
     QJsonArray toJsonArray() const;
-    // False when the last loadTxtFile met a line it could not take over whole, so
-    // that writing the list back would lose data the file held.
-    bool lastReadWhole() const { return m_lastReadWhole; }
-
 public Q_SLOTS:
     // Writes all boxes to the label file; true only when the whole file was written.
     bool saveTxtFile(const QString &txtFile);
     // Appends a box of a tenth of the image on each side, centred on (cx, cy).
     void appendRow(int catId, double cx, double cy);
     void deleteRow(int index);
+    // False when the last loadTxtFile met a line it could not take over whole, so
+    // that writing the list back would lose data the file held.
+    bool lastReadWhole() const { return m_lastReadWhole; }
 
 private:
     QHash<int, QByteArray> m_roleNames;

@@ -1,0 +1,190 @@
+import QtQuick 2.15
+import QtQuick.Window 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// One box over a picture. It knows no model: its user places it, passes the
+// normalised geometry and the picture size in, and writes back what it reports.
+Rectangle {
+    id: control
+
+    property color bboxColor: "blue"
+    property color bboxSelected: "red"
+    property real handleSize: 12
+    property bool selected: false
+    property real iCx: 0
+    property real iCy: 0
+    property real iCw: 0
+    property real iCh: 0
+    property real xMax: 0
+    property real yMax: 0
+
+    signal pressed()
+    signal deleteRequested()
+    signal dimensionsChanged(real newCx, real newCy, real newCw, real newCh)
+
+    QtObject {
+        id: localProps
+        property color color: control.selected ? control.bboxSelected : control.bboxColor
+        property color selectedColor: "green"
+    }
+
+    color: selected ? Qt.rgba(bboxColor.r, bboxColor.g, bboxColor.b, 0.3) : "transparent"
+    border.width: 1
+    border.color: localProps.color
+
+    MouseArea {
+        id: mouseDrag
+        objectName: "mouseDrag"
+        anchors.fill: parent
+        acceptedButtons: Qt.LeftButton | Qt.RightButton
+        drag.target: control
+        drag.axis: Drag.XAndYAxis
+        drag.threshold: 1
+        // The box keeps the pointer where it grabbed it, threshold included.
+        drag.smoothed: false
+        drag.minimumX: 0
+        drag.maximumX: control.xMax - control.width
+        drag.minimumY: 0
+        drag.maximumY: control.yMax - control.height
+
+        onPressed: {
+            if (mouse.button === Qt.LeftButton) {
+                control.pressed()
+            } else {
+                ctxMnu.x = mouse.x
+                ctxMnu.y = mouse.y
+                ctxMnu.open()
+            }
+        }
+        drag.onActiveChanged: {
+            if (!drag.active)
+                control.dimensionsChanged((control.x + control.width / 2) / control.xMax,
+                                          (control.y + control.height / 2) / control.yMax,
+                                          control.iCw, control.iCh)
+        }
+    }
+
+    Menu {
+        id: ctxMnu
+        objectName: "ctxMnu"
+        MenuItem {
+            text: qsTr("Delete")
+            onTriggered: control.deleteRequested()
+        }
+    }
+
+    // A square on the middle of one edge. Dragging it moves that edge with the
+    // pointer, between the opposite edge and the border of the picture, while the
+    // opposite edge stays put. The geometry is worked out from the pointer's place
+    // in the picture, so it does not drift as the box changes under the pointer.
+    component Handle: Rectangle {
+        id: handle
+
+        property int edge: Qt.LeftEdge
+        property alias areaName: area.objectName
+        readonly property bool horizontal: edge === Qt.LeftEdge || edge === Qt.RightEdge
+
+        width: control.handleSize
+        height: control.handleSize
+        visible: control.selected
+        color: area.containsMouse ? localProps.selectedColor : localProps.color
+
+        MouseArea {
+            id: area
+
+            property real start: 0   // pointer at the press, in the picture
+            property real grab: 0    // pointer minus edge at the press
+            property real fixed: 0   // the opposite edge
+            property real last: NaN  // the edge last reported
+            property bool active: false
+
+            anchors.fill: parent
+            hoverEnabled: true
+
+            function edgeAt(e) {
+                switch (e) {
+                case Qt.LeftEdge: return control.x
+                case Qt.RightEdge: return control.x + control.width
+                case Qt.TopEdge: return control.y
+                default: return control.y + control.height
+                }
+            }
+
+            onPressed: press(mouse)
+            onReleased: active = false
+            onCanceled: active = false
+            onPositionChanged: move(mouse)
+
+            function press(mouse) {
+                var point = mapToItem(control.parent, mouse.x, mouse.y)
+                start = handle.horizontal ? point.x : point.y
+                grab = start - edgeAt(handle.edge)
+                var opposite = {}
+                opposite[Qt.LeftEdge] = Qt.RightEdge
+                opposite[Qt.RightEdge] = Qt.LeftEdge
+                opposite[Qt.TopEdge] = Qt.BottomEdge
+                opposite[Qt.BottomEdge] = Qt.TopEdge
+                fixed = edgeAt(opposite[handle.edge])
+                last = NaN
+                active = false
+            }
+
+            function move(mouse) {
+                if (!pressed)
+                    return
+                var point = mapToItem(control.parent, mouse.x, mouse.y)
+                var pointer = handle.horizontal ? point.x : point.y
+                if (!active && Math.abs(pointer - start) <= 1)
+                    return
+                active = true
+                var limit = handle.horizontal ? control.xMax : control.yMax
+                var lowSide = handle.edge === Qt.LeftEdge || handle.edge === Qt.TopEdge
+                var e = lowSide ? Math.max(0, Math.min(pointer - grab, fixed))
+                                  : Math.min(limit, Math.max(pointer - grab, fixed))
+                if (e === last)
+                    return
+                last = e
+                var lo = Math.min(e, fixed)
+                var hi = Math.max(e, fixed)
+                if (handle.horizontal)
+                    control.dimensionsChanged((lo + hi) / 2 / limit, control.iCy, (hi - lo) / limit, control.iCh)
+                else
+                    control.dimensionsChanged(control.iCx, (lo + hi) / 2 / limit, control.iCw, (hi - lo) / limit)
+            }
+        }
+    }
+
+    Handle {
+        objectName: "leftHandle"
+        areaName: "mouseLeft"
+        edge: Qt.LeftEdge
+        anchors.left: parent.left
+        anchors.leftMargin: -control.handleSize / 2
+        anchors.verticalCenter: parent.verticalCenter
+    }
+    Handle {
+        objectName: "rightHandle"
+        areaName: "mouseRight"
+        edge: Qt.RightEdge
+        anchors.right: parent.right
+        anchors.rightMargin: -control.handleSize / 2
+        anchors.verticalCenter: parent.verticalCenter
+    }
+    Handle {
+        objectName: "topHandle"
+        areaName: "mouseTop"
+        edge: Qt.TopEdge
+        anchors.top: parent.top
+        anchors.topMargin: -control.handleSize / 2
+        anchors.horizontalCenter: parent.horizontalCenter
+    }
+    Handle {
+        objectName: "bottomHandle"
+        areaName: "mouseBottom"
+        edge: Qt.BottomEdge
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: -control.handleSize / 2
+        anchors.horizontalCenter: parent.horizontalCenter
+    }
+}

@@ -1,0 +1,34 @@
+#ifndef BOXMERE_TESTS_TESTDATA_H
+#define BOXMERE_TESTS_TESTDATA_H
+
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+// File operations for the QML tests, which cannot touch files themselves.
+class TestData : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+public Q_SLOTS:
+    // A temporary folder with "images" holding real photos (a.jpg, b.jpg, c.jpg) and
+    // "labels" holding a.txt, b.txt, c.txt and d.txt (whose image does not exist).
+    // Returns the folder, or an empty string when the photos are not installed.
+    QString makeFolderPair();
+    QString readFile(const QString &path) const;
+    bool writeFile(const QString &path, const QString &text) const;
+    bool exists(const QString &path) const;
+    // Removes a file or a whole folder.
+    bool remove(const QString &path) const;
+
+private:
+    std::vector<std::unique_ptr<QTemporaryDir>> m_dirs;
+};
+
+#endif
