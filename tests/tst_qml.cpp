@@ -12,6 +12,7 @@ class Setup : public QObject
     Q_OBJECT
 
 public Q_SLOTS:
+    void applicationAvailable() { Boxmere::setApplicationIdentity(); }
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         Boxmere::registerQmlTypes(engine);

@@ -28,12 +28,17 @@ void registerQmlTypes(QQmlEngine *engine)
     engine->addImageProvider(QLatin1String(ThumbnailProvider::Id), new ThumbnailProvider);
 }
 
-int runApplication(int &argc, char **argv, const QUrl &mainUrl)
+void setApplicationIdentity()
 {
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setApplicationName(QStringLiteral("Boxmere"));
     QCoreApplication::setOrganizationName(QStringLiteral("Ordavi"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("ordavi.org"));
+}
+
+int runApplication(int &argc, char **argv, const QUrl &mainUrl)
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    setApplicationIdentity();
 
     auto app = std::make_unique<QGuiApplication>(argc, argv);
 

@@ -7,6 +7,9 @@ class QQmlEngine;
 
 namespace Boxmere {
 
+// Sets the application and organisation names; call before the application object exists.
+void setApplicationIdentity();
+
 // Registers everything QML sees: the built-in resources, the singletons Utils and
 // ImageList of the module Boxmere 1.0 (created once per process) and the engine's
 // thumbnail image provider. The app and the QML tests both call it.

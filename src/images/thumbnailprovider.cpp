@@ -16,7 +16,9 @@ QString cacheKey(const QString &path, const QSize &size)
 } // namespace
 
 // One request. The engine may cancel it at any time, but deletes it only after
-// finished(), which is therefore always emitted.
+// finished(), which is therefore always emitted. It is emitted through the event
+// loop of the thread the request was made in, never before the engine has
+// connected to it on return from requestImageResponse().
 class ThumbnailResponse : public QQuickImageResponse, public QRunnable
 {
 public:
@@ -35,13 +37,19 @@ public:
                 m_provider->store(cacheKey(m_path, m_size), m_image);
             }
         }
-        Q_EMIT finished();
+        finishLater();
     }
 
     void finishWith(const QImage &image)
     {
         m_image = image;
-        Q_EMIT finished();
+        finishLater();
+    }
+
+    void finishLater()
+    {
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT finished(); }, Qt::QueuedConnection);
     }
 
     QQuickTextureFactory *textureFactory() const override

@@ -1,0 +1,123 @@
+#include "images/thumbnailprovider.h"
+
+#include <QFile>
+#include <QQuickTextureFactory>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString photos = qEnvironmentVariable("LABELME_EXAMPLES", "/usr/share/doc/labelme-examples/examples") +
+                       "/instance_segmentation/data_dataset_coco/JPEGImages/";
+
+// Waits for a response the way the engine does: connected after the request returned.
+QSize waitFor(QQuickImageResponse *response, QString *error = nullptr)
+{
+    QSignalSpy finished(response, &QQuickImageResponse::finished);
+    const bool done = finished.count() > 0 || finished.wait(10000);
+    std::unique_ptr<QQuickTextureFactory> texture(done ? response->textureFactory() : nullptr);
+    if (error)
+        *error = response->errorString();
+    delete response;
+    return texture ? texture->textureSize() : QSize();
+}
+
+} // namespace
+
+class TestThumbnailProvider : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void decode_data();
+    void decode();
+    void request();
+    void urlWithSpecialCharacters();
+    void cancelledRequestStillFinishes();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestThumbnailProvider::initTestCase()
+{
+    if (!QFile::exists(photos + "2011_000003.jpg"))
+        QSKIP("labelme-examples is not installed");
+}
+
+void TestThumbnailProvider::decode_data()
+{
+    // 2011_000003.jpg is a 500 by 338 photo.
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("fits the width") << QSize(100, 100) << QSize(100, 67);
+    QTest::newRow("fits the height") << QSize(400, 100) << QSize(147, 100);
+    QTest::newRow("only a width") << QSize(250, 0) << QSize(250, 169);
+    QTest::newRow("never enlarged") << QSize(1000, 1000) << QSize(500, 338);
+    QTest::newRow("no size asked") << QSize() << QSize(500, 338);
+}
+
+void TestThumbnailProvider::decode()
+{
+    QFETCH(QSize, requested);
+    QFETCH(QSize, expected);
+    QCOMPARE(ThumbnailProvider::decode(photos + "2011_000003.jpg", requested).size(), expected);
+}
+
+void TestThumbnailProvider::request()
+{
+    ThumbnailProvider provider;
+    const QString url = QUrl::fromLocalFile(photos + "2011_000003.jpg").toString();
+    QCOMPARE(waitFor(provider.requestImageResponse(url, QSize(100, 100))), QSize(100, 67));
+    QCOMPARE(provider.decodedCount(), 1);
+    // The same picture at the same size comes from the cache.
+    QCOMPARE(waitFor(provider.requestImageResponse(url, QSize(100, 100))), QSize(100, 67));
+    QCOMPARE(provider.decodedCount(), 1);
+    QCOMPARE(waitFor(provider.requestImageResponse(url, QSize(200, 200))), QSize(200, 135));
+    QCOMPARE(provider.decodedCount(), 2);
+
+    QString error;
+    const QString missing = QUrl::fromLocalFile(m_dir.filePath("missing.jpg")).toString();
+    QCOMPARE(waitFor(provider.requestImageResponse(missing, QSize(100, 100)), &error), QSize());
+    QVERIFY(!error.isEmpty());
+
+    // A truncated photo does not decode.
+    QFile photo(photos + "2011_000006.jpg");
+    QVERIFY(photo.open(QIODevice::ReadOnly));
+    QFile broken(m_dir.filePath("broken.jpg"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(photo.read(200));
+    broken.close();
+    QCOMPARE(waitFor(provider.requestImageResponse(QUrl::fromLocalFile(broken.fileName()).toString(), {})), QSize());
+}
+
+void TestThumbnailProvider::urlWithSpecialCharacters()
+{
+    const QString path = m_dir.filePath("a #1 ?%20 ü.jpg");
+    QVERIFY(QFile::copy(photos + "2011_000003.jpg", path));
+    ThumbnailProvider provider;
+    // The id QML passes is the file URL in its string form.
+    QCOMPARE(waitFor(provider.requestImageResponse(QUrl::fromLocalFile(path).toString(), QSize(50, 50))),
+             QSize(50, 33));
+}
+
+void TestThumbnailProvider::cancelledRequestStillFinishes()
+{
+    ThumbnailProvider provider;
+    std::vector<std::unique_ptr<QQuickImageResponse>> responses;
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (int i = 0; i < 50; ++i) {
+        responses.emplace_back(provider.requestImageResponse(QUrl::fromLocalFile(photos + "2011_000025.jpg").toString(),
+                                                             QSize(64 + i, 64)));
+        spies.push_back(std::make_unique<QSignalSpy>(responses.back().get(), &QQuickImageResponse::finished));
+        responses.back()->cancel();
+    }
+    for (auto &spy : spies)
+        QVERIFY(spy->count() == 1 || spy->wait(10000));
+    QVERIFY(provider.decodedCount() < 50);
+}
+
+QTEST_MAIN(TestThumbnailProvider)
+#include "tst_thumbnailprovider.moc"
