@@ -119,5 +119,5 @@ void TestThumbnailProvider::cancelledRequestStillFinishes()
     QVERIFY(provider.decodedCount() < 50);
 }
 
-QTEST_MAIN(TestThumbnailProvider)
+QTEST_GUILESS_MAIN(TestThumbnailProvider)
 #include "tst_thumbnailprovider.moc"
