@@ -52,9 +52,7 @@ Rectangle {
             if (mouse.button === Qt.LeftButton) {
                 control.pressed()
             } else {
-                ctxMnu.x = mouse.x
-                ctxMnu.y = mouse.y
-                ctxMnu.open()
+                ctxMnu.createObject(control).popup(mouse.x, mouse.y)
             }
         }
         drag.onActiveChanged: {
@@ -65,12 +63,16 @@ Rectangle {
         }
     }
 
-    Menu {
+    // Made when asked for: a grid shows many boxes, and few of them ever get a menu.
+    Component {
         id: ctxMnu
-        objectName: "ctxMnu"
-        MenuItem {
-            text: qsTr("Delete")
-            onTriggered: control.deleteRequested()
+        Menu {
+            objectName: "ctxMnu"
+            onClosed: destroy()
+            MenuItem {
+                text: qsTr("Delete")
+                onTriggered: control.deleteRequested()
+            }
         }
     }
 
@@ -155,36 +157,44 @@ Rectangle {
         }
     }
 
-    Handle {
-        objectName: "leftHandle"
-        areaName: "mouseLeft"
-        edge: Qt.LeftEdge
-        anchors.left: parent.left
-        anchors.leftMargin: -control.handleSize / 2
-        anchors.verticalCenter: parent.verticalCenter
-    }
-    Handle {
-        objectName: "rightHandle"
-        areaName: "mouseRight"
-        edge: Qt.RightEdge
-        anchors.right: parent.right
-        anchors.rightMargin: -control.handleSize / 2
-        anchors.verticalCenter: parent.verticalCenter
-    }
-    Handle {
-        objectName: "topHandle"
-        areaName: "mouseTop"
-        edge: Qt.TopEdge
-        anchors.top: parent.top
-        anchors.topMargin: -control.handleSize / 2
-        anchors.horizontalCenter: parent.horizontalCenter
-    }
-    Handle {
-        objectName: "bottomHandle"
-        areaName: "mouseBottom"
-        edge: Qt.BottomEdge
-        anchors.bottom: parent.bottom
-        anchors.bottomMargin: -control.handleSize / 2
-        anchors.horizontalCenter: parent.horizontalCenter
+    // The handles exist only while the box is selected: a grid shows many boxes and
+    // at most one of them is selected.
+    Loader {
+        anchors.fill: parent
+        active: control.selected
+        sourceComponent: Item {
+            Handle {
+                objectName: "leftHandle"
+                areaName: "mouseLeft"
+                edge: Qt.LeftEdge
+                anchors.left: parent.left
+                anchors.leftMargin: -control.handleSize / 2
+                anchors.verticalCenter: parent.verticalCenter
+            }
+            Handle {
+                objectName: "rightHandle"
+                areaName: "mouseRight"
+                edge: Qt.RightEdge
+                anchors.right: parent.right
+                anchors.rightMargin: -control.handleSize / 2
+                anchors.verticalCenter: parent.verticalCenter
+            }
+            Handle {
+                objectName: "topHandle"
+                areaName: "mouseTop"
+                edge: Qt.TopEdge
+                anchors.top: parent.top
+                anchors.topMargin: -control.handleSize / 2
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+            Handle {
+                objectName: "bottomHandle"
+                areaName: "mouseBottom"
+                edge: Qt.BottomEdge
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: -control.handleSize / 2
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+        }
     }
 }

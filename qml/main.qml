@@ -12,6 +12,10 @@ ApplicationWindow {
     height: 480
     title: qsTr("Annotator")
 
+    // Pictures come decoded at the size shown, off the GUI thread. False loads them
+    // whole and synchronously, which only the grid benchmark uses, for comparison.
+    property bool thumbnails: true
+
     // The colour of a category number, black for one that is not in the list.
     function categoryColor(catId) {
         for (let i = 0; i < lstCategories.count; ++i) {
@@ -35,6 +39,17 @@ ApplicationWindow {
 
     ButtonGroup {
         id: btnGroupSelected
+    }
+
+    // The context menu of a tile; one for all tiles, so that a tile costs less to make.
+    Menu {
+        id: ctxMenu
+        objectName: "ctxMenu"
+        property int row: -1
+        MenuItem {
+            text: qsTr("Delete")
+            onTriggered: ImageList.removeRow(ctxMenu.row)
+        }
     }
 
     Pane {
@@ -242,24 +257,21 @@ ApplicationWindow {
                                         }
                                     }
 
-                                    Menu {
-                                        id: ctxMenu
-                                        objectName: "ctxMenu"
-                                        MenuItem {
-                                            text: qsTr("Delete")
-                                            onTriggered: ImageList.removeRow(index)
-                                        }
-                                    }
 
                                     Image {
                                         id: image
                                         objectName: "image"
                                         anchors.fill: parent
                                         fillMode: Image.PreserveAspectFit
-                                        asynchronous: true
-                                        sourceSize: Qt.size(root.pictureSize(width), root.pictureSize(height))
-                                        source: imgFilePath.length > 0
-                                                ? "image://thumbnail/" + Utils.toFileUrl(imgFilePath) : ""
+                                        asynchronous: root.thumbnails
+                                        // The provider keeps a cache of its own, bounded in size;
+                                        // Qt's would hold every picture that scrolled by.
+                                        cache: !root.thumbnails
+                                        sourceSize: root.thumbnails ? Qt.size(root.pictureSize(width), root.pictureSize(height))
+                                                                    : Qt.size(-1, -1)
+                                        source: imgFilePath.length === 0 ? ""
+                                                : root.thumbnails ? "image://thumbnail/" + Utils.toFileUrl(imgFilePath)
+                                                                  : Utils.toFileUrl(imgFilePath)
                                     }
 
                                     Label {
@@ -286,9 +298,8 @@ ApplicationWindow {
                                                 console.assert(rcDelegate.state === "multiple")
                                                 rcDelegate.state = "single"
                                             } else if (rcDelegate.state === "multiple") {
-                                                ctxMenu.x = mouse.x
-                                                ctxMenu.y = mouse.y
-                                                ctxMenu.open()
+                                                ctxMenu.row = index
+                                                ctxMenu.popup(mouseFull, mouse.x, mouse.y)
                                             }
                                         }
                                     }
@@ -334,9 +345,13 @@ ApplicationWindow {
                                                 selected: btnGroupSelected.checkedButton === rbSelect
                                                 z: selected ? 100 : 10
 
-                                                RadioButton {
+                                                // The box's place in the selection group: a bare
+                                                // checkable button, which costs far less to make
+                                                // than a styled radio button.
+                                                AbstractButton {
                                                     id: rbSelect
                                                     visible: false
+                                                    checkable: true
                                                     ButtonGroup.group: btnGroupSelected
                                                 }
 

@@ -1,7 +1,6 @@
 #include "boxes/bboxlist.h"
 
 #include <QAbstractItemModelTester>
-#include <QQmlEngine>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -17,9 +16,7 @@ class TestBBoxList : public QObject
 
 private Q_SLOTS:
     void roleNames();
-    void ownedByCpp();
     void appendRow();
-    void appendRowKeepsValuesPastTheEdge();
     void deleteRow_data();
     void deleteRow();
     void setData_data();
@@ -35,12 +32,6 @@ void TestBBoxList::roleNames()
     BBoxList list;
     const QHash<int, QByteArray> expected{{0, "catId"}, {1, "cx"}, {2, "cy"}, {3, "cw"}, {4, "ch"}};
     QCOMPARE(list.roleNames(), expected);
-}
-
-void TestBBoxList::ownedByCpp()
-{
-    BBoxList list;
-    QCOMPARE(QQmlEngine::objectOwnership(&list), QQmlEngine::CppOwnership);
 }
 
 void TestBBoxList::appendRow()
@@ -63,15 +54,6 @@ void TestBBoxList::appendRow()
     QCOMPARE(inserted.count(), 2);
     QCOMPARE(inserted.at(1).at(1).toInt(), 1);
     QCOMPARE(list.boxAt(1)->catId, 2);
-}
-
-void TestBBoxList::appendRowKeepsValuesPastTheEdge()
-{
-    BBoxList list;
-    list.appendRow(0, 0.98, 0.02);
-    const auto box = list.boxAt(0);
-    QCOMPARE(box->cx + box->cw / 2, 1.03);
-    QCOMPARE(box->cy - box->ch / 2, -0.03);
 }
 
 void TestBBoxList::deleteRow_data()

@@ -46,7 +46,6 @@ class TestImageList : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void instance();
     void roleNames();
     void data_data();
     void data();
@@ -73,12 +72,6 @@ void TestImageList::cleanup()
 {
     m_check.reset();
     ModelCheck::verifyNone();
-}
-
-void TestImageList::instance()
-{
-    QCOMPARE(ImageList::instance(), m_list);
-    QCOMPARE(m_list->rowCount(), 0);
 }
 
 void TestImageList::roleNames()

@@ -11,7 +11,6 @@ class TestUtils : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void instanceIsShared();
     void baseName_data();
     void baseName();
     void fileName_data();
@@ -28,13 +27,6 @@ private Q_SLOTS:
     void writeFileFailureKeepsOldFile();
     void removeFile();
 };
-
-void TestUtils::instanceIsShared()
-{
-    Utils *first = Utils::instance();
-    QVERIFY(first);
-    QCOMPARE(Utils::instance(), first);
-}
 
 void TestUtils::baseName_data()
 {

@@ -89,6 +89,8 @@ void ImageList::addImage(std::shared_ptr<ImageInfo> record)
 void ImageList::loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace)
 {
     beginLoad(replace);
+    m_images.reserve(m_images.size() + records.size());
+    m_imagesById.reserve(m_imagesById.size() + records.size());
     for (auto &record : records)
         addImage(std::move(record));
     endLoad();

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QVector>
 
 #include <memory>
 
@@ -87,7 +88,8 @@ private:
     void endLoad();
 
     QHash<int, QByteArray> m_roleNames;
-    QList<std::shared_ptr<ImageInfo>> m_images;
+    // A vector, not a QList: QList would allocate every shared pointer separately.
+    QVector<std::shared_ptr<ImageInfo>> m_images;
     QHash<int, std::shared_ptr<ImageInfo>> m_imagesById;
 
     static ImageList *s_instance;

@@ -8,7 +8,7 @@
 
 namespace ImageListJson {
 
-QByteArray write(const QList<std::shared_ptr<ImageInfo>> &images)
+QByteArray write(const QVector<std::shared_ptr<ImageInfo>> &images)
 {
     QJsonArray array;
     for (const std::shared_ptr<ImageInfo> &image : images) {

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QVector>
 
 #include <memory>
 
@@ -14,7 +15,7 @@ struct ImageInfo;
 namespace ImageListJson {
 
 // The document in QJsonDocument's indented form.
-QByteArray write(const QList<std::shared_ptr<ImageInfo>> &images);
+QByteArray write(const QVector<std::shared_ptr<ImageInfo>> &images);
 
 // The images of a document, each with a new box list. Anything but a top-level
 // array gives none; an element that is not an object gives an empty image.

@@ -69,7 +69,7 @@ QString exportFileName(const ImageInfo &image)
     return utils->baseName(name) + QStringLiteral(".txt");
 }
 
-int exportTo(const QString &dir, const QList<std::shared_ptr<ImageInfo>> &images)
+int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images)
 {
     int written = 0;
     Utils *utils = Utils::instance();

@@ -33,7 +33,7 @@ QString exportFileName(const ImageInfo &image);
 
 // Writes one label file per image into dir; a row whose name comes out equal to an
 // earlier one overwrites it. Returns the number of files written.
-int exportTo(const QString &dir, const QList<std::shared_ptr<ImageInfo>> &images);
+int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images);
 
 } // namespace YoloFolder
 

@@ -1,0 +1,199 @@
+// Scrolls the main window's grid over rows whose pictures are large photos
+// (4000 by 3000 JPEGs, linked many times), 4 columns, one screen at a time,
+// waiting at each stop until every visible picture is drawn. Compares the
+// thumbnail provider with whole, synchronous loading in the same go, each mode
+// in a process of its own for its peak memory; then times a reset of the list
+// to 100,000 rows until the next frame is on screen. Run it under xvfb-run.
+//
+//   bench_grid [ROWS [FULLSIZE_ROWS]]     defaults 10000 and 200
+//   bench_grid make DIR ROWS | scroll DIR ROWS thumbnails|full   the steps alone
+
+#include "app/startup.h"
+#include "boxes/bboxlist.h"
+#include "images/imagelist.h"
+#include "images/thumbnailprovider.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+// A photo-sized JPEG with enough detail that decoding costs what a photo costs.
+void makePhoto(const QString &path, int seed)
+{
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    QRandomGenerator rng(seed);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 3000);
+    sky.setColorAt(0, QColor::fromHsv(rng.bounded(360), 120, 230));
+    sky.setColorAt(1, QColor::fromHsv(rng.bounded(360), 90, 90));
+    p.fillRect(image.rect(), sky);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 3000; ++i) {
+        p.setBrush(QColor::fromHsv(rng.bounded(360), rng.bounded(256), rng.bounded(256), 160));
+        p.drawEllipse(QPointF(rng.bounded(4000), rng.bounded(3000)), rng.bounded(4, 120), rng.bounded(4, 120));
+    }
+    p.end();
+    image.save(path, "JPG", 90);
+}
+
+void makeFolder(const QString &dir, int rows)
+{
+    QDir().mkpath(dir + "/images");
+    QDir().mkpath(dir + "/labels");
+    for (int i = 0; i < 4; ++i)
+        makePhoto(QStringLiteral("%1/photo%2.jpg").arg(dir).arg(i), i);
+    BBoxList boxes;
+    boxes.appendBox(1, 0.3, 0.4, 0.2, 0.5);
+    boxes.appendBox(1, 0.7, 0.6, 0.1, 0.3);
+    for (int i = 0; i < rows; ++i) {
+        const QString base = QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0'));
+        QFile::link(QStringLiteral("%1/photo%2.jpg").arg(dir).arg(i % 4), dir + "/images/" + base + ".jpg");
+        boxes.saveTxtFile(dir + "/labels/" + base + ".txt");
+    }
+}
+
+void collectImages(QQuickItem *item, QList<QQuickItem *> &out)
+{
+    for (QQuickItem *child : item->childItems()) {
+        if (child->objectName() == QLatin1String("image"))
+            out << child;
+        collectImages(child, out);
+    }
+}
+
+// Spins the event loop until every picture in view is drawn or failed.
+bool waitForPictures(QQuickItem *grid, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // Outside exec() nothing deletes what the view let go with deleteLater().
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QList<QQuickItem *> images;
+        collectImages(grid, images);
+        bool done = !images.isEmpty();
+        for (QQuickItem *image : images) {
+            const QRectF r = image->mapRectToItem(grid, QRectF(0, 0, image->width(), image->height()));
+            if (r.bottom() < 0 || r.top() > grid->height() || !image->isVisible())
+                continue;
+            const int status = image->property("status").toInt();
+            done &= status == 1 /* Ready */ || status == 3 /* Error */;
+        }
+        if (done)
+            return true;
+    }
+    return false;
+}
+
+int runScroll(const QString &dir, int rows, bool thumbnails)
+{
+    QQmlApplicationEngine engine;
+    Boxmere::registerQmlTypes(&engine);
+    engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
+    if (!window)
+        return 1;
+    window->setProperty("thumbnails", thumbnails);
+    window->resize(1024, 768);
+    auto *grid = window->findChild<QQuickItem *>(QStringLiteral("gridImages"));
+    ImageList::instance()->loadYolo(dir + "/labels", dir + "/images");
+    QCoreApplication::processEvents();
+
+    // Only the first `rows` rows are scrolled over.
+    const double cell = grid->property("cellHeight").toDouble();
+    const double end = std::ceil(rows / 4.0) * cell - grid->height();
+    QElapsedTimer timer;
+    timer.start();
+    int stops = 0, stalled = 0;
+    for (double y = 0; y <= end; y += grid->height()) {
+        grid->setProperty("contentY", y);
+        stalled += waitForPictures(grid, 30000) ? 0 : 1;
+        ++stops;
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    const int decoded =
+        thumbnails && ThumbnailProvider::lastCreated() ? ThumbnailProvider::lastCreated()->decodedCount() : rows;
+    std::printf("%-10s %6d rows: %7.1f s, %6.1f pictures/s, peak %5.0f MB%s\n", thumbnails ? "thumbnail" : "full-size",
+                rows, seconds, decoded / seconds, peakMegabytes(), stalled ? " (some stops timed out)" : "");
+    std::printf("           %d screens of about %.0f tiles\n", stops, 4 * grid->height() / cell);
+
+    // A reset to 100,000 rows, from the call until the frame after it is on screen.
+    QList<std::shared_ptr<ImageInfo>> records;
+    for (int i = 0; i < 100000; ++i) {
+        auto image = std::make_shared<ImageInfo>();
+        image->id = i + 1;
+        image->fileName = QString::number(i);
+        image->filePath = QStringLiteral("%1/images/%2.jpg").arg(dir).arg(i % rows, 6, 10, QLatin1Char('0'));
+        image->bboxes = std::make_unique<BBoxList>();
+        image->bboxes->appendBox(1, 0.5, 0.5, 0.2, 0.2);
+        records << image;
+    }
+    bool swapped = false;
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [&swapped] { swapped = true; });
+    timer.restart();
+    ImageList::instance()->loadImages(records, true);
+    const double resetMs = timer.nsecsElapsed() / 1e6;
+    window->update();
+    while (!swapped)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    std::printf("           reset to 100,000 rows drawn in %.1f ms (%.1f ms in the reset itself)\n",
+                timer.nsecsElapsed() / 1e6, resetMs);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Boxmere::setApplicationIdentity();
+    QGuiApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqml.debug=false"));
+    const QStringList args = app.arguments();
+    if (args.value(1) == "make") {
+        makeFolder(args.value(2), args.value(3).toInt());
+        return 0;
+    }
+    if (args.value(1) == "scroll")
+        return runScroll(args.value(2), args.value(3).toInt(), args.value(4) == "thumbnails");
+
+    const int rows = args.size() > 1 ? args[1].toInt() : 10000;
+    const int fullRows = args.size() > 2 ? args[2].toInt() : 200;
+    QTemporaryDir temp;
+    QElapsedTimer timer;
+    timer.start();
+    makeFolder(temp.path(), rows);
+    std::printf("made %d rows over 4 photos of 4000 by 3000 in %.1f s\n", rows, timer.nsecsElapsed() / 1e9);
+    std::fflush(stdout);
+    for (const QStringList &run : {QStringList{"scroll", temp.path(), QString::number(fullRows), "full"},
+                                   QStringList{"scroll", temp.path(), QString::number(rows), "thumbnails"}}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(app.applicationFilePath(), run);
+        child.waitForFinished(-1);
+    }
+    return 0;
+}
