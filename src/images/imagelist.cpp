@@ -22,11 +22,15 @@ ImageList::ImageList() : QAbstractListModel(nullptr)
         {YoloTxtFilePathRole, "yoloTxtFilePath"},
     };
     s_instance = this;
+    m_releaseTimer.setSingleShot(true);
+    m_releaseTimer.setInterval(250);
+    connect(&m_releaseTimer, &QTimer::timeout, this, [this] { m_released.clear(); });
 }
 
 ImageList::~ImageList()
 {
     s_instance = nullptr;
+    m_released = {};
     m_imagesById = {};
     m_images = {};
 }
@@ -212,6 +216,10 @@ void ImageList::beginLoad(bool clearing)
 {
     beginResetModel();
     if (clearing) {
+        // The old records and their box lists go a moment later, once the view has
+        // drawn the new rows: freeing a large list takes long enough to be seen.
+        m_released.append(std::move(m_images));
+        m_releaseTimer.start();
         m_images = {};
         m_imagesById = {};
     }

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 
 #include <memory>
@@ -91,6 +92,9 @@ private:
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<ImageInfo>> m_images;
     QHash<int, std::shared_ptr<ImageInfo>> m_imagesById;
+    // Rows replaced by a load, kept until m_releaseTimer fires.
+    QVector<QVector<std::shared_ptr<ImageInfo>>> m_released;
+    QTimer m_releaseTimer;
 
     static ImageList *s_instance;
 };
