@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTextStream>
@@ -96,6 +97,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     const QStringList args = app.arguments();
     if (args.size() < 2) {
         QTextStream(stderr) << "usage: boxmere-makedemo OUTDIR [COUNT]\n";
