@@ -164,6 +164,7 @@ Rectangle {
         active: control.selected
         sourceComponent: Item {
             Handle {
+                id: leftHandle
                 objectName: "leftHandle"
                 areaName: "mouseLeft"
                 edge: Qt.LeftEdge
@@ -172,6 +173,7 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
             }
             Handle {
+                id: rightHandle
                 objectName: "rightHandle"
                 areaName: "mouseRight"
                 edge: Qt.RightEdge
@@ -180,6 +182,7 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
             }
             Handle {
+                id: topHandle
                 objectName: "topHandle"
                 areaName: "mouseTop"
                 edge: Qt.TopEdge
@@ -188,6 +191,7 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
             }
             Handle {
+                id: bottomHandle
                 objectName: "bottomHandle"
                 areaName: "mouseBottom"
                 edge: Qt.BottomEdge
