@@ -210,6 +210,9 @@ void ImageList::removeRow(int row)
         m_imagesById.erase(it);
     m_images.removeAt(row);
     endRemoveRows();
+    // Its cell, which holds its box list, is deleted later as well.
+    m_released.append({image});
+    m_releaseTimer.start();
 }
 
 void ImageList::beginLoad(bool clearing)
@@ -217,7 +220,8 @@ void ImageList::beginLoad(bool clearing)
     beginResetModel();
     if (clearing) {
         // The old records and their box lists go a moment later, once the view has
-        // drawn the new rows: freeing a large list takes long enough to be seen.
+        // drawn the new rows and deleted the cells that used them: freeing a large
+        // list takes long enough to be seen.
         m_released.append(std::move(m_images));
         m_releaseTimer.start();
         m_images = {};

@@ -92,7 +92,7 @@ private:
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<ImageInfo>> m_images;
     QHash<int, std::shared_ptr<ImageInfo>> m_imagesById;
-    // Rows replaced by a load, kept until m_releaseTimer fires.
+    // Rows replaced by a load or removed, kept until m_releaseTimer fires.
     QVector<QVector<std::shared_ptr<ImageInfo>>> m_released;
     QTimer m_releaseTimer;
 

@@ -30,7 +30,7 @@ public:
 
     void run() override
     {
-        if (!m_cancelled.load()) {
+        if (!m_cancelled.load() && !m_provider->m_stopping.load()) {
             m_image = ThumbnailProvider::decode(m_path, m_size, &m_error);
             if (!m_image.isNull()) {
                 ++m_provider->m_decoded;
@@ -77,7 +77,8 @@ ThumbnailProvider::ThumbnailProvider(int cacheMegabytes)
 
 ThumbnailProvider::~ThumbnailProvider()
 {
-    m_pool.clear();
+    // Requests still queued finish without decoding, so the engine can free them.
+    m_stopping = true;
     m_pool.waitForDone();
     ThumbnailProvider *self = this;
     s_lastCreated.compare_exchange_strong(self, nullptr);

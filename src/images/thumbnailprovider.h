@@ -40,6 +40,7 @@ private:
     QMutex m_cacheMutex;
     QCache<QString, QImage> m_cache; // cost in kilobytes
     std::atomic<int> m_decoded{0};
+    std::atomic<bool> m_stopping{false};
 };
 
 #endif

@@ -39,13 +39,16 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath)
     if (files.isEmpty())
         return files;
 
+    // Detached once here, so that the threads only ever touch their own elements.
+    LabelFile *const entries = files.data();
+    const int count = files.size();
     std::atomic<int> next{0};
-    auto work = [&files, &next, utils] {
+    auto work = [entries, count, &next, utils] {
         QByteArray bytes;
-        for (int i = next++; i < files.size(); i = next++) {
+        for (int i = next++; i < count; i = next++) {
             bytes.clear();
-            utils->readFile(files[i].labelPath, bytes);
-            files[i].read = YoloLabelFile::parse(bytes);
+            utils->readFile(entries[i].labelPath, bytes);
+            entries[i].read = YoloLabelFile::parse(bytes);
         }
     };
     const int threads = std::clamp(files.size() / FilesPerThread, 1, ReaderThreads);
