@@ -167,6 +167,9 @@ ApplicationWindow {
                     anchors.fill: parent
                     anchors.margins: 1
                     clip: true
+                    // Cells are made as they scroll into view; pictures load off the GUI
+                    // thread, so none are made ahead of time (a reset then makes fewer).
+                    cacheBuffer: 0
                     model: ImageList
                     cellWidth: width / numCols
                     cellHeight: cellWidth

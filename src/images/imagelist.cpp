@@ -24,12 +24,16 @@ ImageList::ImageList() : QAbstractListModel(nullptr)
     s_instance = this;
     m_releaseTimer.setSingleShot(true);
     m_releaseTimer.setInterval(250);
-    connect(&m_releaseTimer, &QTimer::timeout, this, [this] { m_released.clear(); });
+    connect(&m_releaseTimer, &QTimer::timeout, this, [this] {
+        m_released.clear();
+        m_releasedIndexes.clear();
+    });
 }
 
 ImageList::~ImageList()
 {
     s_instance = nullptr;
+    m_releasedIndexes = {};
     m_released = {};
     m_imagesById = {};
     m_images = {};
@@ -223,6 +227,7 @@ void ImageList::beginLoad(bool clearing)
         // drawn the new rows and deleted the cells that used them: freeing a large
         // list takes long enough to be seen.
         m_released.append(std::move(m_images));
+        m_releasedIndexes.append(std::move(m_imagesById));
         m_releaseTimer.start();
         m_images = {};
         m_imagesById = {};

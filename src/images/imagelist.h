@@ -92,8 +92,10 @@ private:
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<ImageInfo>> m_images;
     QHash<int, std::shared_ptr<ImageInfo>> m_imagesById;
-    // Rows replaced by a load or removed, kept until m_releaseTimer fires.
+    // Rows replaced by a load or removed, and replaced id indexes, kept until
+    // m_releaseTimer fires.
     QVector<QVector<std::shared_ptr<ImageInfo>>> m_released;
+    QVector<QHash<int, std::shared_ptr<ImageInfo>>> m_releasedIndexes;
     QTimer m_releaseTimer;
 
     static ImageList *s_instance;
