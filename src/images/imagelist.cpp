@@ -89,16 +89,14 @@ QHash<int, QByteArray> ImageList::roleNames() const
 
 void ImageList::addImage(std::shared_ptr<ImageInfo> record)
 {
-    const int id = record->id;
-    m_images.append(record);
-    m_imagesById.insert(id, std::move(record));
+    m_images.append(std::move(record));
+    m_indexValid = false;
 }
 
 void ImageList::loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace)
 {
     beginLoad(replace);
     m_images.reserve(m_images.size() + records.size());
-    m_imagesById.reserve(m_imagesById.size() + records.size());
     for (auto &record : records)
         addImage(std::move(record));
     endLoad();
@@ -113,6 +111,15 @@ std::shared_ptr<ImageInfo> ImageList::imageAt(int row) const
 
 std::shared_ptr<ImageInfo> ImageList::imageById(int id) const
 {
+    // Built when first asked for: a load would otherwise visit every record while
+    // the view waits for its reset to end.
+    if (!m_indexValid) {
+        m_imagesById.clear();
+        m_imagesById.reserve(m_images.size());
+        for (const std::shared_ptr<ImageInfo> &image : m_images)
+            m_imagesById.insert(image->id, image); // a later record takes over its id
+        m_indexValid = true;
+    }
     return m_imagesById.value(id);
 }
 
@@ -208,11 +215,8 @@ void ImageList::removeRow(int row)
     if (!image || !Utils::instance()->removeFile(image->yoloTxtFilePath))
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    // The id index may point at a later record with the same id; drop only our own entry.
-    const auto it = m_imagesById.constFind(image->id);
-    if (it != m_imagesById.constEnd() && it.value() == image)
-        m_imagesById.erase(it);
     m_images.removeAt(row);
+    m_indexValid = false;
     endRemoveRows();
     // Its cell, which holds its box list, is deleted later as well.
     m_released.append({image});
@@ -231,6 +235,7 @@ void ImageList::beginLoad(bool clearing)
         m_releaseTimer.start();
         m_images = {};
         m_imagesById = {};
+        m_indexValid = false;
     }
 }
 

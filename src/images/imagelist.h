@@ -53,14 +53,14 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // Appends a record and points the id index at it. Emits nothing: callers
-    // add records only inside a load reset.
+    // Appends a record; the id index then points its id at it. Emits nothing:
+    // callers add records only inside a load reset.
     void addImage(std::shared_ptr<ImageInfo> record);
     // Adds records inside one model reset; with replace the list is emptied first.
     void loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace);
     // The record at row, or null for a row outside the list.
     std::shared_ptr<ImageInfo> imageAt(int row) const;
-    // The record the id index holds for id, or null.
+    // The record the id index holds for id (the last row with that id), or null.
     std::shared_ptr<ImageInfo> imageById(int id) const;
 
 Q_SIGNALS:
@@ -91,7 +91,8 @@ private:
     QHash<int, QByteArray> m_roleNames;
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<ImageInfo>> m_images;
-    QHash<int, std::shared_ptr<ImageInfo>> m_imagesById;
+    mutable QHash<int, std::shared_ptr<ImageInfo>> m_imagesById; // valid while m_indexValid
+    mutable bool m_indexValid = true;
     // Rows replaced by a load or removed, and replaced id indexes, kept until
     // m_releaseTimer fires.
     QVector<QVector<std::shared_ptr<ImageInfo>>> m_released;
