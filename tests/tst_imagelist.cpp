@@ -49,8 +49,6 @@ private Q_SLOTS:
     void roleNames();
     void data_data();
     void data();
-    void boxListIsTheSameObject();
-    void loadIsOneReset();
     void repeatedIds();
     void removeRow_data();
     void removeRow();
@@ -105,29 +103,7 @@ void TestImageList::data()
     QVERIFY(!m_list->data(m_list->index(1), role).isValid());
 }
 
-void TestImageList::boxListIsTheSameObject()
-{
-    auto image = makeImage(1, "cat", "", 2);
-    BBoxList *boxes = image->bboxes.get();
-    m_list->loadImages({image}, true);
-    const QVariant first = m_list->data(m_list->index(0), ImageList::BBoxesRole);
-    QCOMPARE(first.value<BBoxList *>(), boxes);
-    QCOMPARE(m_list->data(m_list->index(0), ImageList::BBoxesRole).value<QObject *>(), boxes);
-    QCOMPARE(first.value<BBoxList *>()->rowCount(), 2);
-}
 
-void TestImageList::loadIsOneReset()
-{
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
-    QSignalSpy inserts(m_list, &QAbstractItemModel::rowsInserted);
-    m_list->loadImages({makeImage(1, "a", ""), makeImage(2, "b", "")}, true);
-    m_list->loadImages({makeImage(3, "c", "")}, false);
-    QCOMPARE(names(*m_list), (QStringList{"a", "b", "c"}));
-    m_list->loadImages({makeImage(4, "d", "")}, true);
-    QCOMPARE(names(*m_list), QStringList{"d"});
-    QCOMPARE(resets.count(), 3);
-    QCOMPARE(inserts.count(), 0);
-}
 
 void TestImageList::repeatedIds()
 {
