@@ -58,9 +58,12 @@ public:
     void appendBox(int catId, double cx, double cy, double cw, double ch);
     // The box at row, or null for a row outside the list.
     std::shared_ptr<BoxInfo> boxAt(int row) const;
+    // All boxes in row order, for the writers.
+    const QVector<std::shared_ptr<BoxInfo>> &boxes() const { return m_boxes; }
     // The boxes as the image-list JSON document stores them: objects with
     // "catId", "cx", "cy", "cw" and "ch", in row order.
     QJsonArray toJsonArray() const;
+
 public Q_SLOTS:
     // Writes all boxes to the label file; true only when the whole file was written.
     bool saveTxtFile(const QString &txtFile);

@@ -139,6 +139,9 @@ void appendNumber(QByteArray &out, double value)
     out.append(buffer, int(r.ptr - buffer));
 }
 
+namespace {
+
+// One box as a label line, without a line end.
 void appendLine(QByteArray &out, const BoxInfo &box)
 {
     char buffer[16];
@@ -149,6 +152,8 @@ void appendLine(QByteArray &out, const BoxInfo &box)
         appendNumber(out, v);
     }
 }
+
+} // namespace
 
 QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes)
 {

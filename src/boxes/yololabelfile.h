@@ -25,8 +25,6 @@ struct ReadResult
 ReadResult parse(const QByteArray &bytes);
 QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes);
 
-// One box as a label line, without a line end.
-void appendLine(QByteArray &out, const BoxInfo &box);
 // A real number as the label format writes it (like QString::arg(double)).
 void appendNumber(QByteArray &out, double value);
 

@@ -24,16 +24,12 @@ ImageList::ImageList() : QAbstractListModel(nullptr)
     s_instance = this;
     m_releaseTimer.setSingleShot(true);
     m_releaseTimer.setInterval(250);
-    connect(&m_releaseTimer, &QTimer::timeout, this, [this] {
-        m_released.clear();
-        m_releasedIndexes.clear();
-    });
+    connect(&m_releaseTimer, &QTimer::timeout, this, [this] { m_released.clear(); });
 }
 
 ImageList::~ImageList()
 {
     s_instance = nullptr;
-    m_releasedIndexes = {};
     m_released = {};
     m_imagesById = {};
     m_images = {};
@@ -95,11 +91,21 @@ void ImageList::addImage(std::shared_ptr<ImageInfo> record)
 
 void ImageList::loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace)
 {
-    beginLoad(replace);
+    beginResetModel();
+    if (replace) {
+        // The old records and their box lists go a moment later, once the view has
+        // drawn the new rows and deleted the cells that used them: freeing a large
+        // list takes long enough to be seen.
+        m_released.append(std::move(m_images));
+        m_releaseTimer.start();
+        m_images = {};
+        m_imagesById = {};
+        m_indexValid = false;
+    }
     m_images.reserve(m_images.size() + records.size());
     for (auto &record : records)
         addImage(std::move(record));
-    endLoad();
+    endResetModel();
 }
 
 std::shared_ptr<ImageInfo> ImageList::imageAt(int row) const
@@ -221,25 +227,4 @@ void ImageList::removeRow(int row)
     // Its cell, which holds its box list, is deleted later as well.
     m_released.append({image});
     m_releaseTimer.start();
-}
-
-void ImageList::beginLoad(bool clearing)
-{
-    beginResetModel();
-    if (clearing) {
-        // The old records and their box lists go a moment later, once the view has
-        // drawn the new rows and deleted the cells that used them: freeing a large
-        // list takes long enough to be seen.
-        m_released.append(std::move(m_images));
-        m_releasedIndexes.append(std::move(m_imagesById));
-        m_releaseTimer.start();
-        m_images = {};
-        m_imagesById = {};
-        m_indexValid = false;
-    }
-}
-
-void ImageList::endLoad()
-{
-    endResetModel();
 }

@@ -56,7 +56,8 @@ public:
     // Appends a record; the id index then points its id at it. Emits nothing:
     // callers add records only inside a load reset.
     void addImage(std::shared_ptr<ImageInfo> record);
-    // Adds records inside one model reset; with replace the list is emptied first.
+    // Adds records inside one model reset, the reset every loader runs in; with
+    // replace the list is emptied first.
     void loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace);
     // The record at row, or null for a row outside the list.
     std::shared_ptr<ImageInfo> imageAt(int row) const;
@@ -84,19 +85,14 @@ public Q_SLOTS:
 
 private:
     ImageList();
-    // Opens the reset that every loader runs its additions in; clearing empties the list.
-    void beginLoad(bool clearing);
-    void endLoad();
 
     QHash<int, QByteArray> m_roleNames;
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<ImageInfo>> m_images;
     mutable QHash<int, std::shared_ptr<ImageInfo>> m_imagesById; // valid while m_indexValid
     mutable bool m_indexValid = true;
-    // Rows replaced by a load or removed, and replaced id indexes, kept until
-    // m_releaseTimer fires.
+    // Rows replaced by a load or removed, kept until m_releaseTimer fires.
     QVector<QVector<std::shared_ptr<ImageInfo>>> m_released;
-    QVector<QHash<int, std::shared_ptr<ImageInfo>>> m_releasedIndexes;
     QTimer m_releaseTimer;
 
     static ImageList *s_instance;

@@ -80,10 +80,8 @@ int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &imag
         const QString name = exportFileName(*image);
         if (name.isEmpty())
             continue;
-        QVector<std::shared_ptr<BoxInfo>> boxes;
-        for (int row = 0; image->bboxes && row < image->bboxes->rowCount(); ++row)
-            boxes.append(image->bboxes->boxAt(row));
-        if (utils->writeFile(QStringLiteral("%1/%2").arg(dir, name), YoloLabelFile::format(boxes)))
+        const QByteArray bytes = image->bboxes ? YoloLabelFile::format(image->bboxes->boxes()) : QByteArray();
+        if (utils->writeFile(QStringLiteral("%1/%2").arg(dir, name), bytes))
             ++written;
     }
     return written;
