@@ -37,6 +37,53 @@ ApplicationWindow {
         ListElement { catId: 1; catName: "People"; catShortcut: "1"; catColor: "blue" }
     }
 
+    // The categories come from the class file of the last load.
+    Connections {
+        target: DatasetLoader
+        function onCategoriesChanged() {
+            lstCategories.clear()
+            for (const category of DatasetLoader.categories)
+                lstCategories.append(category)
+        }
+    }
+
+    function load() {
+        DatasetLoader.load(txtRectFolder.text, txtImgsFolder.text)
+    }
+
+    // Why the last "Open dataset…" found nothing to load.
+    property string datasetError: ""
+
+    function openDataset(folder) {
+        const splits = DatasetLoader.splits(folder)
+        cmbSplit.splits = splits
+        if (splits.length === 0) {
+            datasetError = qsTr("%1 holds no images and labels folders").arg(folder)
+            return
+        }
+        datasetError = ""
+        cmbSplit.currentIndex = 0
+        openSplit(splits[0])
+    }
+
+    // What the last load found, counts of what does not match up included.
+    function loadSummary(rows) {
+        const parts = [qsTr("%1 label files").arg(rows),
+                       qsTr("%1 without an image").arg(DatasetLoader.labelsWithoutImage),
+                       qsTr("%1 images without a label file").arg(DatasetLoader.imagesWithoutLabel),
+                       qsTr("%1 boxes of a class not in the list").arg(DatasetLoader.unknownClassBoxes)]
+        parts.push(DatasetLoader.classFile.length > 0 ? qsTr("classes from %1").arg(Utils.fileName(DatasetLoader.classFile))
+                                                      : qsTr("no class file"))
+        return parts.join(" · ")
+    }
+
+    // Fills both folder fields from a data set split and loads it.
+    function openSplit(split) {
+        txtImgsFolder.text = split.images
+        txtRectFolder.text = split.labels
+        load()
+    }
+
     ButtonGroup {
         id: btnGroupSelected
     }
@@ -111,13 +158,92 @@ ApplicationWindow {
                         }
                     }
 
-                    Button {
-                        objectName: "btnLoad"
-                        text: qsTr("Load")
+                    RowLayout {
                         Layout.columnSpan: 2
-                        Layout.alignment: Qt.AlignRight
-                        enabled: txtImgsFolder.text.length > 0 && txtRectFolder.text.length > 0
-                        onClicked: ImageList.loadYolo(txtRectFolder.text, txtImgsFolder.text)
+                        Layout.fillWidth: true
+
+                        FileDialog {
+                            id: dsChoser
+                            title: "Choose a data set folder"
+                            selectFolder: true
+                            selectMultiple: false
+                            selectExisting: true
+                            onAccepted: root.openDataset(Utils.toLocalPath(fileUrl))
+                        }
+                        Button {
+                            objectName: "btnOpenDataset"
+                            text: qsTr("Open dataset…")
+                            onClicked: dsChoser.open()
+                        }
+                        ComboBox {
+                            id: cmbSplit
+                            objectName: "cmbSplit"
+                            property var splits: []
+                            visible: splits.length > 1
+                            model: splits.map(function (split) { return split.name.length > 0 ? split.name : qsTr("(all)") })
+                            onActivated: root.openSplit(splits[index])
+                        }
+                        Label {
+                            objectName: "lblDatasetError"
+                            Layout.fillWidth: true
+                            color: "firebrick"
+                            elide: Text.ElideMiddle
+                            text: root.datasetError
+                            visible: text.length > 0
+                        }
+                        Item { Layout.fillWidth: true }
+                        Button {
+                            objectName: "btnLoad"
+                            text: qsTr("Load")
+                            enabled: txtImgsFolder.text.length > 0 && txtRectFolder.text.length > 0
+                            onClicked: root.load()
+                        }
+                    }
+
+                    // Shown only for a load that takes long enough to wait for.
+                    RowLayout {
+                        objectName: "rowProgress"
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        visible: DatasetLoader.showProgress
+
+                        ProgressBar {
+                            objectName: "barProgress"
+                            Layout.fillWidth: true
+                            from: 0
+                            to: Math.max(1, DatasetLoader.total)
+                            value: DatasetLoader.done
+                            indeterminate: DatasetLoader.total === 0
+                        }
+                        Label {
+                            text: qsTr("%1 of %2 label files").arg(DatasetLoader.done).arg(DatasetLoader.total)
+                        }
+                        Button {
+                            objectName: "btnCancelLoad"
+                            text: qsTr("Cancel")
+                            onClicked: DatasetLoader.cancel()
+                        }
+                    }
+
+                    Label {
+                        objectName: "lblLoadSummary"
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        visible: DatasetLoader.loaded
+                        wrapMode: Text.Wrap
+                        text: root.loadSummary(gridImages.count)
+                    }
+                    Label {
+                        objectName: "lblClassError"
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        visible: text.length > 0
+                        wrapMode: Text.Wrap
+                        color: "firebrick"
+                        text: DatasetLoader.classError.length > 0
+                              ? qsTr("Could not read the class names in %1: %2. Boxes show their class numbers.")
+                                .arg(DatasetLoader.classFile).arg(DatasetLoader.classError)
+                              : ""
                     }
                 }
             }
@@ -284,6 +410,16 @@ ApplicationWindow {
                                         text: "%1".arg(index)
                                     }
 
+                                    Label {
+                                        objectName: "lblImageProblem"
+                                        anchors.centerIn: parent
+                                        visible: image.status === Image.Error || imgFilePath.length === 0
+                                        text: visible && Utils.fileExists(imgFilePath) ? qsTr("unreadable image")
+                                                                                       : qsTr("missing image")
+                                        color: "firebrick"
+                                        font.bold: true
+                                    }
+
                                     MouseArea {
                                         id: mouseFull
                                         objectName: "mouseFull"
@@ -415,7 +551,9 @@ ApplicationWindow {
         ColumnLayout {
             anchors.fill: parent
 
-            RowLayout {
+            Flow {
+                Layout.fillWidth: true
+                spacing: 4
                 Repeater {
                     model: lstCategories
                     delegate: Rectangle {

@@ -12,7 +12,7 @@ packages=(
     qml-module-qtquick-controls qml-module-qtquick-dialogs qml-module-qtqml-models2
     qml-module-qt-labs-folderlistmodel qml-module-qt-labs-settings
     qt5-image-formats-plugins
-    libsimdjson-dev
+    libsimdjson-dev libyaml-cpp-dev
     fonts-dejavu-core xvfb xauth imagemagick
     labelme-examples
 )

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "images/datasetloader.h"
 #include "images/imagelist.h"
 #include "images/thumbnailprovider.h"
 #include "utils.h"
@@ -22,7 +23,7 @@ void registerQmlTypes(QQmlEngine *engine)
 {
     static const bool registered = [] {
         initResources();
-        return Utils::createInstance() && ImageList::createInstance();
+        return Utils::createInstance() && ImageList::createInstance() && DatasetLoader::createInstance();
     }();
     Q_UNUSED(registered);
     engine->addImageProvider(QLatin1String(ThumbnailProvider::Id), new ThumbnailProvider);
@@ -57,6 +58,7 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         result = app->exec();
     }
     // The engine is gone before the singletons it refers to.
+    delete DatasetLoader::instance();
     delete ImageList::instance();
     delete Utils::instance();
     return result;

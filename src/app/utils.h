@@ -26,8 +26,6 @@ public:
     QString osName() const;
     bool isDebug() const;
 
-    // True when a file or folder exists at the path.
-    bool fileExists(const QString &path) const;
     // Replaces data with the whole file; false, data untouched, when it cannot be opened.
     // With padding, data's capacity leaves that many bytes after the content, for
     // parsers that read past the end. Safe to call from any thread.
@@ -38,6 +36,8 @@ public:
     bool removeFile(const QString &path) const;
 
 public Q_SLOTS:
+    // True when a file or folder exists at the path.
+    bool fileExists(const QString &path) const;
     // The colour's negative, always opaque.
     QColor invertColor(QColor c);
     // The name without its last dot-suffix; the last dot anywhere in the string counts.

@@ -172,15 +172,20 @@ void ImageList::loadJson(const QString &json)
 
 void ImageList::loadYolo(const QString &txtPath, const QString &imagePath)
 {
-    const QVector<YoloFolder::LabelFile> files = YoloFolder::readLabelFolder(txtPath);
+    loadYoloScan(YoloFolder::scan(txtPath, imagePath));
+}
+
+void ImageList::loadYoloScan(const YoloFolder::Scan &scan)
+{
     QList<std::shared_ptr<ImageInfo>> records;
-    records.reserve(files.size());
+    records.reserve(scan.files.size());
     int id = 1;
-    for (const YoloFolder::LabelFile &file : files) {
+    for (int i = 0; i < scan.files.size(); ++i) {
+        const YoloFolder::LabelFile &file = scan.files.at(i);
         auto image = std::make_shared<ImageInfo>();
         image->id = id++;
         image->fileName = file.baseName;
-        image->filePath = QStringLiteral("%1/%2.jpg").arg(imagePath, file.baseName);
+        image->filePath = scan.imagePaths.at(i);
         qDebug() << image->filePath;
         // The file that was listed, so that a "x.TXT" is read and saved as itself.
         image->yoloTxtFilePath = file.labelPath;

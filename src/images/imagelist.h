@@ -2,6 +2,7 @@
 #define BOXMERE_IMAGELIST_H
 
 #include "boxes/bboxlist.h"
+#include "yolofolder.h"
 
 #include <QAbstractListModel>
 #include <QHash>
@@ -59,6 +60,8 @@ public:
     // Adds records inside one model reset, the reset every loader runs in; with
     // replace the list is emptied first.
     void loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace);
+    // Replaces the list with one row per label file of a folder scan, in one reset.
+    void loadYoloScan(const YoloFolder::Scan &scan);
     // The record at row, or null for a row outside the list.
     std::shared_ptr<ImageInfo> imageAt(int row) const;
     // The record the id index holds for id (the last row with that id), or null.
@@ -73,7 +76,8 @@ public Q_SLOTS:
     void loadCocoJson(const QString &imagesFile, const QString &annsFile, const QString &imagesDir = QString());
     // Appends the images of an image-list JSON document to the list.
     void loadJson(const QString &json);
-    // Replaces the list with one row per "*.txt" file of txtPath, its image "<base>.jpg" in imagePath.
+    // Replaces the list with one row per "*.txt" file of txtPath, its image "<base>.jpg" in
+    // imagePath, or when that does not exist the first picture of another type with that base.
     void loadYolo(const QString &txtPath, const QString &imagePath);
     void exportJson(const QString &json);
     // Writes one label file per row into dir, which must exist.

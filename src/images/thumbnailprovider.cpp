@@ -101,9 +101,29 @@ QQuickImageResponse *ThumbnailProvider::requestImageResponse(const QString &id, 
     return response;
 }
 
+// libjpeg decodes a cut-off JPEG without error, filling the missing part with grey.
+// A whole file holds the end-of-image marker, which cannot occur inside the
+// compressed data; only a few bytes of padding or a short trailer follow it.
+static bool jpegEndsWhole(QIODevice *device)
+{
+    constexpr qint64 tail = 4096;
+    const qint64 size = device->size();
+    const qint64 start = device->pos();
+    if (size <= 0 || !device->seek(qMax<qint64>(0, size - tail)))
+        return true;
+    const QByteArray bytes = device->read(tail);
+    device->seek(start);
+    return bytes.contains("\xff\xd9");
+}
+
 QImage ThumbnailProvider::decode(const QString &path, const QSize &requestedSize, QString *error)
 {
     QImageReader reader(path);
+    if (reader.format() == "jpeg" && reader.device() && !jpegEndsWhole(reader.device())) {
+        if (error)
+            *error = QStringLiteral("%1 is cut off").arg(path);
+        return QImage();
+    }
     const QSize full = reader.size();
     if (full.isValid() && (requestedSize.width() > 0 || requestedSize.height() > 0)) {
         QSize bound = requestedSize;

@@ -1,6 +1,7 @@
 #include "yolofolder.h"
 
 #include "app/utils.h"
+#include "imagefolder.h"
 #include "imagelist.h"
 
 #include <QDir>
@@ -23,7 +24,7 @@ constexpr int FilesPerThread = 256;
 
 } // namespace
 
-QVector<LabelFile> readLabelFolder(const QString &txtPath)
+QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, const QString &skipName)
 {
     QVector<LabelFile> files;
     Utils *utils = Utils::instance();
@@ -33,9 +34,13 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath)
     while (it.hasNext()) {
         LabelFile file;
         file.labelPath = it.next();
+        if (!skipName.isEmpty() && it.fileName() == skipName)
+            continue;
         file.baseName = utils->baseName(utils->fileName(file.labelPath));
         files.append(std::move(file));
     }
+    if (progress)
+        progress->total = files.size();
     if (files.isEmpty())
         return files;
 
@@ -43,12 +48,16 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath)
     LabelFile *const entries = files.data();
     const int count = files.size();
     std::atomic<int> next{0};
-    auto work = [entries, count, &next, utils] {
+    auto work = [entries, count, &next, utils, progress] {
         QByteArray bytes;
         for (int i = next++; i < count; i = next++) {
+            if (progress && progress->cancel.load(std::memory_order_relaxed))
+                return;
             bytes.clear();
             utils->readFile(entries[i].labelPath, bytes);
             entries[i].read = YoloLabelFile::parse(bytes);
+            if (progress)
+                progress->done.fetch_add(1, std::memory_order_relaxed);
         }
     };
     const int threads = std::clamp(files.size() / FilesPerThread, 1, ReaderThreads);
@@ -59,6 +68,25 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath)
     for (std::thread &thread : pool)
         thread.join();
     return files;
+}
+
+Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, const QString &skipName)
+{
+    Scan result;
+    // The image folder is listed while the label files are read: both wait on the disk.
+    std::unique_ptr<ImageFolder> images;
+    std::thread lister([&images, &imagePath] { images = std::make_unique<ImageFolder>(imagePath); });
+    result.files = readLabelFolder(txtPath, progress, skipName);
+    lister.join();
+
+    result.imagePaths.reserve(result.files.size());
+    for (const LabelFile &file : qAsConst(result.files)) {
+        result.imagePaths.append(images->take(file.baseName));
+        if (!images->lastFound())
+            ++result.labelsWithoutImage;
+    }
+    result.imagesWithoutLabel = images->untakenCount();
+    return result;
 }
 
 QString exportFileName(const ImageInfo &image)

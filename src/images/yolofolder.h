@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <memory>
 
 struct ImageInfo;
@@ -21,10 +22,34 @@ struct LabelFile
     YoloLabelFile::ReadResult read;
 };
 
-// The "*.txt" files directly inside txtPath, in listing order, each read and parsed.
-// Files are read by several threads, since on a cold cache a load waits on the
-// disk far more than on the parser; the result does not depend on them.
-QVector<LabelFile> readLabelFolder(const QString &txtPath);
+// Shared with a load running on another thread: how far it got, and a request to stop.
+struct Progress
+{
+    std::atomic<int> done{0};  // label files read
+    std::atomic<int> total{0}; // label files listed
+    std::atomic<bool> cancel{false};
+};
+
+// The "*.txt" files directly inside txtPath but the one named skipName, in listing order, each read
+// and parsed. Files are read by several threads, since on a cold cache a load waits
+// on the disk far more than on the parser; the result does not depend on them.
+// When progress asks to cancel, the files not yet read stay empty.
+QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress = nullptr,
+                                   const QString &skipName = QString());
+
+// A label folder read together with its image folder.
+struct Scan
+{
+    QVector<LabelFile> files;
+    QVector<QString> imagePaths; // per file: its picture, "<base>.jpg" when none was found
+    int labelsWithoutImage = 0;
+    int imagesWithoutLabel = 0; // pictures of any known type whose base has no label file
+};
+
+// Reads txtPath (but skipName, e.g. a class file kept among the labels) and lists
+// imagePath, at the same time.
+Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress = nullptr,
+          const QString &skipName = QString());
 
 // The label file name an image is exported to: the last component of its image path
 // without the last suffix ("x.y.jpg" gives "x.y.txt"), or of its file name when it

@@ -63,6 +63,7 @@ TestCase {
         child("txtImgsFolder").text = base + "/images"
         child("txtRectFolder").text = base + "/labels"
         mouseClick(child("btnLoad"))
+        tryVerify(function () { return !DatasetLoader.busy })
         compare(child("gridImages").count, 4)
     }
 

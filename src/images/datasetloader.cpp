@@ -1,0 +1,246 @@
+#include "datasetloader.h"
+
+#include "imagelist.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QQmlEngine>
+#include <QSet>
+
+#include <algorithm>
+
+DatasetLoader *DatasetLoader::s_instance = nullptr;
+
+namespace {
+
+// Distinct colours that stay readable over photographs; none of them is black, the
+// colour of boxes whose class is not in the list.
+const char *const Palette[] = {"#e6194b", "#3cb44b", "#ffe119", "#4363d8", "#f58231", "#911eb4", "#42d4f4",
+                               "#f032e6", "#bfef45", "#fabed4", "#469990", "#dcbeff", "#9a6324", "#fffac8",
+                               "#800000", "#aaffc3", "#808000", "#ffd8b1", "#000075", "#a9a9a9"};
+
+QVariantMap category(int id, const QString &name, const QString &shortcut, const QString &color)
+{
+    return {{QStringLiteral("catId"), id},
+            {QStringLiteral("catName"), name},
+            {QStringLiteral("catShortcut"), shortcut},
+            {QStringLiteral("catColor"), color}};
+}
+
+QVariantList defaultCategories()
+{
+    return {category(1, QStringLiteral("People"), QStringLiteral("1"), QStringLiteral("blue"))};
+}
+
+bool isDir(const QString &path)
+{
+    return QFileInfo(path).isDir();
+}
+
+// Training splits first, in the order a data set usually lists them.
+int splitRank(const QString &name)
+{
+    static const QStringList order{QString(), QStringLiteral("train"), QStringLiteral("val"), QStringLiteral("valid"),
+                                   QStringLiteral("test")};
+    const int rank = order.indexOf(name);
+    return rank < 0 ? order.size() : rank;
+}
+
+} // namespace
+
+struct DatasetLoader::Job
+{
+    int generation = 0;
+    YoloFolder::Progress progress;
+    ClassFile::Classes classes;
+    YoloFolder::Scan scan;
+    int unknownClassBoxes = 0;
+    std::thread thread;
+};
+
+DatasetLoader::DatasetLoader() : QObject(nullptr), m_categories(defaultCategories())
+{
+    s_instance = this;
+    m_progressTimer.setInterval(100);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+        if (!m_job)
+            return;
+        m_done = m_job->progress.done.load();
+        m_total = m_job->progress.total.load();
+        Q_EMIT progressChanged();
+    });
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setInterval(ProgressDelayMs);
+    connect(&m_showTimer, &QTimer::timeout, this, [this] {
+        m_showProgress = busy();
+        Q_EMIT busyChanged();
+    });
+}
+
+DatasetLoader::~DatasetLoader()
+{
+    stopJob();
+    s_instance = nullptr;
+}
+
+DatasetLoader *DatasetLoader::instance()
+{
+    if (!s_instance)
+        createInstance();
+    return s_instance;
+}
+
+bool DatasetLoader::createInstance()
+{
+    auto *loader = new DatasetLoader;
+    qmlRegisterSingletonInstance("Boxmere", 1, 0, "DatasetLoader", loader);
+    return loader != nullptr;
+}
+
+QVariantList DatasetLoader::categoriesFor(const QVector<ClassFile::ClassName> &names)
+{
+    QVariantList list;
+    list.reserve(names.size());
+    constexpr int paletteSize = int(sizeof(Palette) / sizeof(Palette[0]));
+    for (int i = 0; i < names.size(); ++i) {
+        const QString shortcut = i < 9 ? QString::number(i + 1) : i == 9 ? QStringLiteral("0") : QString();
+        const QString name = names.at(i).name.isEmpty() ? QString::number(names.at(i).id) : names.at(i).name;
+        list.append(category(names.at(i).id, name, shortcut, QLatin1String(Palette[i % paletteSize])));
+    }
+    return list;
+}
+
+void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
+{
+    static int generations = 0;
+    stopJob();
+    m_job = std::make_unique<Job>();
+    Job *job = m_job.get();
+    job->generation = ++generations;
+    job->thread = std::thread([this, job, txtPath, imagePath] {
+        // A class file kept among the label files is not a label file.
+        QString skip;
+        const QString classPath = ClassFile::find(txtPath);
+        if (!classPath.isEmpty()) {
+            job->classes = ClassFile::read(classPath);
+            const QFileInfo info(classPath);
+            if (info.absoluteDir() == QDir(txtPath))
+                skip = info.fileName();
+        }
+        job->scan = YoloFolder::scan(txtPath, imagePath, &job->progress, skip);
+
+        QSet<int> known;
+        for (const ClassFile::ClassName &name : qAsConst(job->classes.names))
+            known.insert(name.id);
+        if (job->classes.names.isEmpty())
+            known.insert(1);
+        for (const YoloFolder::LabelFile &file : qAsConst(job->scan.files)) {
+            for (const std::shared_ptr<BoxInfo> &box : file.read.boxes)
+                job->unknownClassBoxes += known.contains(box->catId) ? 0 : 1;
+        }
+        const int generation = job->generation;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (m_job && m_job->generation == generation)
+                    finish(m_job.get());
+            },
+            Qt::QueuedConnection);
+    });
+    m_done = 0;
+    m_total = 0;
+    m_showProgress = false;
+    m_progressTimer.start();
+    m_showTimer.start();
+    Q_EMIT progressChanged();
+    Q_EMIT busyChanged();
+}
+
+void DatasetLoader::finish(Job *job)
+{
+    job->thread.join();
+    const bool cancelled = job->progress.cancel.load();
+    if (!cancelled) {
+        ImageList::instance()->loadYoloScan(job->scan);
+        const ClassFile::Classes &classes = job->classes;
+        m_categories = classes.names.isEmpty() ? defaultCategories() : categoriesFor(classes.names);
+        m_classFile = classes.path;
+        m_classError = classes.error;
+        if (!classes.error.isEmpty())
+            qWarning("Class file %s: %s", qUtf8Printable(classes.path), qUtf8Printable(classes.error));
+        m_loaded = true;
+        m_labelsWithoutImage = job->scan.labelsWithoutImage;
+        m_imagesWithoutLabel = job->scan.imagesWithoutLabel;
+        m_unknownClassBoxes = job->unknownClassBoxes;
+    }
+    m_job.reset();
+    m_progressTimer.stop();
+    m_showTimer.stop();
+    m_showProgress = false;
+    Q_EMIT busyChanged();
+    if (!cancelled) {
+        Q_EMIT categoriesChanged();
+        Q_EMIT countsChanged();
+    }
+    Q_EMIT finished(cancelled);
+}
+
+void DatasetLoader::cancel()
+{
+    if (!m_job)
+        return;
+    m_job->progress.cancel = true;
+    finish(m_job.get());
+}
+
+void DatasetLoader::stopJob()
+{
+    if (!m_job)
+        return;
+    m_job->progress.cancel = true;
+    m_job->thread.join();
+    m_job.reset();
+}
+
+QVariantList DatasetLoader::splits(const QString &folder) const
+{
+    struct Split
+    {
+        QString name;
+        QString images;
+        QString labels;
+    };
+    QVector<Split> found;
+    const QDir root(folder);
+    if (folder.trimmed().isEmpty() || !root.exists())
+        return {};
+
+    const QString images = root.filePath(QStringLiteral("images"));
+    const QString labels = root.filePath(QStringLiteral("labels"));
+    if (isDir(images) && isDir(labels)) {
+        const QDir labelDir(labels);
+        if (!labelDir.entryList({QStringLiteral("*.txt")}, QDir::Files).isEmpty())
+            found.append({QString(), images, labels});
+        for (const QString &sub : labelDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+            if (isDir(QDir(images).filePath(sub)))
+                found.append({sub, QDir(images).filePath(sub), labelDir.filePath(sub)});
+        }
+        if (found.isEmpty())
+            found.append({QString(), images, labels});
+    }
+    for (const QString &sub : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QDir split(root.filePath(sub));
+        if (isDir(split.filePath(QStringLiteral("images"))) && isDir(split.filePath(QStringLiteral("labels"))))
+            found.append({sub, split.filePath(QStringLiteral("images")), split.filePath(QStringLiteral("labels"))});
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Split &a, const Split &b) { return splitRank(a.name) < splitRank(b.name); });
+
+    QVariantList list;
+    for (const Split &split : found) {
+        list.append(QVariantMap{{QStringLiteral("name"), split.name},
+                                {QStringLiteral("images"), split.images},
+                                {QStringLiteral("labels"), split.labels}});
+    }
+    return list;
+}

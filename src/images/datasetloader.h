@@ -1,0 +1,104 @@
+#ifndef BOXMERE_DATASETLOADER_H
+#define BOXMERE_DATASETLOADER_H
+
+#include "boxes/classfile.h"
+#include "yolofolder.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <QVariantList>
+
+#include <memory>
+#include <thread>
+
+// Loads a label folder and its image folder into the ImageList on a worker thread,
+// with the class names that apply to it, so that the window stays responsive and a
+// load can be cancelled. QML sees it as the singleton DatasetLoader of Boxmere 1.0.
+class DatasetLoader : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(bool showProgress READ showProgress NOTIFY busyChanged)
+    Q_PROPERTY(int done READ done NOTIFY progressChanged)
+    Q_PROPERTY(int total READ total NOTIFY progressChanged)
+    Q_PROPERTY(QVariantList categories READ categories NOTIFY categoriesChanged)
+    Q_PROPERTY(QString classFile READ classFile NOTIFY categoriesChanged)
+    Q_PROPERTY(QString classError READ classError NOTIFY categoriesChanged)
+    Q_PROPERTY(bool loaded READ loaded NOTIFY countsChanged)
+    Q_PROPERTY(int labelsWithoutImage READ labelsWithoutImage NOTIFY countsChanged)
+    Q_PROPERTY(int imagesWithoutLabel READ imagesWithoutLabel NOTIFY countsChanged)
+    Q_PROPERTY(int unknownClassBoxes READ unknownClassBoxes NOTIFY countsChanged)
+
+public:
+    // A load that takes longer than this shows its progress.
+    static constexpr int ProgressDelayMs = 500;
+
+    ~DatasetLoader() override;
+
+    static DatasetLoader *instance();
+    // Allocates the object and registers it with QML; true when it allocated one.
+    static bool createInstance();
+
+    bool busy() const { return bool(m_job); }
+    bool showProgress() const { return m_showProgress; }
+    int done() const { return m_done; }
+    int total() const { return m_total; }
+    // One map per category: catId, catName, catShortcut and catColor. Without a
+    // class file, the one category "People" (1).
+    QVariantList categories() const { return m_categories; }
+    QString classFile() const { return m_classFile; }
+    QString classError() const { return m_classError; }
+    bool loaded() const { return m_loaded; }
+    int labelsWithoutImage() const { return m_labelsWithoutImage; }
+    int imagesWithoutLabel() const { return m_imagesWithoutLabel; }
+    int unknownClassBoxes() const { return m_unknownClassBoxes; }
+
+    // The category maps for a list of class names: the fixed palette in turn, and the
+    // shortcuts "1" to "9" and "0" for the first ten.
+    static QVariantList categoriesFor(const QVector<ClassFile::ClassName> &names);
+
+Q_SIGNALS:
+    void busyChanged();
+    void progressChanged();
+    void categoriesChanged();
+    void countsChanged();
+    // A load ended: its rows are in the ImageList, or, when cancelled, the list is as it was.
+    void finished(bool cancelled);
+
+public Q_SLOTS:
+    // Starts loading; a load still running is cancelled first.
+    void load(const QString &txtPath, const QString &imagePath);
+    // Stops the running load; the ImageList keeps its rows.
+    void cancel();
+    // The splits of a data set folder in the Ultralytics layout: maps with "name",
+    // "images" and "labels" for "images/" and "labels/" (name ""), for each pair
+    // "images/S" and "labels/S", and for each "S/images" with "S/labels". Empty
+    // when the folder holds none of these.
+    QVariantList splits(const QString &folder) const;
+
+private:
+    struct Job;
+
+    DatasetLoader();
+    void finish(Job *job);
+    void stopJob();
+
+    std::unique_ptr<Job> m_job;
+    QTimer m_progressTimer;
+    QTimer m_showTimer;
+    bool m_showProgress = false;
+    int m_done = 0;
+    int m_total = 0;
+    QVariantList m_categories;
+    QString m_classFile;
+    QString m_classError;
+    bool m_loaded = false;
+    int m_labelsWithoutImage = 0;
+    int m_imagesWithoutLabel = 0;
+    int m_unknownClassBoxes = 0;
+
+    static DatasetLoader *s_instance;
+};
+
+#endif
