@@ -1,16 +1,21 @@
 // Writes and reads label files through BBoxList::saveTxtFile / loadTxtFile, loads
 // the folder with ImageList::loadYolo with a warm and with an evicted page cache,
 // and compares each with a bare C++ loop (readdir, open, read, from_chars) run in
-// the same go. Then exportJson and loadJson of the loaded list.
+// the same go. Then the picture lookups of a load (an image folder holding every
+// picture, some as .png) against the same load that takes "<base>.jpg" unseen, and
+// the whole load through DatasetLoader on its worker thread. Then exportJson and
+// loadJson of the loaded list.
 //
 //   bench_labelfiles [COUNT] [DIR]    COUNT defaults to 100000; DIR to a temporary folder
 
 #include "boxes/bboxlist.h"
+#include "images/datasetloader.h"
 #include "images/imagelist.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -115,8 +120,12 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     int failed = 0;
-    for (const QString &path : paths)
-        failed += boxes.saveTxtFile(path) ? 0 : 1;
+    // A folder given on the command line that already holds the files is kept as it is.
+    const bool reuse = args.size() > 2 && QFileInfo::exists(paths.first()) && QFileInfo::exists(paths.last());
+    for (const QString &path : paths) {
+        if (!reuse)
+            failed += boxes.saveTxtFile(path) ? 0 : 1;
+    }
     const double writeSeconds = timer.nsecsElapsed() / 1e9;
     std::printf("write  %d files through saveTxtFile: %.2f s, %.0f files/s%s\n", count, writeSeconds,
                 count / writeSeconds, failed ? " (some writes failed)" : "");
@@ -175,6 +184,45 @@ int main(int argc, char *argv[])
                 median(loadTimes), median(bareTimes));
     if (images->rowCount() != count)
         std::printf("row count mismatch: %d\n", images->rowCount());
+
+    // Picture lookups: one picture per label file, every fifth a .png.
+    const QString pictures = dir + "/../boxmere-bench-images";
+    QDir().mkpath(pictures);
+    for (int i = 0; i < count; ++i) {
+        QFile picture(
+            QStringLiteral("%1/%2.%3").arg(pictures).arg(i, 6, 10, QLatin1Char('0')).arg(i % 5 ? "jpg" : "png"));
+        picture.open(QIODevice::WriteOnly);
+    }
+    std::vector<double> plainTimes, lookupTimes, loaderTimes;
+    for (int run = 0; run < 9; ++run) {
+        timer.restart();
+        YoloFolder::Scan plain;
+        plain.files = YoloFolder::readLabelFolder(dir);
+        plain.imagePaths.reserve(plain.files.size());
+        for (const YoloFolder::LabelFile &file : qAsConst(plain.files))
+            plain.imagePaths.append(QStringLiteral("%1/%2.jpg").arg(pictures, file.baseName));
+        images->loadYoloScan(plain);
+        plainTimes.push_back(timer.nsecsElapsed() / 1e9);
+
+        timer.restart();
+        images->loadYolo(dir, pictures);
+        lookupTimes.push_back(timer.nsecsElapsed() / 1e9);
+
+        QEventLoop loop;
+        QObject::connect(DatasetLoader::instance(), &DatasetLoader::finished, &loop, &QEventLoop::quit);
+        timer.restart();
+        DatasetLoader::instance()->load(dir, pictures);
+        loop.exec();
+        loaderTimes.push_back(timer.nsecsElapsed() / 1e9);
+    }
+    std::printf("load with picture lookups %.3f s, taking <base>.jpg unseen %.3f s: ratio %.3f (medians of 9)\n",
+                median(lookupTimes), median(plainTimes), median(lookupTimes) / median(plainTimes));
+    std::printf("DatasetLoader::load, worker thread until the list is reset: %.3f s (median of 9); %d without "
+                "label, %d without picture\n",
+                median(loaderTimes), DatasetLoader::instance()->imagesWithoutLabel(),
+                DatasetLoader::instance()->labelsWithoutImage());
+    if (!reuse)
+        QDir(pictures).removeRecursively();
 
     const QString json = dir + "/../boxmere-bench.json";
     timer.restart();

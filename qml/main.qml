@@ -413,6 +413,8 @@ ApplicationWindow {
                                     Label {
                                         objectName: "lblImageProblem"
                                         anchors.centerIn: parent
+                                        // Clear of the caption, which sits at the centre without a picture.
+                                        anchors.verticalCenterOffset: -height
                                         visible: image.status === Image.Error || imgFilePath.length === 0
                                         text: visible && Utils.fileExists(imgFilePath) ? qsTr("unreadable image")
                                                                                        : qsTr("missing image")
@@ -432,7 +434,8 @@ ApplicationWindow {
                                                     btnGroupSelected.checkedButton = null
                                                     return
                                                 }
-                                                if (rcDelegate.state === "single")
+                                                // The load's reset would take the open cell away.
+                                                if (rcDelegate.state === "single" || DatasetLoader.busy)
                                                     return
                                                 console.assert(rcDelegate.state === "multiple")
                                                 rcDelegate.state = "single"

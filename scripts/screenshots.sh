@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots: the grid with the demo set, and the editing overlay
-# with a selected box. Runs the app on a virtual display and drives it with xdotool.
+# Takes the README's screenshots: the grid with the demo set, the editing overlay
+# with a selected box, and a data set folder with class names, a missing picture and
+# a cut-off one. Runs the app on a virtual display and drives it with xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -8,6 +9,17 @@ command -v xdotool >/dev/null || apt-get install -y -qq xdotool >/dev/null
 scripts/build.sh build
 demo=$(mktemp -d)
 build/tools/boxmere-makedemo "$demo" 12
+# The demo set again as a data set with two classes and two splits.
+ds=$demo/ds
+mkdir -p "$ds/images/train" "$ds/labels/train" "$ds/images/val" "$ds/labels/val"
+cp "$demo"/images/* "$ds/images/train/"
+cp "$demo"/labels/* "$ds/labels/train/"
+mv "$ds/images/train/street_001.jpg" "$ds/images/val/"
+mv "$ds/labels/train/street_001.txt" "$ds/labels/val/"
+printf 'names:\n  0: car\n  1: person\n' >"$ds/data.yaml"
+sed -i 's/^1 /0 /' "$ds/labels/train/street_003.txt"
+rm "$ds/images/train/street_005.jpg"
+head -c 20000 "$demo/images/street_002.jpg" >"$ds/images/train/street_002.jpg"
 
 xvfb-run -a -s "-screen 0 1000x740x24" bash -s "$demo" <<'INNER'
 set -eu
@@ -30,6 +42,15 @@ sleep 0.3
 xdotool mousemove 720 200 click 1
 sleep 0.5
 import -window root docs/overlay.png
+xdotool key Escape
+sleep 0.5
+# "Open dataset…": type the folder into the chooser's path field.
+xdotool mousemove 70 90 click 1
+sleep 1.5
+xdotool mousemove 220 23 click 1 key ctrl+a type "$demo/ds"
+xdotool key Return
+sleep 2
+import -window root docs/dataset.png
 kill $app
 INNER
 rm -rf "$demo"

@@ -21,6 +21,10 @@ public Q_SLOTS:
     // "labels" holding a.txt, b.txt, c.txt and d.txt (whose image does not exist).
     // Returns the folder, or an empty string when the photos are not installed.
     QString makeFolderPair();
+    // A data set folder with "data.yaml" (classes person and car) and the splits
+    // "train" (a.jpg, b.jpg cut off after half its bytes, c.png, labels a to d, d
+    // without a picture) and "val" (v.jpg and its label). Empty without the photos.
+    QString makeDataset();
     QString readFile(const QString &path) const;
     bool writeFile(const QString &path, const QString &text) const;
     bool exists(const QString &path) const;

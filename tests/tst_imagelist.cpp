@@ -103,8 +103,6 @@ void TestImageList::data()
     QVERIFY(!m_list->data(m_list->index(1), role).isValid());
 }
 
-
-
 void TestImageList::repeatedIds()
 {
     auto first = makeImage(7, "first", "");

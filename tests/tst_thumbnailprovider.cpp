@@ -33,6 +33,10 @@ private Q_SLOTS:
     void initTestCase();
     void decode_data();
     void decode();
+    void pictureTypes_data();
+    void pictureTypes();
+    void damagedJpeg_data();
+    void damagedJpeg();
     void request();
     void urlWithSpecialCharacters();
     void cancelledRequestStillFinishes();
@@ -64,6 +68,63 @@ void TestThumbnailProvider::decode()
     QFETCH(QSize, requested);
     QFETCH(QSize, expected);
     QCOMPARE(ThumbnailProvider::decode(photos + "2011_000003.jpg", requested).size(), expected);
+}
+
+void TestThumbnailProvider::pictureTypes_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QByteArray>("format");
+    for (const char *type : {"jpg", "jpeg", "png", "bmp", "webp", "tif", "tiff"}) {
+        QTest::newRow(type) << QString(type) << QByteArray(type);
+        QTest::addRow("%s upper case", type) << QString(type).toUpper() << QByteArray(type);
+    }
+}
+
+// A real photo stored as each picture type the image folders may hold.
+void TestThumbnailProvider::pictureTypes()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QByteArray, format);
+    const QString path = m_dir.filePath("photo." + suffix);
+    QVERIFY2(QImage(photos + "2011_000003.jpg").save(path, format.constData()), format.constData());
+    QCOMPARE(ThumbnailProvider::decode(path, QSize(100, 100)).size(), QSize(100, 67));
+}
+
+void TestThumbnailProvider::damagedJpeg_data()
+{
+    QTest::addColumn<int>("keepPercent"); // of the photo's bytes
+    QTest::addColumn<int>("chop");        // bytes dropped after that; negative: zero bytes added
+    QTest::addColumn<bool>("readable");
+    QTest::newRow("whole") << 100 << 0 << true;
+    QTest::newRow("padding after the end") << 100 << -1000 << true;
+    QTest::newRow("last two bytes missing") << 100 << 2 << false;
+    QTest::newRow("nine tenths") << 90 << 0 << false;
+    QTest::newRow("half") << 50 << 0 << false;
+}
+
+// libjpeg decodes a cut-off file without error, greying the missing part.
+void TestThumbnailProvider::damagedJpeg()
+{
+    QFETCH(int, keepPercent);
+    QFETCH(int, chop);
+    QFETCH(bool, readable);
+    QFile photo(photos + "2011_000006.jpg");
+    QVERIFY(photo.open(QIODevice::ReadOnly));
+    QByteArray bytes = photo.readAll();
+    bytes.truncate(bytes.size() * keepPercent / 100);
+    if (chop < 0)
+        bytes.append(QByteArray(-chop, '\0'));
+    else
+        bytes.chop(chop);
+    const QString path = m_dir.filePath("damaged.jpg");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+    QString error;
+    const QImage image = ThumbnailProvider::decode(path, QSize(100, 100), &error);
+    QCOMPARE(!image.isNull(), readable);
+    QCOMPARE(error.isEmpty(), readable);
 }
 
 void TestThumbnailProvider::request()

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void loadYolo_data();
     void loadYolo();
     void loadFollowsListingOrder();
+    void scanCountsMismatches();
     void loadReplacesTheList();
     void reloadRow();
     void reloadRowWithoutLabelFile();
@@ -84,6 +85,21 @@ void TestYoloFolder::loadYolo_data()
                                     << QList<Row>{{1, "e", "e.jpg", "e.txt", 1}};
     QTest::newRow("upper-case suffix") << QStringList{"labels/F.TXT"} << QList<Row>{{1, "F", "F.jpg", "F.TXT", 1}};
     QTest::newRow("empty folder") << QStringList{} << QList<Row>{};
+
+    for (const QString suffix : {"jpeg", "png", "bmp", "webp", "tif", "tiff", "JPG", "JPEG", "PNG", "TIFF"}) {
+        QTest::addRow("only .%s", qPrintable(suffix))
+            << QStringList{"labels/a.txt", "images/a." + suffix} << QList<Row>{{1, "a", "a." + suffix, "a.txt", 1}};
+    }
+    QTest::newRow(".jpg first") << QStringList{"labels/a.txt", "images/a.png", "images/a.jpg", "images/a.JPG"}
+                                << QList<Row>{{1, "a", "a.jpg", "a.txt", 1}};
+    QTest::newRow("in order") << QStringList{"labels/a.txt", "images/a.tif", "images/a.bmp", "images/a.webp"}
+                              << QList<Row>{{1, "a", "a.bmp", "a.txt", 1}};
+    QTest::newRow("lower case before upper")
+        << QStringList{"labels/a.txt", "images/a.JPG", "images/a.tiff"} << QList<Row>{{1, "a", "a.tiff", "a.txt", 1}};
+    QTest::newRow("other case is no match")
+        << QStringList{"labels/a.txt", "images/a.Png", "images/A.png"} << QList<Row>{{1, "a", "a.jpg", "a.txt", 1}};
+    QTest::newRow("folder named like a picture")
+        << QStringList{"labels/a.txt", "images/a.png/"} << QList<Row>{{1, "a", "a.jpg", "a.txt", 1}};
 }
 
 void TestYoloFolder::loadYolo()
@@ -129,6 +145,28 @@ void TestYoloFolder::loadFollowsListingOrder()
     for (int row = 0; row < 40; ++row) {
         QCOMPARE(m_list->imageAt(row)->yoloTxtFilePath, listed[row]);
         QCOMPARE(m_list->imageAt(row)->id, row + 1);
+    }
+}
+
+// Enough pictures that the lookup table grows several times.
+void TestYoloFolder::scanCountsMismatches()
+{
+    const QStringList types{"jpg", "png", "JPG", "webp"};
+    for (int i = 0; i < 3000; ++i) {
+        if (i < 2500)
+            QVERIFY(write(QStringLiteral("%1/%2.txt").arg(labels()).arg(i), ""));
+        if (i >= 100)
+            QVERIFY(write(QStringLiteral("%1/%2.%3").arg(images()).arg(i).arg(types[i % 4]), ""));
+    }
+    QVERIFY(write(images() + "/150.png", "")); // beside 150.JPG: the .png is taken
+    const YoloFolder::Scan scan = YoloFolder::scan(labels(), images());
+    QCOMPARE(scan.files.size(), 2500);
+    QCOMPARE(scan.labelsWithoutImage, 100);
+    QCOMPARE(scan.imagesWithoutLabel, 500);
+    for (int i = 0; i < scan.files.size(); ++i) {
+        const int n = scan.files[i].baseName.toInt();
+        const QString type = n < 100 ? "jpg" : n == 150 ? "png" : types[n % 4];
+        QCOMPARE(scan.imagePaths[i], QStringLiteral("%1/%2.%3").arg(images()).arg(n).arg(type));
     }
 }
 

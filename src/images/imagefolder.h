@@ -1,8 +1,9 @@
 #ifndef BOXMERE_IMAGEFOLDER_H
 #define BOXMERE_IMAGEFOLDER_H
 
-#include <QHash>
 #include <QString>
+#include <QStringView>
+#include <QVector>
 
 // The pictures of an image folder, found by base name. A label file "<base>.txt"
 // goes with "<base>.jpg", or when that does not exist with the first of the other
@@ -28,10 +29,27 @@ public:
     int untakenCount() const;
 
 private:
+    struct Base
+    {
+        int offset = 0; // in m_names
+        int length = 0;
+        uint hash = 0;
+        // Bit i set when the folder holds the base with suffixes()[i]; the top bit
+        // marks a base taken by a label file.
+        quint32 bits = 0;
+    };
+
+    void add(QStringView base, int suffix);
+    // The slot that holds base, or the empty slot where it would go.
+    int slotOf(QStringView base, uint hash) const;
+    QStringView nameOf(const Base &base) const { return QStringView(m_names).mid(base.offset, base.length); }
+
     QString m_dir;
-    // Base name -> bit i set when the folder holds base + suffixes()[i]; the top bit
-    // marks a base taken by a label file.
-    QHash<QString, quint32> m_bases;
+    // An open-addressing table over one string of all names: a folder of 100,000
+    // pictures costs no allocation per picture, to list or to look up.
+    QString m_names;
+    QVector<Base> m_bases;
+    QVector<int> m_slots; // index into m_bases, -1 for an empty slot; a power of two long
     bool m_lastFound = false;
 };
 
