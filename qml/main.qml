@@ -66,12 +66,17 @@ ApplicationWindow {
         openSplit(splits[0])
     }
 
+    // A count with the locale's digit grouping: 100,000 rather than 100000.
+    function formatCount(n) {
+        return Number(n).toLocaleString(Qt.locale(), "f", 0)
+    }
+
     // What the last load found, counts of what does not match up included.
     function loadSummary(rows) {
-        const parts = [qsTr("%1 label files").arg(rows),
-                       qsTr("%1 without an image").arg(DatasetLoader.labelsWithoutImage),
-                       qsTr("%1 images without a label file").arg(DatasetLoader.imagesWithoutLabel),
-                       qsTr("%1 boxes of a class not in the list").arg(DatasetLoader.unknownClassBoxes)]
+        const parts = [qsTr("%1 label files").arg(formatCount(rows)),
+                       qsTr("%1 without an image").arg(formatCount(DatasetLoader.labelsWithoutImage)),
+                       qsTr("%1 images without a label file").arg(formatCount(DatasetLoader.imagesWithoutLabel)),
+                       qsTr("%1 boxes of a class not in the list").arg(formatCount(DatasetLoader.unknownClassBoxes))]
         parts.push(DatasetLoader.classFile.length > 0 ? qsTr("classes from %1").arg(Utils.fileName(DatasetLoader.classFile))
                                                       : qsTr("no class file"))
         return parts.join(" · ")
@@ -216,7 +221,7 @@ ApplicationWindow {
                             indeterminate: DatasetLoader.total === 0
                         }
                         Label {
-                            text: qsTr("%1 of %2 label files").arg(DatasetLoader.done).arg(DatasetLoader.total)
+                            text: qsTr("%1 of %2 label files").arg(root.formatCount(DatasetLoader.done)).arg(root.formatCount(DatasetLoader.total))
                         }
                         Button {
                             objectName: "btnCancelLoad"
