@@ -74,3 +74,18 @@ int ImageFolder::untakenCount() const
     }
     return count;
 }
+
+QStringList ImageFolder::untakenPaths() const
+{
+    QStringList paths;
+    for (auto it = m_bases.cbegin(); it != m_bases.cend(); ++it) {
+        if (it.value() & TakenBit)
+            continue;
+        for (int i = 0; i < suffixes().size(); ++i) {
+            if (it.value() & (1u << i))
+                paths.append(QStringLiteral("%1/%2%3").arg(m_dir, it.key(), suffixes().at(i)));
+        }
+    }
+    paths.sort();
+    return paths;
+}

@@ -26,6 +26,8 @@ public:
     bool lastFound() const { return m_lastFound; }
     // Pictures whose base name no take() asked for.
     int untakenCount() const;
+    // Their paths, sorted.
+    QStringList untakenPaths() const;
 
 private:
     QString m_dir;

@@ -80,12 +80,14 @@ Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, 
     lister.join();
 
     result.imagePaths.reserve(result.files.size());
-    for (const LabelFile &file : qAsConst(result.files)) {
+    for (LabelFile &file : result.files) {
         result.imagePaths.append(images->take(file.baseName));
-        if (!images->lastFound())
+        file.hasImage = images->lastFound();
+        if (!file.hasImage)
             ++result.labelsWithoutImage;
     }
     result.imagesWithoutLabel = images->untakenCount();
+    result.unlabelledImages = images->untakenPaths();
     return result;
 }
 
