@@ -1,6 +1,8 @@
 #ifndef BOXMERE_COCOIMPORT_H
 #define BOXMERE_COCOIMPORT_H
 
+#include "boxes/classfile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -29,9 +31,15 @@ using PixelBox = std::array<double, 4>;
 
 struct Contents
 {
+    // Set before parsing: take the boxes of every category and the "categories" list,
+    // not only category 1.
+    bool allCategories = false;
     QVector<Image> images;
-    // The boxes of category 1, by image id, in file order.
+    // The boxes of category 1 (or of all), by image id, in file order.
     QHash<int, QVector<PixelBox>> boxesByImage;
+    // With allCategories: the category of each of those boxes, and the category names.
+    QHash<int, QVector<int>> categoriesByImage;
+    QVector<ClassFile::ClassName> categories;
 };
 
 // The bytes a parser needs after the content it reads.
@@ -46,6 +54,11 @@ int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Conten
 // converted to normalised centre form; boxes wider than 1.5 times their height or
 // covering less than a tenth or more than two thirds of their image are dropped.
 QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QString &imagesDir);
+
+// Every image of contents parsed with allCategories, in file order, with every box of
+// every category, whether or not its file exists. Boxes of an image without a size
+// cannot be normalised and are left out; unsized counts the boxes lost that way.
+QList<std::shared_ptr<ImageInfo>> buildAll(const Contents &contents, const QString &imagesDir, int *unsized);
 
 } // namespace CocoImport
 
