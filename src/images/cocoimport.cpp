@@ -3,7 +3,9 @@
 #include "app/utils.h"
 #include "imagelist.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cmath>
 #include <limits>
@@ -361,6 +363,52 @@ QList<std::shared_ptr<ImageInfo>> buildAll(const Contents &contents, const QStri
         result.append(std::move(image));
     }
     return result;
+}
+
+} // namespace CocoImport
+
+namespace CocoImport {
+
+QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir,
+                                       LoadReport *report)
+{
+    LoadReport local;
+    LoadReport &r = report ? *report : local;
+    r = LoadReport();
+    Utils *utils = Utils::instance();
+    Contents contents;
+    // A standard COCO file holds both lists; given twice, it is read and parsed once.
+    const QString canonical = QFileInfo(imagesFile).canonicalFilePath();
+    const bool sameFile = !canonical.isEmpty() && canonical == QFileInfo(annsFile).canonicalFilePath();
+    {
+        QByteArray bytes;
+        r.read = utils->readFile(imagesFile, bytes, padding());
+        qDebug("Images file: %d", int(bytes.size()));
+        const int error = parse(bytes, true, sameFile, contents);
+        r.error = error;
+        if (error)
+            qDebug("Error: %d", error);
+        if (sameFile) {
+            qDebug("Anns file  : %d", int(bytes.size()));
+            if (error)
+                qDebug("Error: %d", error);
+        }
+    }
+    if (!sameFile) {
+        QByteArray bytes;
+        r.read &= utils->readFile(annsFile, bytes, padding());
+        qDebug("Anns file  : %d", int(bytes.size()));
+        if (const int error = parse(bytes, false, true, contents)) {
+            qDebug("Error: %d", error);
+            if (!r.error)
+                r.error = error;
+        }
+    }
+    r.imagesInFile = contents.images.size();
+    for (const QVector<PixelBox> &boxes : qAsConst(contents.boxesByImage))
+        r.boxesInFile += boxes.size();
+    const QString dir = imagesDir.isEmpty() ? QFileInfo(imagesFile).absolutePath() : imagesDir;
+    return buildImages(contents, dir);
 }
 
 } // namespace CocoImport

@@ -142,34 +142,7 @@ std::shared_ptr<ImageInfo> ImageList::imageById(int id) const
 
 void ImageList::loadCocoJson(const QString &imagesFile, const QString &annsFile, const QString &imagesDir)
 {
-    Utils *utils = Utils::instance();
-    CocoImport::Contents contents;
-    // A standard COCO file holds both lists; given twice, it is read and parsed once.
-    const QString canonical = QFileInfo(imagesFile).canonicalFilePath();
-    const bool sameFile = !canonical.isEmpty() && canonical == QFileInfo(annsFile).canonicalFilePath();
-    {
-        QByteArray bytes;
-        utils->readFile(imagesFile, bytes, CocoImport::padding());
-        qDebug("Images file: %d", int(bytes.size()));
-        const int error = CocoImport::parse(bytes, true, sameFile, contents);
-        if (error)
-            qDebug("Error: %d", error);
-        if (sameFile) {
-            qDebug("Anns file  : %d", int(bytes.size()));
-            if (error)
-                qDebug("Error: %d", error);
-        }
-    }
-    if (!sameFile) {
-        QByteArray bytes;
-        utils->readFile(annsFile, bytes, CocoImport::padding());
-        qDebug("Anns file  : %d", int(bytes.size()));
-        if (const int error = CocoImport::parse(bytes, false, true, contents))
-            qDebug("Error: %d", error);
-    }
-
-    const QString dir = imagesDir.isEmpty() ? QFileInfo(imagesFile).absolutePath() : imagesDir;
-    const QList<std::shared_ptr<ImageInfo>> records = CocoImport::buildImages(contents, dir);
+    const QList<std::shared_ptr<ImageInfo>> records = CocoImport::load(imagesFile, annsFile, imagesDir);
     DatasetCheck::checkRecords(records, checkClasses());
     loadImages(records, true);
     qDebug("Loaded %d images", rowCount());

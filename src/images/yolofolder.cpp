@@ -102,11 +102,13 @@ QString exportFileName(const ImageInfo &image)
     return utils->baseName(name) + QStringLiteral(".txt");
 }
 
-int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images)
+int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images, std::atomic<int> *done)
 {
     int written = 0;
     Utils *utils = Utils::instance();
     for (const std::shared_ptr<ImageInfo> &image : images) {
+        if (done)
+            ++*done;
         const QString name = exportFileName(*image);
         if (name.isEmpty())
             continue;

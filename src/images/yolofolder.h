@@ -62,7 +62,8 @@ QString exportFileName(const ImageInfo &image);
 
 // Writes one label file per image into dir; a row whose name comes out equal to an
 // earlier one overwrites it. Returns the number of files written.
-int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images);
+// done, when given, counts the rows handled.
+int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images, std::atomic<int> *done = nullptr);
 
 } // namespace YoloFolder
 
