@@ -673,6 +673,8 @@ ApplicationWindow {
         objectName: "popControl"
         // Over the whole window, menu bar included, which it is as large as.
         parent: Overlay.overlay
+        // Takes the keys from a text field of the window, which would swallow the category keys.
+        focus: true
         x: (root.width - width) / 2
         y: (root.height - height) / 2
         width: root.width
