@@ -58,6 +58,7 @@ private Q_SLOTS:
     void roundTripThroughCoco();
     void cocoExampleToYolo();
     void cocoExampleThroughJson();
+    void convertKeepsLinesItCannotWrite();
     void convertRefusesToLoseBoxes();
 
 private:
@@ -292,6 +293,15 @@ void TestCli::cocoExampleThroughJson()
         QCOMPARE(b.at(i)["category_id"].toInt(), a.at(i)["category_id"].toInt());
     }
     QCOMPARE(again.value("images").toArray().at(0)["file_name"].toString(), QString("2011_000003.jpg"));
+}
+
+void TestCli::convertKeepsLinesItCannotWrite()
+{
+    QVERIFY(write(path("labels/a.txt"), "0 0.5 0.5 0.2 0.2 0.93"));
+    const Run run = cli({"convert", path("labels"), path("labels"), "--to", "yolo"});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains("a.txt hold lines that would be lost"), run.err);
+    QCOMPARE(read(path("labels/a.txt")), QByteArray("0 0.5 0.5 0.2 0.2 0.93"));
 }
 
 void TestCli::convertRefusesToLoseBoxes()

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void dataChangedFollowsRows();
     void conversions_data();
     void conversions();
+    void exportKeepsLinesItCannotWrite();
     void failedImportKeepsTheList();
 
 private:
@@ -235,6 +236,24 @@ void TestImageFilter::conversions()
                  QByteArray("0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"));
     if (ok && operation == "exportJson")
         QCOMPARE(read(m_dir.filePath(target)), read(m_dir.filePath("saved.json")));
+}
+
+void TestImageFilter::exportKeepsLinesItCannotWrite()
+{
+    QVERIFY(write(m_dir.filePath("labels/b.txt"), "1 0.95 0.5 0.2 0.2 0.87"));
+    m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
+    std::shared_ptr<ImageInfo> a;
+    for (const auto &image : m_list->images())
+        a = image->fileName == "a" ? image : a;
+    a->bboxes->appendBox(3, 0.5, 0.5, 0.1, 0.1);
+    Conversion *conversion = Conversion::instance();
+    conversion->exportYolo(m_dir.filePath("labels"));
+    conversion->wait();
+    QCOMPARE(conversion->message(), "Wrote 3 label files to " + m_dir.filePath("labels") +
+                                        "; kept 1 label files that hold lines Boxmere cannot write back");
+    QCOMPARE(read(m_dir.filePath("labels/b.txt")), QByteArray("1 0.95 0.5 0.2 0.2 0.87"));
+    QCOMPARE(read(m_dir.filePath("labels/a.txt")),
+             QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));
 }
 
 void TestImageFilter::failedImportKeepsTheList()

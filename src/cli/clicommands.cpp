@@ -318,6 +318,19 @@ QStringList clashingNames(const QVector<std::shared_ptr<ImageInfo>> &records)
     return clashes;
 }
 
+// Label files the export would write over although they hold lines that were not read whole.
+QStringList partlyReadTargets(const QVector<std::shared_ptr<ImageInfo>> &records, const QString &dir)
+{
+    QStringList targets;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        const QFileInfo target(QDir(dir).filePath(YoloFolder::exportFileName(*image)));
+        if (!image->yoloTxtFilePath.isEmpty() && !image->bboxes->lastReadWhole() &&
+            target == QFileInfo(image->yoloTxtFilePath))
+            targets.append(image->yoloTxtFilePath);
+    }
+    return targets;
+}
+
 QString firstFew(const QStringList &items)
 {
     constexpr int Shown = 5;
@@ -409,6 +422,10 @@ int convert(const QStringList &arguments)
         const QStringList clashes = clashingNames(records);
         if (!clashes.isEmpty())
             return fail(tr("several images would write %1; nothing written").arg(firstFew(clashes)));
+        const QStringList partly = partlyReadTargets(records, output);
+        if (!partly.isEmpty())
+            return fail(
+                tr("%1 hold lines that would be lost when written again; nothing written").arg(firstFew(partly)));
         if (!QDir().mkpath(output))
             return fail(tr("cannot make the folder %1").arg(output));
         const int written = YoloFolder::exportTo(output, records);

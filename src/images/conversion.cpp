@@ -8,6 +8,7 @@
 #include "yolofolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QQmlEngine>
 #include <QSet>
@@ -239,18 +240,31 @@ void Conversion::exportYolo(const QString &dir)
                 job.message = tr("%1 is not a folder").arg(dir);
                 return;
             }
-            job.total = job.rows.size();
+            // A row's own label file with lines it could not read whole would lose them.
+            QVector<std::shared_ptr<ImageInfo>> rows;
             QSet<QString> names;
-            for (const std::shared_ptr<ImageInfo> &image : qAsConst(job.rows))
-                names.insert(YoloFolder::exportFileName(*image));
-            const int written = YoloFolder::exportTo(dir, job.rows, &job.done);
-            const int shared = job.rows.size() - names.size();
-            job.ok = written == job.rows.size();
-            job.message = job.ok
-                              ? tr("Wrote %1 label files to %2").arg(written).arg(dir)
-                              : tr("Wrote only %1 of %2 label files to %3").arg(written).arg(job.rows.size()).arg(dir);
+            int kept = 0;
+            for (const std::shared_ptr<ImageInfo> &image : qAsConst(job.rows)) {
+                const QString name = YoloFolder::exportFileName(*image);
+                const bool own = !image->yoloTxtFilePath.isEmpty() &&
+                                 QFileInfo(QDir(dir).filePath(name)) == QFileInfo(image->yoloTxtFilePath);
+                if (own && image->bboxes && !image->bboxes->lastReadWhole()) {
+                    ++kept;
+                    continue;
+                }
+                names.insert(name);
+                rows.append(image);
+            }
+            job.total = rows.size();
+            const int written = YoloFolder::exportTo(dir, rows, &job.done);
+            const int shared = rows.size() - names.size();
+            job.ok = written == rows.size();
+            job.message = job.ok ? tr("Wrote %1 label files to %2").arg(written).arg(dir)
+                                 : tr("Wrote only %1 of %2 label files to %3").arg(written).arg(rows.size()).arg(dir);
             if (shared > 0)
                 job.message += tr("; %1 of them share a name with an earlier row and replaced its file").arg(shared);
+            if (kept > 0)
+                job.message += tr("; kept %1 label files that hold lines Boxmere cannot write back").arg(kept);
         },
         nullptr);
 }
