@@ -113,6 +113,8 @@ QVariantMap ImageFilter::statistics() const
     DatasetStats stats;
     const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
     for (const int row : m_rows) {
+        if (row >= images.size())
+            break;
         const ImageInfo &image = *images.at(row);
         if (image.bboxes)
             stats.add(image.bboxes->boxes(), image.problems);
