@@ -12,10 +12,10 @@ class ImageList;
 
 // The rows of the image list that pass three filters: a part of the file name, a
 // class that one of their boxes has, and a kind of problem. It offers the image
-// list's roles plus imgRow, the row in the image list, which calls into ImageList
-// take. With each filter come its counts: how many rows each class and each problem
-// kind would show together with the other two filters. QML sees the app's instance as
-// the singleton ImageFilter of Boxmere 1.0, over the ImageList singleton.
+// list's roles plus imgRow, the row in the image list, which is what calls into
+// ImageList take. With each filter come its counts: how many rows each class and each
+// problem kind would show together with the other two filters. QML sees the app's
+// instance as the singleton ImageFilter of Boxmere 1.0, over the ImageList singleton.
 class ImageFilter : public QAbstractListModel
 {
     Q_OBJECT
