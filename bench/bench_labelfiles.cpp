@@ -12,6 +12,8 @@
 #include "images/datasetloader.h"
 #include "images/imagelist.h"
 
+#include "bareloop.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,50 +34,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// The floor any reader can reach: list, open, read and parse, nothing else.
-long bareReadLoop(const std::string &dir)
-{
-    long boxes = 0;
-    DIR *d = opendir(dir.c_str());
-    if (!d)
-        return -1;
-    char buffer[65536];
-    while (dirent *e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0)
-            continue;
-        const int fd = open((dir + "/" + name).c_str(), O_RDONLY);
-        if (fd < 0)
-            continue;
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        close(fd);
-        const char *p = buffer;
-        const char *end = buffer + std::max<ssize_t>(n, 0);
-        while (p < end) {
-            int cat = 0;
-            double v[4];
-            p = std::from_chars(p, end, cat).ptr;
-            for (double &x : v) {
-                while (p < end && *p == ' ')
-                    ++p;
-                p = std::from_chars(p, end, x).ptr;
-            }
-            while (p < end && *p != '\n')
-                ++p;
-            ++p;
-            ++boxes;
-        }
-    }
-    closedir(d);
-    return boxes;
-}
 
 // Drops the files' pages from the page cache, as after a reboot.
 void evict(const QStringList &paths)

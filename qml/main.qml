@@ -32,6 +32,84 @@ ApplicationWindow {
         return Math.max(64, Math.ceil(length * Screen.devicePixelRatio / 64) * 64)
     }
 
+    function categoryName(catId) {
+        for (let i = 0; i < lstCategories.count; ++i) {
+            const category = lstCategories.get(i)
+            if (category.catId === catId)
+                return category.catName
+        }
+        return qsTr("class %1").arg(catId)
+    }
+
+    // The filter options, each with the number of images it would show.
+    function classOptions() {
+        const options = [{ value: ImageFilter.anyClass, text: qsTr("All classes") }]
+        let current = ImageFilter.classFilter === ImageFilter.anyClass
+        for (const entry of ImageFilter.classCounts) {
+            options.push({ value: entry.catId, text: "%1 (%2)".arg(categoryName(entry.catId)).arg(entry.rows) })
+            current = current || entry.catId === ImageFilter.classFilter
+        }
+        if (!current)
+            options.push({ value: ImageFilter.classFilter, text: "%1 (0)".arg(categoryName(ImageFilter.classFilter)) })
+        return options
+    }
+
+    function problemOptions() {
+        const options = [{ value: "", text: qsTr("All images") }]
+        for (const entry of ImageFilter.problemCounts) {
+            if (entry.rows > 0 || entry.kind === ImageFilter.problemFilter)
+                options.push({ value: entry.kind, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
+        }
+        return options
+    }
+
+    // The problems of one box of a row, one a line, for its tool tip.
+    function boxProblems(problems, box) {
+        return problems.filter(function (p) { return p.box === box }).map(function (p) { return p.text }).join("\n")
+    }
+
+    // What the running conversion does, for its progress.
+    property string taskText: ""
+
+    menuBar: MenuBar {
+        FileMenu {
+            objectName: "mnuFile"
+            idle: !Conversion.busy && !DatasetLoader.busy
+            hasRows: ImageFilter.total > 0
+            onImportCoco: {
+                root.taskText = qsTr("Importing %1").arg(Utils.fileName(file))
+                Conversion.importCoco(file)
+            }
+            onLoadJson: {
+                root.taskText = qsTr("Loading %1").arg(Utils.fileName(file))
+                Conversion.loadJson(file)
+            }
+            onExportJson: {
+                root.taskText = qsTr("Writing %1").arg(Utils.fileName(file))
+                Conversion.exportJson(file)
+            }
+            onExportYolo: {
+                root.taskText = qsTr("Writing label files into %1").arg(folder)
+                Conversion.exportYolo(folder)
+            }
+        }
+    }
+
+    TaskProgress {
+        objectName: "taskProgress"
+        running: Conversion.busy
+        showProgress: Conversion.showProgress
+        done: Conversion.done
+        total: Conversion.total
+        text: root.taskText
+    }
+
+    StatsPanel {
+        id: statsPanel
+        objectName: "statsPanel"
+        className: root.categoryName
+    }
+
     ListModel {
         id: lstCategories
         ListElement { catId: 1; catName: "People"; catShortcut: "1"; catColor: "blue" }
@@ -236,7 +314,16 @@ ApplicationWindow {
                         Layout.fillWidth: true
                         visible: DatasetLoader.loaded
                         wrapMode: Text.Wrap
-                        text: root.loadSummary(gridImages.count)
+                        text: root.loadSummary(ImageFilter.total)
+                    }
+                    Label {
+                        objectName: "lblConversion"
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        visible: text.length > 0
+                        wrapMode: Text.Wrap
+                        color: Conversion.failed ? "firebrick" : palette.text
+                        text: Conversion.message
                     }
                     Label {
                         objectName: "lblClassError"
@@ -283,6 +370,26 @@ ApplicationWindow {
                         }
                     }
                 }
+
+                Label { text: qsTr("Filter") }
+                FilterBar {
+                    objectName: "filterBar"
+                    Layout.fillWidth: true
+                    classOptions: lstCategories.count >= 0 ? root.classOptions() : []
+                    problemOptions: root.problemOptions()
+                    classValue: ImageFilter.classFilter
+                    problemValue: ImageFilter.problemFilter
+                    shown: ImageFilter.count
+                    total: ImageFilter.total
+                    onNameEdited: ImageFilter.nameFilter = text
+                    onClassChosen: ImageFilter.classFilter = value
+                    onProblemChosen: ImageFilter.problemFilter = value
+                    onStatisticsRequested: {
+                        statsPanel.stats = ImageFilter.statistics()
+                        statsPanel.extraProblems = { "no-label": DatasetLoader.loaded ? DatasetLoader.imagesWithoutLabel : 0 }
+                        statsPanel.open()
+                    }
+                }
             }
 
             Rectangle {
@@ -301,7 +408,8 @@ ApplicationWindow {
                     // Cells are made as they scroll into view; pictures load off the GUI
                     // thread, so none are made ahead of time (a reset then makes fewer).
                     cacheBuffer: 0
-                    model: ImageList
+                    // The rows that pass the filters; imgRow is a row's place in ImageList.
+                    model: ImageFilter
                     cellWidth: width / numCols
                     cellHeight: cellWidth
                     ScrollBar.vertical: ScrollBar {}
@@ -318,6 +426,8 @@ ApplicationWindow {
                                 id: rcDelegate
                                 objectName: "cell" + index
                                 property bool ableToSave: false
+                                readonly property var boxList: imgBBoxes
+                                readonly property int imageRow: imgRow
                                 // What went wrong with the last save, shown in the overlay.
                                 property string saveError: ""
 
@@ -332,7 +442,7 @@ ApplicationWindow {
                                 function reset() {
                                     ableToSave = false
                                     saveError = ""
-                                    ImageList.yoloReloadRow(index)
+                                    ImageList.yoloReloadRow(imgRow)
                                 }
 
                                 function save() {
@@ -415,6 +525,20 @@ ApplicationWindow {
                                         text: "%1".arg(index)
                                     }
 
+                                    // A tile whose labels have problems says how many.
+                                    Label {
+                                        objectName: "problemMark"
+                                        anchors.right: parent.right
+                                        anchors.top: parent.top
+                                        anchors.margins: 2
+                                        visible: imgProblems.length > 0
+                                        text: visible ? "⚠ %1".arg(imgProblems.length) : ""
+                                        color: "white"
+                                        font.bold: true
+                                        padding: 2
+                                        background: Rectangle { color: "#c000c0"; radius: 3 }
+                                    }
+
                                     Label {
                                         objectName: "lblImageProblem"
                                         anchors.centerIn: parent
@@ -445,7 +569,7 @@ ApplicationWindow {
                                                 console.assert(rcDelegate.state === "multiple")
                                                 rcDelegate.state = "single"
                                             } else if (rcDelegate.state === "multiple") {
-                                                ctxMenu.row = index
+                                                ctxMenu.row = imgRow
                                                 ctxMenu.popup(mouseFull, mouse.x, mouse.y)
                                             }
                                         }
@@ -502,6 +626,18 @@ ApplicationWindow {
                                                     ButtonGroup.group: btnGroupSelected
                                                 }
 
+                                                // Open for editing, a box with problems is ringed and names them.
+                                                readonly property string problemText: rcDelegate.state === "single"
+                                                                                      ? root.boxProblems(imgProblems, index) : ""
+                                                Loader {
+                                                    anchors.fill: parent
+                                                    active: box.problemText.length > 0
+                                                    sourceComponent: ProblemOutline {
+                                                        objectName: "problemOutline"
+                                                        text: box.problemText
+                                                    }
+                                                }
+
                                                 onPressed: rbSelect.checked = true
                                                 onDimensionsChanged: {
                                                     rcDelegate.ableToSave = true
@@ -530,9 +666,23 @@ ApplicationWindow {
         }
     }
 
+    // Edits of the open image are checked again as they happen.
+    Connections {
+        target: ctxItems.children.length > 0 ? ctxItems.children[0].boxList : null
+        ignoreUnknownSignals: true
+        function onDataChanged() { ImageList.checkRow(ctxItems.children[0].imageRow) }
+        function onRowsInserted() { ImageList.checkRow(ctxItems.children[0].imageRow) }
+        function onRowsRemoved() { ImageList.checkRow(ctxItems.children[0].imageRow) }
+        function onModelReset() { ImageList.checkRow(ctxItems.children[0].imageRow) }
+    }
+
     Popup {
         id: popControl
         objectName: "popControl"
+        // Over the whole window, menu bar included, which it is as large as.
+        parent: Overlay.overlay
+        // Takes the keys from a text field of the window, which would swallow the category keys.
+        focus: true
         x: (root.width - width) / 2
         y: (root.height - height) / 2
         width: root.width

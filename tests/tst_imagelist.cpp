@@ -75,7 +75,8 @@ void TestImageList::cleanup()
 void TestImageList::roleNames()
 {
     const QHash<int, QByteArray> expected{{0, "imgBaseFileName"}, {1, "imgFilePath"}, {2, "imgWidth"},
-                                          {3, "imgHeight"},       {4, "imgBBoxes"},   {5, "yoloTxtFilePath"}};
+                                          {3, "imgHeight"},       {4, "imgBBoxes"},   {5, "yoloTxtFilePath"},
+                                          {6, "imgProblems"}};
     QCOMPARE(m_list->roleNames(), expected);
 }
 
@@ -88,7 +89,8 @@ void TestImageList::data_data()
     QTest::newRow("width") << 2 << QVariant(640);
     QTest::newRow("height") << 3 << QVariant(480);
     QTest::newRow("label path") << 5 << QVariant("/labels/cat.txt");
-    QTest::newRow("role 6") << 6 << QVariant();
+    QTest::newRow("problems") << 6 << QVariant(QVariantList());
+    QTest::newRow("role 7") << 7 << QVariant();
     QTest::newRow("user role") << int(Qt::UserRole) << QVariant();
 }
 

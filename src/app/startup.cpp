@@ -1,6 +1,8 @@
 #include "startup.h"
 
+#include "images/conversion.h"
 #include "images/datasetloader.h"
+#include "images/imagefilter.h"
 #include "images/imagelist.h"
 #include "images/thumbnailprovider.h"
 #include "utils.h"
@@ -23,7 +25,8 @@ void registerQmlTypes(QQmlEngine *engine)
 {
     static const bool registered = [] {
         initResources();
-        return Utils::createInstance() && ImageList::createInstance() && DatasetLoader::createInstance();
+        return Utils::createInstance() && ImageList::createInstance() && DatasetLoader::createInstance() &&
+               ImageFilter::createInstance() && Conversion::createInstance();
     }();
     Q_UNUSED(registered);
     engine->addImageProvider(QLatin1String(ThumbnailProvider::Id), new ThumbnailProvider);
@@ -58,6 +61,8 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         result = app->exec();
     }
     // The engine is gone before the singletons it refers to.
+    delete Conversion::instance();
+    delete ImageFilter::instance();
     delete DatasetLoader::instance();
     delete ImageList::instance();
     delete Utils::instance();

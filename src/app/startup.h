@@ -10,9 +10,10 @@ namespace Boxmere {
 // Sets the application and organisation names; call before the application object exists.
 void setApplicationIdentity();
 
-// Registers everything QML sees: the built-in resources, the singletons Utils and
-// ImageList of the module Boxmere 1.0 (created once per process) and the engine's
-// thumbnail image provider. The app and the QML tests both call it.
+// Registers everything QML sees: the built-in resources, the singletons Utils,
+// ImageList, DatasetLoader, ImageFilter and Conversion of the module Boxmere 1.0
+// (created once per process) and the engine's thumbnail image provider. The app and
+// the QML tests both call it.
 void registerQmlTypes(QQmlEngine *engine);
 
 // Starts the application with mainUrl as its main window and runs the event loop.

@@ -80,7 +80,9 @@ ReadResult parse(const QByteArray &bytes)
     // Decoding stops at the first zero byte, as QString's conversion from bytes does.
     const char *const end = p + qstrnlen(p, size_t(bytes.size()));
 
+    int line = 0;
     while (p <= end) {
+        ++line;
         const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
         if (!lineEnd)
             lineEnd = end;
@@ -111,11 +113,14 @@ ReadResult parse(const QByteArray &bytes)
             ok &= toDouble(fields[2][0], fields[2][1], box->cy);
             ok &= toDouble(fields[3][0], fields[3][1], box->cw);
             ok &= toDouble(fields[4][0], fields[4][1], box->ch);
-            if (!ok || extraData)
+            if (!ok || extraData) {
                 result.whole = false;
+                result.partial.append({line, result.boxes.size()});
+            }
             result.boxes.append(std::move(box));
         } else if (!isBlankRange(p, lineEnd)) {
             result.whole = false;
+            result.partial.append({line, -1});
         }
         p = lineEnd + 1;
     }

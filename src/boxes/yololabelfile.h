@@ -13,6 +13,14 @@ struct BoxInfo;
 // significant digits.
 namespace YoloLabelFile {
 
+// A line the reader did not take over whole: its number from 1, and the box row it
+// gave, or -1 for a line too short to give a box.
+struct PartialLine
+{
+    int line = 0;
+    int box = -1;
+};
+
 struct ReadResult
 {
     QVector<std::shared_ptr<BoxInfo>> boxes;
@@ -20,6 +28,7 @@ struct ReadResult
     // five fields, a non-empty field after the fifth, or a field that is not a number
     // of its kind. Writing such a list back would lose what the file held.
     bool whole = true;
+    QVector<PartialLine> partial; // the lines that made whole false
 };
 
 ReadResult parse(const QByteArray &bytes);

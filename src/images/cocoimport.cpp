@@ -3,7 +3,9 @@
 #include "app/utils.h"
 #include "imagelist.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cmath>
 #include <limits>
@@ -148,6 +150,42 @@ error_code readElement(ondemand::value element, bool wantImages, bool wantAnnota
     });
 }
 
+// The "id" and "name" of each category object.
+error_code readCategories(ondemand::value arrayValue, QVector<ClassFile::ClassName> &out)
+{
+    bool isArray = false;
+    if (auto error = hasType(arrayValue, ondemand::json_type::array, isArray); error || !isArray)
+        return error;
+    ondemand::array array;
+    if (auto error = arrayValue.get_array().get(array))
+        return error;
+    for (auto element : array) {
+        ondemand::value value;
+        if (auto error = element.get(value))
+            return error;
+        bool isObject = false;
+        if (auto error = hasType(value, ondemand::json_type::object, isObject))
+            return error;
+        if (!isObject)
+            continue;
+        ondemand::object object;
+        if (auto error = value.get_object().get(object))
+            return error;
+        ClassFile::ClassName name;
+        const error_code error = forEachField(object, [&](std::string_view key, ondemand::value v) {
+            if (key == "id")
+                return readInt(v, name.id);
+            if (key == "name")
+                return readString(v, name.name);
+            return SUCCESS;
+        });
+        if (error)
+            return error;
+        out.append(name);
+    }
+    return SUCCESS;
+}
+
 error_code readArray(ondemand::value arrayValue, bool wantImages, bool wantAnnotations, Contents &out)
 {
     bool isArray = false;
@@ -167,8 +205,11 @@ error_code readArray(ondemand::value arrayValue, bool wantImages, bool wantAnnot
         if (wantImages)
             out.images.append(std::move(image));
         // Only category 1 is taken over; a box of fewer than four numbers is unusable.
-        if (wantAnnotations && annotation.categoryId == 1 && annotation.hasBox)
+        if (wantAnnotations && (annotation.categoryId == 1 || out.allCategories) && annotation.hasBox) {
             out.boxesByImage[annotation.imageId].append(annotation.box);
+            if (out.allCategories)
+                out.categoriesByImage[annotation.imageId].append(annotation.categoryId);
+        }
     }
     return SUCCESS;
 }
@@ -191,6 +232,8 @@ error_code parseDocument(ondemand::document &doc, bool wantImages, bool wantAnno
         const error_code error = forEachField(object, [&](std::string_view key, ondemand::value value) {
             const bool images = wantImages && key == "images";
             const bool annotations = wantAnnotations && key == "annotations";
+            if (out.allCategories && wantAnnotations && key == "categories")
+                return readCategories(value, out.categories);
             return images || annotations ? readArray(value, images, annotations, out) : SUCCESS;
         });
         if (error)
@@ -219,6 +262,7 @@ int padding()
 int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Contents &out)
 {
     Contents contents;
+    contents.allCategories = out.allCategories;
     error_code error = EMPTY;
     if (!bytes.isEmpty()) {
         ondemand::parser parser;
@@ -232,8 +276,11 @@ int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Conten
         return int(error);
     if (wantImages)
         out.images = std::move(contents.images);
-    if (wantAnnotations)
+    if (wantAnnotations) {
         out.boxesByImage = std::move(contents.boxesByImage);
+        out.categoriesByImage = std::move(contents.categoriesByImage);
+        out.categories = std::move(contents.categories);
+    }
     return 0;
 }
 
@@ -282,6 +329,86 @@ QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QS
         result.append(std::move(image));
     }
     return result;
+}
+
+} // namespace CocoImport
+
+namespace CocoImport {
+
+QList<std::shared_ptr<ImageInfo>> buildAll(const Contents &contents, const QString &imagesDir, int *unsized)
+{
+    QList<std::shared_ptr<ImageInfo>> result;
+    const QDir dir(imagesDir);
+    for (const Image &entry : contents.images) {
+        auto image = std::make_shared<ImageInfo>();
+        image->id = entry.id;
+        image->fileName = entry.fileName;
+        image->filePath = entry.fileName.isEmpty() ? QString() : dir.filePath(entry.fileName);
+        image->width = entry.width;
+        image->height = entry.height;
+        image->bboxes = std::make_unique<BBoxList>();
+        const QVector<PixelBox> boxes = contents.boxesByImage.value(entry.id);
+        const QVector<int> categories = contents.categoriesByImage.value(entry.id);
+        if (entry.width <= 0 || entry.height <= 0) {
+            if (unsized)
+                *unsized += boxes.size();
+        } else {
+            const double W = entry.width, H = entry.height;
+            for (int i = 0; i < boxes.size(); ++i) {
+                const PixelBox &b = boxes.at(i);
+                image->bboxes->appendBox(categories.value(i, 1), (b[0] + b[2] / 2) / W, (b[1] + b[3] / 2) / H, b[2] / W,
+                                         b[3] / H);
+            }
+        }
+        result.append(std::move(image));
+    }
+    return result;
+}
+
+} // namespace CocoImport
+
+namespace CocoImport {
+
+QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir,
+                                       LoadReport *report)
+{
+    LoadReport local;
+    LoadReport &r = report ? *report : local;
+    r = LoadReport();
+    Utils *utils = Utils::instance();
+    Contents contents;
+    // A standard COCO file holds both lists; given twice, it is read and parsed once.
+    const QString canonical = QFileInfo(imagesFile).canonicalFilePath();
+    const bool sameFile = !canonical.isEmpty() && canonical == QFileInfo(annsFile).canonicalFilePath();
+    {
+        QByteArray bytes;
+        r.read = utils->readFile(imagesFile, bytes, padding());
+        qDebug("Images file: %d", int(bytes.size()));
+        const int error = parse(bytes, true, sameFile, contents);
+        r.error = error;
+        if (error)
+            qDebug("Error: %d", error);
+        if (sameFile) {
+            qDebug("Anns file  : %d", int(bytes.size()));
+            if (error)
+                qDebug("Error: %d", error);
+        }
+    }
+    if (!sameFile) {
+        QByteArray bytes;
+        r.read &= utils->readFile(annsFile, bytes, padding());
+        qDebug("Anns file  : %d", int(bytes.size()));
+        if (const int error = parse(bytes, false, true, contents)) {
+            qDebug("Error: %d", error);
+            if (!r.error)
+                r.error = error;
+        }
+    }
+    r.imagesInFile = contents.images.size();
+    for (const QVector<PixelBox> &boxes : qAsConst(contents.boxesByImage))
+        r.boxesInFile += boxes.size();
+    const QString dir = imagesDir.isEmpty() ? QFileInfo(imagesFile).absolutePath() : imagesDir;
+    return buildImages(contents, dir);
 }
 
 } // namespace CocoImport

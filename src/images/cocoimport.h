@@ -1,6 +1,8 @@
 #ifndef BOXMERE_COCOIMPORT_H
 #define BOXMERE_COCOIMPORT_H
 
+#include "boxes/classfile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -29,9 +31,15 @@ using PixelBox = std::array<double, 4>;
 
 struct Contents
 {
+    // Set before parsing: take the boxes of every category and the "categories" list,
+    // not only category 1.
+    bool allCategories = false;
     QVector<Image> images;
-    // The boxes of category 1, by image id, in file order.
+    // The boxes of category 1 (or of all), by image id, in file order.
     QHash<int, QVector<PixelBox>> boxesByImage;
+    // With allCategories: the category of each of those boxes, and the category names.
+    QHash<int, QVector<int>> categoriesByImage;
+    QVector<ClassFile::ClassName> categories;
 };
 
 // The bytes a parser needs after the content it reads.
@@ -46,6 +54,27 @@ int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Conten
 // converted to normalised centre form; boxes wider than 1.5 times their height or
 // covering less than a tenth or more than two thirds of their image are dropped.
 QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QString &imagesDir);
+
+// What load() found, for a message.
+struct LoadReport
+{
+    bool read = false;    // both files could be read
+    int error = 0;        // the first parser error, or 0
+    int imagesInFile = 0; // image entries
+    int boxesInFile = 0;  // category-1 boxes
+};
+
+// Reads and parses the images file and the annotations file (the same file may be
+// given twice, and is then read once), logging "Images file: %d", "Anns file  : %d"
+// and "Error: %d", and builds the images as buildImages() does, in imagesDir or by
+// default the folder of imagesFile. Safe to call from any thread.
+QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir,
+                                       LoadReport *report = nullptr);
+
+// Every image of contents parsed with allCategories, in file order, with every box of
+// every category, whether or not its file exists. Boxes of an image without a size
+// cannot be normalised and are left out; unsized counts the boxes lost that way.
+QList<std::shared_ptr<ImageInfo>> buildAll(const Contents &contents, const QString &imagesDir, int *unsized);
 
 } // namespace CocoImport
 

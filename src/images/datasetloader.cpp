@@ -1,5 +1,6 @@
 #include "datasetloader.h"
 
+#include "datasetcheck.h"
 #include "imagelist.h"
 
 #include <QDir>
@@ -55,6 +56,7 @@ struct DatasetLoader::Job
     ClassFile::Classes classes;
     YoloFolder::Scan scan;
     int unknownClassBoxes = 0;
+    QSet<int> known; // the class numbers the boxes were checked against
     std::thread thread;
 };
 
@@ -129,11 +131,11 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
         }
         job->scan = YoloFolder::scan(txtPath, imagePath, &job->progress, skip);
 
-        QSet<int> known;
-        for (const ClassFile::ClassName &name : qAsConst(job->classes.names))
-            known.insert(name.id);
+        QSet<int> &known = job->known;
+        known = DatasetCheck::classIds(job->classes.names);
         if (job->classes.names.isEmpty())
             known.insert(1);
+        DatasetCheck::checkScan(job->scan, &known);
         for (const YoloFolder::LabelFile &file : qAsConst(job->scan.files)) {
             for (const std::shared_ptr<BoxInfo> &box : file.read.boxes)
                 job->unknownClassBoxes += known.contains(box->catId) ? 0 : 1;
@@ -161,6 +163,7 @@ void DatasetLoader::finish(Job *job)
     job->thread.join();
     const bool cancelled = job->progress.cancel.load();
     if (!cancelled) {
+        ImageList::instance()->setCheckClasses(&job->known);
         ImageList::instance()->loadYoloScan(job->scan);
         const ClassFile::Classes &classes = job->classes;
         m_categories = classes.names.isEmpty() ? defaultCategories() : categoriesFor(classes.names);

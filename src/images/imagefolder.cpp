@@ -148,3 +148,18 @@ int ImageFolder::untakenCount() const
     }
     return count;
 }
+
+QStringList ImageFolder::untakenPaths() const
+{
+    QStringList paths;
+    for (const Base &base : m_bases) {
+        if (base.bits & TakenBit)
+            continue;
+        for (int i = 0; i < SuffixCount; ++i) {
+            if (base.bits & (1u << i))
+                paths.append(QStringLiteral("%1/%2%3").arg(m_dir, nameOf(base), QLatin1String(Suffixes[i])));
+        }
+    }
+    paths.sort();
+    return paths;
+}

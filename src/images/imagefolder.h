@@ -27,6 +27,8 @@ public:
     bool lastFound() const { return m_lastFound; }
     // Pictures whose base name no take() asked for.
     int untakenCount() const;
+    // Their paths, sorted.
+    QStringList untakenPaths() const;
 
 private:
     struct Base

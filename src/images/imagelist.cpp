@@ -2,6 +2,7 @@
 
 #include "app/utils.h"
 #include "cocoimport.h"
+#include "datasetcheck.h"
 #include "imagelistjson.h"
 #include "yolofolder.h"
 
@@ -20,6 +21,7 @@ ImageList::ImageList() : QAbstractListModel(nullptr)
         {HeightRole, "imgHeight"},
         {BBoxesRole, "imgBBoxes"},
         {YoloTxtFilePathRole, "yoloTxtFilePath"},
+        {ProblemsRole, "imgProblems"},
     };
     s_instance = this;
     m_releaseTimer.setSingleShot(true);
@@ -73,6 +75,15 @@ QVariant ImageList::data(const QModelIndex &index, int role) const
         return QVariant::fromValue(image->bboxes.get());
     case YoloTxtFilePathRole:
         return image->yoloTxtFilePath;
+    case ProblemsRole: {
+        QVariantList list;
+        for (const LabelCheck::Problem &problem : image->problems) {
+            list.append(QVariantMap{{QStringLiteral("kind"), LabelCheck::key(problem.kind)},
+                                    {QStringLiteral("box"), problem.box},
+                                    {QStringLiteral("text"), LabelCheck::describe(problem)}});
+        }
+        return list;
+    }
     default:
         return QVariant();
     }
@@ -131,34 +142,9 @@ std::shared_ptr<ImageInfo> ImageList::imageById(int id) const
 
 void ImageList::loadCocoJson(const QString &imagesFile, const QString &annsFile, const QString &imagesDir)
 {
-    Utils *utils = Utils::instance();
-    CocoImport::Contents contents;
-    // A standard COCO file holds both lists; given twice, it is read and parsed once.
-    const QString canonical = QFileInfo(imagesFile).canonicalFilePath();
-    const bool sameFile = !canonical.isEmpty() && canonical == QFileInfo(annsFile).canonicalFilePath();
-    {
-        QByteArray bytes;
-        utils->readFile(imagesFile, bytes, CocoImport::padding());
-        qDebug("Images file: %d", int(bytes.size()));
-        const int error = CocoImport::parse(bytes, true, sameFile, contents);
-        if (error)
-            qDebug("Error: %d", error);
-        if (sameFile) {
-            qDebug("Anns file  : %d", int(bytes.size()));
-            if (error)
-                qDebug("Error: %d", error);
-        }
-    }
-    if (!sameFile) {
-        QByteArray bytes;
-        utils->readFile(annsFile, bytes, CocoImport::padding());
-        qDebug("Anns file  : %d", int(bytes.size()));
-        if (const int error = CocoImport::parse(bytes, false, true, contents))
-            qDebug("Error: %d", error);
-    }
-
-    const QString dir = imagesDir.isEmpty() ? QFileInfo(imagesFile).absolutePath() : imagesDir;
-    loadImages(CocoImport::buildImages(contents, dir), true);
+    const QList<std::shared_ptr<ImageInfo>> records = CocoImport::load(imagesFile, annsFile, imagesDir);
+    DatasetCheck::checkRecords(records, checkClasses());
+    loadImages(records, true);
     qDebug("Loaded %d images", rowCount());
     Q_EMIT readFileCompleted();
 }
@@ -167,15 +153,25 @@ void ImageList::loadJson(const QString &json)
 {
     QByteArray bytes;
     Utils::instance()->readFile(json, bytes);
-    loadImages(ImageListJson::read(bytes), false);
+    const QList<std::shared_ptr<ImageInfo>> records = ImageListJson::read(bytes);
+    DatasetCheck::checkRecords(records, checkClasses());
+    loadImages(records, false);
 }
 
 void ImageList::loadYolo(const QString &txtPath, const QString &imagePath)
 {
-    loadYoloScan(YoloFolder::scan(txtPath, imagePath));
+    YoloFolder::Scan scan = YoloFolder::scan(txtPath, imagePath);
+    DatasetCheck::checkScan(scan, checkClasses());
+    loadYoloScan(scan);
 }
 
 void ImageList::loadYoloScan(const YoloFolder::Scan &scan)
+{
+    loadImages(recordsFromScan(scan), true);
+    qDebug("Loaded %d images from yolo", rowCount());
+}
+
+QList<std::shared_ptr<ImageInfo>> ImageList::recordsFromScan(const YoloFolder::Scan &scan)
 {
     QList<std::shared_ptr<ImageInfo>> records;
     records.reserve(scan.files.size());
@@ -191,10 +187,32 @@ void ImageList::loadYoloScan(const YoloFolder::Scan &scan)
         image->yoloTxtFilePath = file.labelPath;
         image->bboxes = std::make_unique<BBoxList>();
         image->bboxes->appendRead(file.read);
+        image->problems = file.problems;
         records.append(std::move(image));
     }
-    loadImages(std::move(records), true);
-    qDebug("Loaded %d images from yolo", rowCount());
+    return records;
+}
+
+void ImageList::setCheckClasses(const QSet<int> *classes)
+{
+    m_checkClasses.reset();
+    if (classes)
+        m_checkClasses = *classes;
+}
+
+void ImageList::checkRow(int row)
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    if (!image || !image->bboxes)
+        return;
+    LabelCheck::Context context{image->width, image->height, checkClasses()};
+    QVector<LabelCheck::Problem> problems =
+        LabelCheck::recheck(image->problems, image->bboxes->boxes(), !image->yoloTxtFilePath.isEmpty(), context);
+    if (problems == image->problems)
+        return;
+    image->problems = std::move(problems);
+    const QModelIndex changed = index(row, 0);
+    Q_EMIT dataChanged(changed, changed, {ProblemsRole});
 }
 
 void ImageList::exportJson(const QString &json)
@@ -218,6 +236,7 @@ void ImageList::yoloReloadRow(int row)
     image->bboxes->loadTxtFile(path);
     const QModelIndex changed = index(row, 0);
     Q_EMIT dataChanged(changed, changed, {BBoxesRole});
+    checkRow(row);
 }
 
 void ImageList::removeRow(int row)

@@ -2,6 +2,7 @@
 #define BOXMERE_IMAGELIST_H
 
 #include "boxes/bboxlist.h"
+#include "boxes/labelcheck.h"
 #include "yolofolder.h"
 
 #include <QAbstractListModel>
@@ -12,6 +13,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
 // One image under review, with the box list it owns.
 struct ImageInfo
@@ -23,6 +25,7 @@ struct ImageInfo
     int height = 0;
     std::unique_ptr<BBoxList> bboxes;
     QString yoloTxtFilePath; // empty for rows that have no label file
+    QVector<LabelCheck::Problem> problems;
 };
 
 // The process-wide list of images, one row per image. QML sees it as the
@@ -41,6 +44,7 @@ public:
         HeightRole,
         BBoxesRole,
         YoloTxtFilePathRole,
+        ProblemsRole,
     };
 
     ~ImageList() override;
@@ -62,6 +66,13 @@ public:
     void loadImages(QList<std::shared_ptr<ImageInfo>> records, bool replace);
     // Replaces the list with one row per label file of a folder scan, in one reset.
     void loadYoloScan(const YoloFolder::Scan &scan);
+    // One record per label file of a scan, ids from 1, problems taken from the scan.
+    static QList<std::shared_ptr<ImageInfo>> recordsFromScan(const YoloFolder::Scan &scan);
+    // All rows, in row order.
+    const QVector<std::shared_ptr<ImageInfo>> &images() const { return m_images; }
+    // The class numbers the checks hold boxes against; null for no class list.
+    void setCheckClasses(const QSet<int> *classes);
+    const QSet<int> *checkClasses() const { return m_checkClasses ? &*m_checkClasses : nullptr; }
     // The record at row, or null for a row outside the list.
     std::shared_ptr<ImageInfo> imageAt(int row) const;
     // The record the id index holds for id (the last row with that id), or null.
@@ -86,6 +97,8 @@ public Q_SLOTS:
     void yoloReloadRow(int row);
     // Deletes the row's label file and, only when that succeeded, removes the row.
     void removeRow(int row);
+    // Checks the row's boxes again after edits; announces imgProblems when they changed.
+    void checkRow(int row);
 
 private:
     ImageList();
@@ -98,6 +111,7 @@ private:
     // Rows replaced by a load or removed, kept until m_releaseTimer fires.
     QVector<QVector<std::shared_ptr<ImageInfo>>> m_released;
     QTimer m_releaseTimer;
+    std::optional<QSet<int>> m_checkClasses;
 
     static ImageList *s_instance;
 };

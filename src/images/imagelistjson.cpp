@@ -24,10 +24,19 @@ QByteArray write(const QVector<std::shared_ptr<ImageInfo>> &images)
     return QJsonDocument(array).toJson();
 }
 
-QList<std::shared_ptr<ImageInfo>> read(const QByteArray &bytes)
+QList<std::shared_ptr<ImageInfo>> read(const QByteArray &bytes, QString *error)
 {
     QList<std::shared_ptr<ImageInfo>> images;
-    const QJsonArray array = QJsonDocument::fromJson(bytes).array();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (error) {
+        error->clear();
+        if (parseError.error != QJsonParseError::NoError)
+            *error = QStringLiteral("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
+        else if (!document.isArray())
+            *error = QStringLiteral("the document is not an array");
+    }
+    const QJsonArray array = document.array();
     images.reserve(array.size());
     for (const QJsonValue &element : array) {
         const QJsonObject object = element.toObject();

@@ -19,7 +19,8 @@ QByteArray write(const QVector<std::shared_ptr<ImageInfo>> &images);
 
 // The images of a document, each with a new box list. Anything but a top-level
 // array gives none; an element that is not an object gives an empty image.
-QList<std::shared_ptr<ImageInfo>> read(const QByteArray &bytes);
+// With error, why a document gave none is written there (empty when it parsed).
+QList<std::shared_ptr<ImageInfo>> read(const QByteArray &bytes, QString *error = nullptr);
 
 } // namespace ImageListJson
 

@@ -80,12 +80,14 @@ Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, 
     lister.join();
 
     result.imagePaths.reserve(result.files.size());
-    for (const LabelFile &file : qAsConst(result.files)) {
+    for (LabelFile &file : result.files) {
         result.imagePaths.append(images->take(file.baseName));
-        if (!images->lastFound())
+        file.hasImage = images->lastFound();
+        if (!file.hasImage)
             ++result.labelsWithoutImage;
     }
     result.imagesWithoutLabel = images->untakenCount();
+    result.unlabelledImages = images->untakenPaths();
     return result;
 }
 
@@ -100,11 +102,13 @@ QString exportFileName(const ImageInfo &image)
     return utils->baseName(name) + QStringLiteral(".txt");
 }
 
-int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images)
+int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images, std::atomic<int> *done)
 {
     int written = 0;
     Utils *utils = Utils::instance();
     for (const std::shared_ptr<ImageInfo> &image : images) {
+        if (done)
+            ++*done;
         const QString name = exportFileName(*image);
         if (name.isEmpty())
             continue;

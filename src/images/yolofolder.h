@@ -1,6 +1,7 @@
 #ifndef BOXMERE_YOLOFOLDER_H
 #define BOXMERE_YOLOFOLDER_H
 
+#include "boxes/labelcheck.h"
 #include "boxes/yololabelfile.h"
 
 #include <QList>
@@ -20,6 +21,8 @@ struct LabelFile
     QString baseName;  // the file name without its last dot-suffix
     QString labelPath; // the file itself
     YoloLabelFile::ReadResult read;
+    bool hasImage = false;
+    QVector<LabelCheck::Problem> problems; // filled by DatasetCheck::checkScan
 };
 
 // Shared with a load running on another thread: how far it got, and a request to stop.
@@ -43,7 +46,8 @@ struct Scan
     QVector<LabelFile> files;
     QVector<QString> imagePaths; // per file: its picture, "<base>.jpg" when none was found
     int labelsWithoutImage = 0;
-    int imagesWithoutLabel = 0; // pictures of any known type whose base has no label file
+    int imagesWithoutLabel = 0;   // pictures of any known type whose base has no label file
+    QStringList unlabelledImages; // their paths
 };
 
 // Reads txtPath (but skipName, e.g. a class file kept among the labels) and lists
@@ -58,7 +62,8 @@ QString exportFileName(const ImageInfo &image);
 
 // Writes one label file per image into dir; a row whose name comes out equal to an
 // earlier one overwrites it. Returns the number of files written.
-int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images);
+// done, when given, counts the rows handled.
+int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images, std::atomic<int> *done = nullptr);
 
 } // namespace YoloFolder
 

@@ -1,0 +1,76 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Dialogs 1.0
+import Boxmere 1.0
+
+// The "File" menu: picks the file or folder for each conversion and says which one
+// was chosen. It converts nothing itself.
+Menu {
+    id: menu
+    title: qsTr("&File")
+
+    // False while a conversion runs.
+    property bool idle: true
+    // False while the list is empty: there is nothing to export.
+    property bool hasRows: false
+
+    signal importCoco(string file)
+    signal loadJson(string file)
+    signal exportJson(string file)
+    signal exportYolo(string folder)
+
+    MenuItem {
+        objectName: "mnuImportCoco"
+        text: qsTr("Import COCO…")
+        enabled: menu.idle
+        onTriggered: dlgImportCoco.open()
+    }
+    MenuItem {
+        objectName: "mnuLoadJson"
+        text: qsTr("Load JSON…")
+        enabled: menu.idle
+        onTriggered: dlgLoadJson.open()
+    }
+    MenuSeparator {}
+    MenuItem {
+        objectName: "mnuExportJson"
+        text: qsTr("Export JSON…")
+        enabled: menu.idle && menu.hasRows
+        onTriggered: dlgExportJson.open()
+    }
+    MenuItem {
+        objectName: "mnuExportYolo"
+        text: qsTr("Export YOLO…")
+        enabled: menu.idle && menu.hasRows
+        onTriggered: dlgExportYolo.open()
+    }
+
+    FileDialog {
+        id: dlgImportCoco
+        title: "Choose a COCO file"
+        nameFilters: ["COCO files (*.json)", "All files (*)"]
+        selectExisting: true
+        onAccepted: menu.importCoco(Utils.toLocalPath(fileUrl))
+    }
+    FileDialog {
+        id: dlgLoadJson
+        title: "Choose an image list"
+        nameFilters: ["Image lists (*.json)", "All files (*)"]
+        selectExisting: true
+        onAccepted: menu.loadJson(Utils.toLocalPath(fileUrl))
+    }
+    FileDialog {
+        id: dlgExportJson
+        title: "Export the image list"
+        nameFilters: ["Image lists (*.json)"]
+        selectExisting: false
+        onAccepted: menu.exportJson(Utils.toLocalPath(fileUrl))
+    }
+    FileDialog {
+        id: dlgExportYolo
+        title: "Choose the folder for the label files"
+        selectFolder: true
+        selectExisting: true
+        onAccepted: menu.exportYolo(Utils.toLocalPath(fileUrl))
+    }
+}

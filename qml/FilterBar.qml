@@ -1,0 +1,69 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// The filters above the grid: a part of the file name, a class and a kind of problem,
+// each option with the number of images it would show, and how many are shown.
+RowLayout {
+    id: bar
+
+    // Options: {value, text}. The first of each is "no filter".
+    property var classOptions: []
+    property var problemOptions: []
+    // The filters in force, to keep the boxes on them when the options change.
+    property var classValue
+    property string problemValue: ""
+    property int shown: 0
+    property int total: 0
+
+    signal nameEdited(string text)
+    signal classChosen(var value)
+    signal problemChosen(string value)
+    signal statisticsRequested()
+
+    function indexOf(options, value) {
+        for (let i = 0; i < options.length; ++i) {
+            if (options[i].value === value)
+                return i
+        }
+        return 0
+    }
+
+    TextField {
+        id: txtName
+        objectName: "txtNameFilter"
+        Layout.fillWidth: true
+        Layout.minimumWidth: 80
+        placeholderText: qsTr("File name")
+        selectByMouse: true
+        onTextChanged: bar.nameEdited(text)
+    }
+    ComboBox {
+        id: cmbClass
+        objectName: "cmbClassFilter"
+        Layout.preferredWidth: 190
+        textRole: "text"
+        model: bar.classOptions
+        onModelChanged: currentIndex = bar.indexOf(bar.classOptions, bar.classValue)
+        onActivated: bar.classChosen(bar.classOptions[index].value)
+    }
+    ComboBox {
+        id: cmbProblem
+        objectName: "cmbProblemFilter"
+        Layout.preferredWidth: 260
+        textRole: "text"
+        model: bar.problemOptions
+        onModelChanged: currentIndex = bar.indexOf(bar.problemOptions, bar.problemValue)
+        onActivated: bar.problemChosen(bar.problemOptions[index].value)
+    }
+    Label {
+        objectName: "lblShown"
+        text: bar.shown === bar.total ? qsTr("%1 images").arg(bar.total)
+                                      : qsTr("%1 of %2 images").arg(bar.shown).arg(bar.total)
+    }
+    Button {
+        objectName: "btnStatistics"
+        text: qsTr("Statistics")
+        onClicked: bar.statisticsRequested()
+    }
+}

@@ -1,0 +1,486 @@
+#include "clicommands.h"
+
+#include "app/utils.h"
+#include "clidataset.h"
+#include "cliprogress.h"
+#include "images/cocoexport.h"
+#include "images/datasetstats.h"
+#include "images/imagelist.h"
+#include "images/imagelistjson.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace CliCommands {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("CliCommands", text);
+}
+
+// The command's product goes to standard output; messages about it to standard error.
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int fail(const QString &message)
+{
+    err() << "boxmere-cli: " << message << Qt::endl;
+    return Failed;
+}
+
+// Sets up a command's parser: --help, and the command in its usage line.
+void start(QCommandLineParser &parser, const QString &command, const QString &description)
+{
+    parser.setApplicationDescription(description);
+    parser.addHelpOption();
+    parser.addPositionalArgument(command, QString(), command);
+}
+
+// Parses a command's arguments; false with the exit code set when the command is done
+// (help shown or a usage error).
+bool parse(QCommandLineParser &parser, const QStringList &arguments, int minPositional, int maxPositional,
+           int &exitCode)
+{
+    if (!parser.parse(arguments)) {
+        exitCode = fail(parser.errorText());
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        exitCode = Ok;
+        return false;
+    }
+    const int count = parser.positionalArguments().size();
+    if (count < minPositional || count > maxPositional) {
+        exitCode = fail(tr("wrong number of arguments; see %1 --help").arg(arguments.first()));
+        return false;
+    }
+    return true;
+}
+
+const QCommandLineOption ClassesOption(QStringLiteral("classes"),
+                                       QStringLiteral("The class file to check classes against (classes.txt, *.names, "
+                                                      "data.yaml); by default the one found beside the labels."),
+                                       QStringLiteral("FILE"));
+const QCommandLineOption JsonOption(QStringLiteral("json"), QStringLiteral("Print JSON instead of text."));
+
+void describeInput(QCommandLineParser &parser)
+{
+    parser.addPositionalArgument(
+        QStringLiteral("LABELS"),
+        QStringLiteral("A folder of YOLO label files, a COCO file or the tool's own JSON list."));
+    parser.addPositionalArgument(QStringLiteral("IMAGES"),
+                                 QStringLiteral("The image folder of a label folder; by default .../images/S for "
+                                                ".../labels/S, else the label folder itself."),
+                                 QStringLiteral("[IMAGES]"));
+    parser.addOption(ClassesOption);
+    parser.addOption(JsonOption);
+}
+
+// Parses a check or stats command line and reads its set, checked; false with the
+// exit code set when the command is done.
+bool loadChecked(QCommandLineParser &parser, const QStringList &arguments, const QString &description, CliDataset &data,
+                 int &exitCode)
+{
+    start(parser, arguments.first(), description);
+    describeInput(parser);
+    if (!parse(parser, arguments, 1, 2, exitCode))
+        return false;
+    exitCode = Failed;
+    const QStringList args = parser.positionalArguments();
+    const QString input = args.at(0);
+    if (!QFileInfo::exists(input)) {
+        fail(tr("%1 does not exist").arg(input));
+        return false;
+    }
+    if (!data.load(CliDataset::detect(input), input, args.value(1), parser.value(ClassesOption))) {
+        fail(data.error());
+        return false;
+    }
+    if (!data.classIds())
+        err() << tr("no class file: classes are not checked") << Qt::endl;
+    data.check();
+    return true;
+}
+
+QJsonObject problemJson(const QString &file, const LabelCheck::Problem &problem)
+{
+    QJsonObject object{{QStringLiteral("file"), file},
+                       {QStringLiteral("kind"), LabelCheck::key(problem.kind)},
+                       {QStringLiteral("message"), LabelCheck::describe(problem)}};
+    if (problem.box >= 0)
+        object.insert(QStringLiteral("box"), problem.box);
+    if (problem.kind == LabelCheck::Kind::Duplicate)
+        object.insert(QStringLiteral("duplicateOf"), problem.other);
+    if (problem.kind == LabelCheck::Kind::PartialLine)
+        object.insert(QStringLiteral("line"), problem.other);
+    return object;
+}
+
+QString className(const CliDataset &data, int id)
+{
+    for (const ClassFile::ClassName &name : data.classes().names) {
+        if (name.id == id)
+            return name.name;
+    }
+    return QString();
+}
+
+} // namespace
+
+int check(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CliDataset data;
+    int exitCode = Ok;
+    if (!loadChecked(
+            parser, arguments,
+            QStringLiteral("Lists the problems of an annotation set, one a line: coordinates outside 0 to 1, boxes "
+                           "past the picture's edge, boxes without a size or under 2 pixels on a side, duplicate "
+                           "boxes, classes outside the class list, lines not read whole, empty label files, label "
+                           "files without an image and images without a label file.\nExits with 1 when it found a "
+                           "problem, 2 when it could not check."),
+            data, exitCode))
+        return exitCode;
+
+    const bool json = parser.isSet(JsonOption);
+    QJsonArray list;
+    int counts[LabelCheck::KindCount] = {};
+    int total = 0;
+    int withProblems = 0;
+    auto report = [&](const QString &file, const LabelCheck::Problem &problem) {
+        ++counts[int(problem.kind)];
+        ++total;
+        if (json)
+            list.append(problemJson(file, problem));
+        else
+            out() << file << ": " << LabelCheck::describe(problem) << '\n';
+    };
+    data.forEach([&](const QString &name, const QVector<std::shared_ptr<BoxInfo>> &,
+                     const QVector<LabelCheck::Problem> &problems) {
+        withProblems += problems.isEmpty() ? 0 : 1;
+        for (const LabelCheck::Problem &problem : problems)
+            report(name, problem);
+    });
+    for (const QString &image : data.unlabelledImages())
+        report(image, {LabelCheck::Kind::ImageWithoutLabel});
+
+    if (json) {
+        QJsonObject byKind;
+        for (int k = 0; k < LabelCheck::KindCount; ++k)
+            byKind.insert(LabelCheck::key(LabelCheck::Kind(k)), counts[k]);
+        const QJsonObject document{{QStringLiteral("input"), data.input()},
+                                   {QStringLiteral("images"), data.imageCount()},
+                                   {QStringLiteral("classFile"), data.classes().path},
+                                   {QStringLiteral("problems"), list},
+                                   {QStringLiteral("counts"), byKind}};
+        out() << QJsonDocument(document).toJson();
+    } else {
+        out() << tr("%1 problems in %2 of %3 label files, %4 images without a label file")
+                     .arg(total)
+                     .arg(withProblems)
+                     .arg(data.imageCount())
+                     .arg(data.unlabelledImages().size())
+              << '\n';
+    }
+    out().flush();
+    return total > 0 ? ProblemsFound : Ok;
+}
+
+int stats(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CliDataset data;
+    int exitCode = Ok;
+    if (!loadChecked(parser, arguments,
+                     QStringLiteral("Prints figures of an annotation set: boxes per class, boxes per image, box "
+                                    "widths and heights as fractions of the image, and problems per kind."),
+                     data, exitCode))
+        return exitCode;
+
+    DatasetStats stats;
+    data.forEach([&](const QString &, const QVector<std::shared_ptr<BoxInfo>> &boxes,
+                     const QVector<LabelCheck::Problem> &problems) { stats.add(boxes, problems); });
+    stats.addProblems(LabelCheck::Kind::ImageWithoutLabel, data.unlabelledImages().size());
+
+    if (parser.isSet(JsonOption)) {
+        QVariantMap map = stats.toVariant();
+        QVariantList perClass = map.value(QStringLiteral("perClass")).toList();
+        for (QVariant &entry : perClass) {
+            QVariantMap m = entry.toMap();
+            m.insert(QStringLiteral("name"), className(data, m.value(QStringLiteral("catId")).toInt()));
+            entry = m;
+        }
+        map.insert(QStringLiteral("perClass"), perClass);
+        out() << QJsonDocument::fromVariant(map).toJson();
+        out().flush();
+        return Ok;
+    }
+
+    QTextStream &o = out();
+    o << tr("images: %1").arg(stats.images()) << '\n';
+    o << tr("boxes: %1").arg(stats.boxes()) << '\n';
+    o << tr("boxes per class:") << '\n';
+    for (const auto &[id, count] : stats.boxesPerClass()) {
+        const QString name = className(data, id);
+        o << "  " << id << (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name)) << ": " << count << '\n';
+    }
+    o << tr("images by number of boxes:") << '\n';
+    const auto &perImage = stats.boxesPerImage();
+    for (int n = 0; n < int(perImage.size()); ++n) {
+        if (perImage[n] > 0)
+            o << "  " << n << (n == DatasetStats::PerImageBars ? "+" : "") << ": " << perImage[n] << '\n';
+    }
+    auto quantiles = [&](const QString &what, double (DatasetStats::*q)(double) const) {
+        o << what << ": "
+          << tr("5% %1, median %2, 95% %3")
+                 .arg((stats.*q)(0.05), 0, 'f', 3)
+                 .arg((stats.*q)(0.5), 0, 'f', 3)
+                 .arg((stats.*q)(0.95), 0, 'f', 3)
+          << '\n';
+    };
+    quantiles(tr("box width (fraction of the image)"), &DatasetStats::widthQuantile);
+    quantiles(tr("box height (fraction of the image)"), &DatasetStats::heightQuantile);
+    o << tr("problems:") << '\n';
+    for (int k = 0; k < LabelCheck::KindCount; ++k) {
+        if (stats.problems()[k] > 0)
+            o << "  " << LabelCheck::description(LabelCheck::Kind(k)) << ": " << stats.problems()[k] << '\n';
+    }
+    o.flush();
+    return Ok;
+}
+
+namespace {
+
+// Reads the size of every picture whose record has none; returns the images still
+// without one.
+QStringList fillSizes(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    QVector<ImageInfo *> unsized;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        if (image->width <= 0 || image->height <= 0)
+            unsized.append(image.get());
+    }
+    QStringList missing;
+    if (unsized.isEmpty())
+        return missing;
+    std::atomic<int> done{0};
+    const std::atomic<int> total{unsized.size()};
+    {
+        CliProgress bar(tr("reading picture sizes"), &done, &total);
+        for (ImageInfo *image : unsized) {
+            // Only the header is read.
+            const QSize size = QImageReader(image->filePath).size();
+            if (size.isValid() && !size.isEmpty()) {
+                image->width = size.width();
+                image->height = size.height();
+            } else {
+                missing.append(image->filePath);
+            }
+            ++done;
+        }
+    }
+    err() << tr("read the sizes of %1 pictures from their files").arg(unsized.size() - missing.size()) << Qt::endl;
+    return missing;
+}
+
+// Label names that two images would share: the later would overwrite the earlier.
+QStringList clashingNames(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    QSet<QString> seen;
+    QStringList clashes;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        const QString name = YoloFolder::exportFileName(*image);
+        if (!name.isEmpty() && seen.contains(name))
+            clashes.append(name);
+        seen.insert(name);
+    }
+    return clashes;
+}
+
+// Label files the export would write over although they hold lines that were not read whole.
+QStringList partlyReadTargets(const QVector<std::shared_ptr<ImageInfo>> &records, const QString &dir)
+{
+    QStringList targets;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        const QFileInfo target(QDir(dir).filePath(YoloFolder::exportFileName(*image)));
+        if (!image->yoloTxtFilePath.isEmpty() && !image->bboxes->lastReadWhole() &&
+            target == QFileInfo(image->yoloTxtFilePath))
+            targets.append(image->yoloTxtFilePath);
+    }
+    return targets;
+}
+
+QString firstFew(const QStringList &items)
+{
+    constexpr int Shown = 5;
+    QString text = items.mid(0, Shown).join(QStringLiteral(", "));
+    if (items.size() > Shown)
+        text += tr(" and %1 more").arg(items.size() - Shown);
+    return text;
+}
+
+// The class names as a class file: classes.txt when they number 0 to n-1, else data.yaml.
+bool writeClassFile(const QString &dir, const QVector<ClassFile::ClassName> &names)
+{
+    bool dense = true;
+    for (int i = 0; i < names.size(); ++i)
+        dense &= names.at(i).id == i;
+    QByteArray text;
+    if (dense) {
+        for (const ClassFile::ClassName &name : names)
+            text += name.name.toUtf8() + '\n';
+        return Utils::instance()->writeFile(QDir(dir).filePath(QStringLiteral("classes.txt")), text);
+    }
+    text = "names:\n";
+    for (const ClassFile::ClassName &name : names) {
+        QString quoted = name.name;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+        text += QStringLiteral("  %1: \"%2\"\n").arg(name.id).arg(quoted).toUtf8();
+    }
+    return Utils::instance()->writeFile(QDir(dir).filePath(QStringLiteral("data.yaml")), text);
+}
+
+} // namespace
+
+int convert(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    start(parser, arguments.first(),
+          QStringLiteral(
+              "Converts an annotation set between YOLO label folders, COCO files and the tool's own JSON list.\n"
+              "COCO output is a standard COCO file with \"images\", \"annotations\" and \"categories\"; its boxes are "
+              "in pixels, so pictures whose size is not known are measured from their file headers.\n"
+              "Nothing is written when a box would be lost."));
+    parser.addPositionalArgument(QStringLiteral("INPUT"),
+                                 QStringLiteral("A label folder, a COCO file or a JSON list."));
+    parser.addPositionalArgument(QStringLiteral("OUTPUT"),
+                                 QStringLiteral("The folder (yolo, made when missing) or file (coco, json) to write."));
+    const QCommandLineOption toOption(QStringLiteral("to"), QStringLiteral("Output format: yolo, coco or json."),
+                                      QStringLiteral("FORMAT"));
+    const QCommandLineOption fromOption(
+        QStringLiteral("from"),
+        QStringLiteral("Input format: yolo, coco or json; by default a folder is yolo, a file starting with [ "
+                       "json, any other file coco."),
+        QStringLiteral("FORMAT"));
+    const QCommandLineOption imagesOption(QStringLiteral("images"),
+                                          QStringLiteral("The image folder (yolo input) or the folder COCO file "
+                                                         "names are relative to (coco input)."),
+                                          QStringLiteral("DIR"));
+    parser.addOption(toOption);
+    parser.addOption(fromOption);
+    parser.addOption(imagesOption);
+    parser.addOption(ClassesOption);
+    int exitCode = Ok;
+    if (!parse(parser, arguments, 2, 2, exitCode))
+        return exitCode;
+
+    const QString input = parser.positionalArguments().at(0);
+    const QString output = parser.positionalArguments().at(1);
+    CliDataset::Format to;
+    if (!CliDataset::parseFormat(parser.value(toOption), to))
+        return fail(tr("--to must be yolo, coco or json"));
+    CliDataset::Format from = CliDataset::detect(input);
+    if (parser.isSet(fromOption) && !CliDataset::parseFormat(parser.value(fromOption), from))
+        return fail(tr("--from must be yolo, coco or json"));
+    if (!QFileInfo::exists(input))
+        return fail(tr("%1 does not exist").arg(input));
+
+    CliDataset data;
+    if (!data.load(from, input, parser.value(imagesOption), parser.value(ClassesOption)))
+        return fail(data.error());
+    if (data.unsizedBoxes() > 0)
+        return fail(
+            tr("%1 boxes belong to images without a width and height; nothing written").arg(data.unsizedBoxes()));
+    const QVector<std::shared_ptr<ImageInfo>> &records = data.records();
+    int boxes = 0;
+    for (const std::shared_ptr<ImageInfo> &image : records)
+        boxes += image->bboxes->rowCount();
+
+    Utils *utils = Utils::instance();
+    if (to == CliDataset::Format::Yolo) {
+        const QStringList clashes = clashingNames(records);
+        if (!clashes.isEmpty())
+            return fail(tr("several images would write %1; nothing written").arg(firstFew(clashes)));
+        const QStringList partly = partlyReadTargets(records, output);
+        if (!partly.isEmpty())
+            return fail(
+                tr("%1 hold lines that would be lost when written again; nothing written").arg(firstFew(partly)));
+        if (!QDir().mkpath(output))
+            return fail(tr("cannot make the folder %1").arg(output));
+        const int written = YoloFolder::exportTo(output, records);
+        if (written < records.size())
+            return fail(tr("wrote only %1 of %2 label files to %3").arg(written).arg(records.size()).arg(output));
+        if (!data.classes().names.isEmpty() && !writeClassFile(output, data.classes().names))
+            return fail(tr("cannot write the class file in %1").arg(output));
+        out() << tr("wrote %1 label files with %2 boxes to %3").arg(written).arg(boxes).arg(output) << '\n';
+    } else if (to == CliDataset::Format::Json) {
+        if (!utils->writeFile(output, ImageListJson::write(records)))
+            return fail(tr("cannot write %1").arg(output));
+        out() << tr("wrote %1 images with %2 boxes to %3").arg(records.size()).arg(boxes).arg(output) << '\n';
+    } else {
+        const QStringList missing = fillSizes(records);
+        if (!missing.isEmpty())
+            return fail(tr("no size for %1 pictures (%2); COCO boxes need pixel sizes; nothing written")
+                            .arg(missing.size())
+                            .arg(firstFew(missing)));
+        const QString root = from == CliDataset::Format::Json ? QString() : data.imageRoot();
+        const CocoExport::Result coco = CocoExport::write(records, data.classes().names, root);
+        if (coco.skippedBoxes > 0)
+            return fail(tr("%1 boxes hold coordinates that are not numbers; nothing written").arg(coco.skippedBoxes));
+        if (!utils->writeFile(output, coco.json))
+            return fail(tr("cannot write %1").arg(output));
+        out() << tr("wrote %1 images with %2 annotations to %3").arg(coco.images).arg(coco.annotations).arg(output)
+              << '\n';
+    }
+    out().flush();
+    return Ok;
+}
+
+int run(const QStringList &arguments)
+{
+    const QString command = arguments.value(1);
+    const QStringList rest = arguments.mid(1);
+    if (command == QLatin1String("check"))
+        return check(rest);
+    if (command == QLatin1String("stats"))
+        return stats(rest);
+    if (command == QLatin1String("convert"))
+        return convert(rest);
+    const QString usage = tr("Usage: boxmere-cli COMMAND [OPTIONS]\n"
+                             "Reviews YOLO label folders, COCO files and Boxmere's JSON lists without a window.\n\n"
+                             "Commands:\n"
+                             "  check LABELS [IMAGES]   list the problems; exit 1 when there is one\n"
+                             "  stats LABELS [IMAGES]   figures: boxes per class and per image, sizes, problems\n"
+                             "  convert INPUT OUTPUT --to yolo|coco|json\n\n"
+                             "boxmere-cli COMMAND --help describes a command.\n");
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        out() << usage;
+        out().flush();
+        return Ok;
+    }
+    err() << (command.isEmpty() ? QString() : tr("unknown command %1\n").arg(command)) << usage;
+    return Failed;
+}
+
+} // namespace CliCommands

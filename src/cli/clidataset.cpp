@@ -1,0 +1,205 @@
+#include "clidataset.h"
+
+#include "app/utils.h"
+#include "cliprogress.h"
+#include "images/cocoimport.h"
+#include "images/datasetcheck.h"
+#include "images/imagelist.h"
+#include "images/imagelistjson.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <numeric>
+
+bool CliDataset::parseFormat(const QString &text, Format &format)
+{
+    if (text == QLatin1String("yolo"))
+        format = Format::Yolo;
+    else if (text == QLatin1String("coco"))
+        format = Format::Coco;
+    else if (text == QLatin1String("json"))
+        format = Format::Json;
+    else
+        return false;
+    return true;
+}
+
+CliDataset::Format CliDataset::detect(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        return Format::Yolo;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        char c = 0;
+        while (file.getChar(&c)) {
+            if (c == '[')
+                return Format::Json;
+            if (!QChar::isSpace(uchar(c)))
+                break;
+        }
+    }
+    return Format::Coco;
+}
+
+QString CliDataset::defaultImageFolder(const QString &labels)
+{
+    const QString clean = QDir::cleanPath(QDir(labels).absolutePath());
+    QStringList parts = clean.split(QLatin1Char('/'));
+    for (int i = parts.size() - 1; i >= 0; --i) {
+        if (parts.at(i) == QLatin1String("labels")) {
+            parts[i] = QStringLiteral("images");
+            const QString images = parts.join(QLatin1Char('/'));
+            if (QFileInfo(images).isDir())
+                return images;
+            break;
+        }
+    }
+    return labels;
+}
+
+bool CliDataset::loadClasses(const QString &classFile, const QString &labelDir)
+{
+    const QString path = classFile.isEmpty() && !labelDir.isEmpty() ? ClassFile::find(labelDir) : classFile;
+    if (path.isEmpty())
+        return true;
+    m_classes = ClassFile::read(path);
+    if (!m_classes.error.isEmpty()) {
+        m_error =
+            QCoreApplication::translate("CliDataset", "cannot read the class file %1: %2").arg(path, m_classes.error);
+        return false;
+    }
+    m_classIds = DatasetCheck::classIds(m_classes.names);
+    m_hasClassList = true;
+    return true;
+}
+
+bool CliDataset::load(Format format, const QString &input, const QString &imageFolder, const QString &classFile)
+{
+    m_format = format;
+    m_input = input;
+    const QFileInfo info(input);
+    if (format == Format::Yolo) {
+        if (!info.isDir()) {
+            m_error = QCoreApplication::translate("CliDataset", "%1 is not a folder").arg(input);
+            return false;
+        }
+        if (!loadClasses(classFile, input))
+            return false;
+        m_imageRoot = imageFolder.isEmpty() ? defaultImageFolder(input) : imageFolder;
+        QString skip;
+        if (!m_classes.path.isEmpty() && QFileInfo(m_classes.path).absoluteDir() == QDir(input))
+            skip = QFileInfo(m_classes.path).fileName();
+        YoloFolder::Progress progress;
+        CliProgress bar(QCoreApplication::translate("CliDataset", "reading label files"), &progress.done,
+                        &progress.total);
+        m_scan = YoloFolder::scan(input, m_imageRoot, &progress, skip);
+        sortScan();
+        return true;
+    }
+
+    if (!info.isFile()) {
+        m_error = QCoreApplication::translate("CliDataset", "%1 is not a file").arg(input);
+        return false;
+    }
+    if (!loadClasses(classFile, QString()))
+        return false;
+    m_imageRoot = imageFolder.isEmpty() ? info.absolutePath() : imageFolder;
+    const std::atomic<int> none{0};
+    CliProgress bar(QCoreApplication::translate("CliDataset", "reading %1").arg(info.fileName()), &none, &none);
+    QByteArray bytes;
+    if (!Utils::instance()->readFile(input, bytes, CocoImport::padding())) {
+        m_error = QCoreApplication::translate("CliDataset", "cannot read %1").arg(input);
+        return false;
+    }
+    QList<std::shared_ptr<ImageInfo>> records;
+    if (format == Format::Json) {
+        QString error;
+        records = ImageListJson::read(bytes, &error);
+        if (!error.isEmpty()) {
+            m_error = QCoreApplication::translate("CliDataset", "%1 is not an image list: %2").arg(input, error);
+            return false;
+        }
+    } else {
+        CocoImport::Contents contents;
+        contents.allCategories = true;
+        if (const int error = CocoImport::parse(bytes, true, true, contents)) {
+            m_error = QCoreApplication::translate("CliDataset", "%1 is not a COCO file (parser error %2)")
+                          .arg(input)
+                          .arg(error);
+            return false;
+        }
+        records = CocoImport::buildAll(contents, m_imageRoot, &m_unsizedBoxes);
+        if (!m_hasClassList && !contents.categories.isEmpty()) {
+            m_classes.path = input;
+            m_classes.names = contents.categories;
+            m_classIds = DatasetCheck::classIds(contents.categories);
+            m_hasClassList = true;
+        }
+    }
+    m_records = QVector<std::shared_ptr<ImageInfo>>(records.begin(), records.end());
+    m_recordsMade = true;
+    return true;
+}
+
+void CliDataset::sortScan()
+{
+    // Listing order depends on the file system; reports in name order can be compared.
+    QVector<int> order(m_scan.files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [this](int a, int b) { return m_scan.files.at(a).labelPath < m_scan.files.at(b).labelPath; });
+    QVector<YoloFolder::LabelFile> files;
+    QVector<QString> images;
+    files.reserve(order.size());
+    images.reserve(order.size());
+    for (const int i : order) {
+        files.append(std::move(m_scan.files[i]));
+        images.append(m_scan.imagePaths.at(i));
+    }
+    m_scan.files = std::move(files);
+    m_scan.imagePaths = std::move(images);
+}
+
+int CliDataset::imageCount() const
+{
+    return m_recordsMade ? m_records.size() : m_scan.files.size();
+}
+
+void CliDataset::check()
+{
+    if (m_recordsMade) {
+        DatasetCheck::checkRecords(QList<std::shared_ptr<ImageInfo>>(m_records.begin(), m_records.end()), classIds());
+        for (const std::shared_ptr<ImageInfo> &image : qAsConst(m_records)) {
+            if (!Utils::instance()->fileExists(image->filePath))
+                image->problems.prepend({LabelCheck::Kind::LabelWithoutImage});
+        }
+    } else {
+        DatasetCheck::checkScan(m_scan, classIds());
+    }
+}
+
+void CliDataset::forEach(const std::function<void(const QString &, const QVector<std::shared_ptr<BoxInfo>> &,
+                                                  const QVector<LabelCheck::Problem> &)> &fn) const
+{
+    if (m_recordsMade) {
+        for (const std::shared_ptr<ImageInfo> &image : m_records)
+            fn(image->filePath, image->bboxes->boxes(), image->problems);
+    } else {
+        for (const YoloFolder::LabelFile &file : m_scan.files)
+            fn(file.labelPath, file.read.boxes, file.problems);
+    }
+}
+
+const QVector<std::shared_ptr<ImageInfo>> &CliDataset::records()
+{
+    if (!m_recordsMade) {
+        const QList<std::shared_ptr<ImageInfo>> records = ImageList::recordsFromScan(m_scan);
+        m_records = QVector<std::shared_ptr<ImageInfo>>(records.begin(), records.end());
+        m_recordsMade = true;
+        m_scan.files.clear();
+    }
+    return m_records;
+}

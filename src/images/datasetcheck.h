@@ -1,0 +1,32 @@
+#ifndef BOXMERE_DATASETCHECK_H
+#define BOXMERE_DATASETCHECK_H
+
+#include "boxes/classfile.h"
+
+#include <QList>
+#include <QSet>
+#include <QVector>
+
+#include <memory>
+
+struct ImageInfo;
+
+namespace YoloFolder {
+struct Scan;
+}
+
+// Runs the label checks over whole loads.
+namespace DatasetCheck {
+
+// The class numbers of a class list.
+QSet<int> classIds(const QVector<ClassFile::ClassName> &names);
+
+// Fills the problems of every label file of a scan; classes null skips the class check.
+void checkScan(YoloFolder::Scan &scan, const QSet<int> *classes);
+
+// Fills the problems of records that have no label file (JSON and COCO rows).
+void checkRecords(const QList<std::shared_ptr<ImageInfo>> &records, const QSet<int> *classes);
+
+} // namespace DatasetCheck
+
+#endif

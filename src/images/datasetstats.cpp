@@ -1,0 +1,104 @@
+#include "datasetstats.h"
+
+#include "boxes/bboxlist.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The bin of a fraction of the image; values outside 0 to 1 go to the edge bins.
+int binOf(double fraction, int bins)
+{
+    if (!(fraction > 0))
+        return 0;
+    return std::min(bins - 1, int(fraction * bins));
+}
+
+// The nearest-rank quantile; reorders values.
+double quantile(std::vector<double> &values, double q)
+{
+    if (values.empty())
+        return 0.0;
+    const auto at = values.begin() + std::llround(q * double(values.size() - 1));
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
+}
+
+} // namespace
+
+void DatasetStats::add(const QVector<std::shared_ptr<BoxInfo>> &boxes, const QVector<LabelCheck::Problem> &problems)
+{
+    ++m_images;
+    m_boxes += boxes.size();
+    ++m_perImage[std::min(boxes.size(), int(PerImageBars))];
+    for (const std::shared_ptr<BoxInfo> &box : boxes) {
+        ++m_perClass[box->catId];
+        ++m_sizes[binOf(box->ch, Bins) * Bins + binOf(box->cw, Bins)];
+        m_widths.push_back(box->cw);
+        m_heights.push_back(box->ch);
+    }
+    for (const LabelCheck::Problem &problem : problems)
+        ++m_problems[int(problem.kind)];
+}
+
+void DatasetStats::addProblems(LabelCheck::Kind kind, int count)
+{
+    m_problems[int(kind)] += count;
+}
+
+double DatasetStats::widthQuantile(double q) const
+{
+    std::vector<double> values = m_widths;
+    return quantile(values, q);
+}
+
+double DatasetStats::heightQuantile(double q) const
+{
+    std::vector<double> values = m_heights;
+    return quantile(values, q);
+}
+
+QVariantMap DatasetStats::toVariant() const
+{
+    QVariantList perClass;
+    for (const auto &[catId, count] : m_perClass)
+        perClass.append(QVariantMap{{QStringLiteral("catId"), catId}, {QStringLiteral("boxes"), count}});
+
+    // Bars up to the largest count that occurs, so that a set of 1 to 5 boxes per image
+    // is not drawn as thirty bars.
+    int last = 0;
+    for (int n = 0; n <= PerImageBars; ++n) {
+        if (m_perImage[n] > 0)
+            last = n;
+    }
+    QVariantList perImage;
+    for (int n = 0; n <= last; ++n) {
+        const QString label = n == PerImageBars ? QStringLiteral("%1+").arg(n) : QString::number(n);
+        perImage.append(QVariantMap{{QStringLiteral("label"), label}, {QStringLiteral("images"), m_perImage[n]}});
+    }
+
+    QVariantList cells;
+    int max = 0;
+    for (const int count : m_sizes) {
+        cells.append(count);
+        max = std::max(max, count);
+    }
+
+    QVariantList problems;
+    for (int k = 0; k < LabelCheck::KindCount; ++k) {
+        const auto kind = LabelCheck::Kind(k);
+        problems.append(QVariantMap{{QStringLiteral("kind"), LabelCheck::key(kind)},
+                                    {QStringLiteral("name"), LabelCheck::description(kind)},
+                                    {QStringLiteral("count"), m_problems[k]}});
+    }
+
+    return {{QStringLiteral("images"), m_images},
+            {QStringLiteral("boxes"), m_boxes},
+            {QStringLiteral("perClass"), perClass},
+            {QStringLiteral("perImage"), perImage},
+            {QStringLiteral("sizes"), QVariantMap{{QStringLiteral("bins"), int(Bins)},
+                                                  {QStringLiteral("counts"), cells},
+                                                  {QStringLiteral("max"), max}}},
+            {QStringLiteral("problems"), problems}};
+}

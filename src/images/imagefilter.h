@@ -1,0 +1,98 @@
+#ifndef BOXMERE_IMAGEFILTER_H
+#define BOXMERE_IMAGEFILTER_H
+
+#include <QAbstractListModel>
+#include <QTimer>
+#include <QVariantList>
+#include <QVector>
+
+#include <climits>
+
+class ImageList;
+
+// The rows of the image list that pass three filters: a part of the file name, a
+// class that one of their boxes has, and a kind of problem. It offers the image
+// list's roles plus imgRow, the row in the image list, which is what calls into
+// ImageList take. With each filter come its counts: how many rows each class and each
+// problem kind would show together with the other two filters. QML sees the app's
+// instance as the singleton ImageFilter of Boxmere 1.0, over the ImageList singleton.
+class ImageFilter : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(QString nameFilter READ nameFilter WRITE setNameFilter NOTIFY filterChanged)
+    Q_PROPERTY(int classFilter READ classFilter WRITE setClassFilter NOTIFY filterChanged)
+    Q_PROPERTY(QString problemFilter READ problemFilter WRITE setProblemFilter NOTIFY filterChanged)
+    Q_PROPERTY(int anyClass READ anyClass NOTIFY filterChanged)
+    Q_PROPERTY(int count READ count NOTIFY countsChanged)
+    Q_PROPERTY(int total READ total NOTIFY countsChanged)
+    Q_PROPERTY(QVariantList classCounts READ classCounts NOTIFY countsChanged)
+    Q_PROPERTY(QVariantList problemCounts READ problemCounts NOTIFY countsChanged)
+
+public:
+    // The class filter's value for "every class".
+    static constexpr int AnyClass = INT_MIN;
+    // The problem filter's value for rows with any problem; "" is every row.
+    static constexpr const char *AnyProblem = "any";
+
+    explicit ImageFilter(ImageList *source);
+    ~ImageFilter() override;
+
+    static ImageFilter *instance();
+    // Allocates the object over ImageList::instance() and registers it with QML.
+    static bool createInstance();
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+    // The role after the image list's own: the row in the image list.
+    int sourceRowRole() const { return m_sourceRowRole; }
+
+    QString nameFilter() const { return m_name; }
+    void setNameFilter(const QString &name);
+    int classFilter() const { return m_class; }
+    void setClassFilter(int catId);
+    QString problemFilter() const { return m_problem; }
+    // A problem kind's key (see LabelCheck::key), AnyProblem, or "" for no filter.
+    void setProblemFilter(const QString &kind);
+    int anyClass() const { return AnyClass; }
+
+    int count() const { return m_rows.size(); }
+    int total() const;
+    // Per class present in the rows that pass the other two filters: catId and rows.
+    QVariantList classCounts() const { return m_classCounts; }
+    // Per problem kind (and "any" first): kind, name and rows, with the other two filters.
+    QVariantList problemCounts() const { return m_problemCounts; }
+
+public Q_SLOTS:
+    // The image-list row of a row shown here, or -1.
+    int sourceRow(int row) const;
+    // Figures over the rows shown, as DatasetStats::toVariant gives them.
+    QVariantMap statistics() const;
+
+Q_SIGNALS:
+    void filterChanged();
+    void countsChanged();
+
+private:
+    // Works out the rows and the counts; with rows false only the counts.
+    void refilter(bool rows);
+    void sourceRowsAboutToBeRemoved(const QModelIndex &parent, int first, int last);
+    void sourceRowsRemoved(const QModelIndex &parent, int first, int last);
+    void sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
+
+    ImageList *m_source;
+    QHash<int, QByteArray> m_roleNames;
+    int m_sourceRowRole = 0;
+    QString m_name;
+    int m_class = AnyClass;
+    QString m_problem;
+    QVector<int> m_rows; // image-list rows, ascending
+    QVariantList m_classCounts;
+    QVariantList m_problemCounts;
+    bool m_removing = false;
+    QTimer m_recount;
+
+    static ImageFilter *s_instance;
+};
+
+#endif

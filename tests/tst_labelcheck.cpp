@@ -1,0 +1,203 @@
+#include "images/imagelist.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "modelcheck.h"
+#include "testfiles.h"
+
+using TestFiles::write;
+
+class TestLabelCheck : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void labelFile_data();
+    void labelFile();
+    void sizedRows_data();
+    void sizedRows();
+    void manyBoxes();
+    void checkRowAfterEdits();
+    void reloadChecksAgain();
+
+private:
+    // The row's problems as "kind@box" (or "kind" for the file), in the model's order.
+    QStringList problems(int row) const;
+
+    QTemporaryDir m_dir;
+    ImageList *m_list = nullptr;
+    std::unique_ptr<ModelCheck> m_check;
+};
+
+QStringList TestLabelCheck::problems(int row) const
+{
+    QStringList out;
+    for (const QVariant &v : m_list->data(m_list->index(row), ImageList::ProblemsRole).toList()) {
+        const QVariantMap p = v.toMap();
+        const int box = p.value("box").toInt();
+        out << (box < 0 ? p.value("kind").toString() : QString("%1@%2").arg(p.value("kind").toString()).arg(box));
+    }
+    return out;
+}
+
+void TestLabelCheck::init()
+{
+    QVERIFY(m_dir.isValid());
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.filePath("labels"));
+    QDir().mkpath(m_dir.filePath("images"));
+    m_list = ImageList::instance();
+    m_list->setCheckClasses(nullptr);
+    m_list->loadImages({}, true);
+    m_check = std::make_unique<ModelCheck>(m_list);
+}
+
+void TestLabelCheck::cleanup()
+{
+    m_check.reset();
+    ModelCheck::verifyNone();
+}
+
+void TestLabelCheck::labelFile_data()
+{
+    QTest::addColumn<QByteArray>("label");
+    QTest::addColumn<bool>("image");
+    QTest::addColumn<QList<int>>("classes"); // empty: no class list
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("sound") << QByteArray("0 0.5 0.5 0.2 0.2\n1 0.2 0.2 0.1 0.1\n") << true << QList<int>{0, 1}
+                           << QStringList{};
+    QTest::newRow("edge exactly") << QByteArray("0 0.95 0.05 0.1 0.1") << true << QList<int>{} << QStringList{};
+    QTest::newRow("out of range") << QByteArray("0 0.5 0.5 0.1 0.1\n0 1.2 0.5 0.1 0.1\n0 0.5 -0.1 0.1 0.1") << true
+                                  << QList<int>{} << QStringList{"out-of-range@1", "out-of-range@2"};
+    QTest::newRow("nan") << QByteArray("0 nan 0.5 0.1 0.1") << true << QList<int>{} << QStringList{"out-of-range@0"};
+    QTest::newRow("past edge") << QByteArray("0 0.05 0.5 0.2 0.1\n0 0.5 0.96 0.1 0.1") << true << QList<int>{}
+                               << QStringList{"past-edge@0", "past-edge@1"};
+    QTest::newRow("no size") << QByteArray("0 0.5 0.5 0 0.1\n0 0.5 0.5 0.1 -0.1") << true << QList<int>{}
+                             << QStringList{"no-size@0", "out-of-range@1", "no-size@1"};
+    QTest::newRow("tiny unknown without size")
+        << QByteArray("0 0.5 0.5 0.0001 0.0001") << true << QList<int>{} << QStringList{};
+    QTest::newRow("duplicate") << QByteArray("3 0.5 0.5 0.2 0.2\n3 0.3 0.3 0.1 0.1\n3 0.5 0.5 0.2 0.19") << true
+                               << QList<int>{} << QStringList{"duplicate@2"};
+    QTest::newRow("overlap under 0.9") << QByteArray("3 0.5 0.5 0.2 0.2\n3 0.5 0.5 0.2 0.17") << true << QList<int>{}
+                                       << QStringList{};
+    QTest::newRow("same place, other class")
+        << QByteArray("3 0.5 0.5 0.2 0.2\n4 0.5 0.5 0.2 0.2") << true << QList<int>{} << QStringList{};
+    QTest::newRow("unknown class") << QByteArray("0 0.5 0.5 0.2 0.2\n7 0.2 0.2 0.1 0.1\n-1 0.2 0.7 0.1 0.1") << true
+                                   << QList<int>{0, 1} << QStringList{"unknown-class@1", "unknown-class@2"};
+    QTest::newRow("partial lines") << QByteArray("0 0.5 0.5 0.2 0.2 0.9\n1 0.5\n\n0 0.2 0.2 x 0.1\n") << true
+                                   << QList<int>{}
+                                   << QStringList{"partial-line@0", "partial-line", "partial-line@1", "no-size@1"};
+    QTest::newRow("empty file") << QByteArray() << true << QList<int>{} << QStringList{"empty-file"};
+    QTest::newRow("blank lines only") << QByteArray("\n\r\n") << true << QList<int>{} << QStringList{"empty-file"};
+    QTest::newRow("no image") << QByteArray("0 0.5 0.5 0.2 0.2") << false << QList<int>{} << QStringList{"no-image"};
+}
+
+void TestLabelCheck::labelFile()
+{
+    QFETCH(QByteArray, label);
+    QFETCH(bool, image);
+    QFETCH(QList<int>, classes);
+    QFETCH(QStringList, expected);
+
+    QVERIFY(write(m_dir.filePath("labels/x.txt"), label));
+    if (image)
+        QVERIFY(write(m_dir.filePath("images/x.png"), "not decoded"));
+    const QSet<int> ids(classes.begin(), classes.end());
+    m_list->setCheckClasses(classes.isEmpty() ? nullptr : &ids);
+    m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
+    QCOMPARE(m_list->rowCount(), 1);
+    QCOMPARE(problems(0), expected);
+}
+
+void TestLabelCheck::sizedRows_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<double>("cw");
+    QTest::addColumn<double>("ch");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("2 pixels") << 100 << 50 << 0.02 << 0.04 << QStringList{};
+    QTest::newRow("narrow") << 100 << 50 << 0.019 << 0.5 << QStringList{"tiny@0"};
+    QTest::newRow("flat") << 100 << 50 << 0.5 << 0.039 << QStringList{"tiny@0"};
+    QTest::newRow("size unknown") << 0 << 0 << 0.001 << 0.001 << QStringList{};
+}
+
+void TestLabelCheck::sizedRows()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(double, cw);
+    QFETCH(double, ch);
+    QFETCH(QStringList, expected);
+
+    const QByteArray json = QString(R"([{"id": 1, "fileName": "x", "filePath": "x.jpg", "width": %1, "height": %2,
+        "bboxes": [{"catId": 0, "cx": 0.5, "cy": 0.5, "cw": %3, "ch": %4}]}])")
+                                .arg(width)
+                                .arg(height)
+                                .arg(cw)
+                                .arg(ch)
+                                .toUtf8();
+    QVERIFY(write(m_dir.filePath("list.json"), json));
+    m_list->loadJson(m_dir.filePath("list.json"));
+    QCOMPARE(m_list->rowCount(), 1);
+    QCOMPARE(problems(0), expected);
+}
+
+void TestLabelCheck::manyBoxes()
+{
+    // Enough boxes for the sweep instead of comparing every pair.
+    QByteArray label;
+    for (int i = 0; i < 40; ++i)
+        label += QString("%1 %2 0.5 0.02 0.02\n").arg(i % 2).arg(0.01 + i * 0.024).toUtf8();
+    label += "1 0.034 0.5 0.02 0.02\n";   // repeats box 1
+    label += "0 0.922 0.5 0.0199 0.02\n"; // repeats box 38
+    QVERIFY(write(m_dir.filePath("labels/x.txt"), label));
+    QVERIFY(write(m_dir.filePath("images/x.jpg"), "x"));
+    m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
+    QCOMPARE(problems(0), (QStringList{"duplicate@40", "duplicate@41"}));
+    const QVariantMap first = m_list->data(m_list->index(0), ImageList::ProblemsRole).toList().at(0).toMap();
+    QCOMPARE(first.value("text").toString(), QString("box 40: duplicate of box 1"));
+}
+
+void TestLabelCheck::checkRowAfterEdits()
+{
+    QVERIFY(write(m_dir.filePath("labels/x.txt"), "0 0.5 0.5 0.2 0.2\n1 0.5 0.5 0.2 0.2 junk"));
+    m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
+    QCOMPARE(problems(0), (QStringList{"no-image", "partial-line@1"}));
+
+    QSignalSpy changed(m_list, &ImageList::dataChanged);
+    BBoxList *boxes = m_list->imageAt(0)->bboxes.get();
+    m_list->checkRow(0);
+    QCOMPARE(changed.count(), 0); // nothing new, nothing announced
+
+    boxes->setData(boxes->index(0), 1.3, BBoxList::CxRole);
+    m_list->checkRow(0);
+    QCOMPARE(problems(0), (QStringList{"no-image", "partial-line@1", "out-of-range@0"}));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(2).value<QVector<int>>(), QVector<int>{ImageList::ProblemsRole});
+
+    boxes->deleteRow(1);
+    boxes->deleteRow(0);
+    m_list->checkRow(0);
+    QCOMPARE(problems(0), (QStringList{"no-image", "partial-line"}));
+}
+
+void TestLabelCheck::reloadChecksAgain()
+{
+    QVERIFY(write(m_dir.filePath("labels/x.txt"), "0 0.5 0.5 0.2 0.2"));
+    QVERIFY(write(m_dir.filePath("images/x.jpg"), "x"));
+    m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
+    QCOMPARE(problems(0), QStringList{});
+    QVERIFY(write(m_dir.filePath("labels/x.txt"), "0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2"));
+    m_list->yoloReloadRow(0);
+    QCOMPARE(problems(0), QStringList{"duplicate@1"});
+}
+
+QTEST_GUILESS_MAIN(TestLabelCheck)
+#include "tst_labelcheck.moc"
