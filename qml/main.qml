@@ -356,6 +356,9 @@ ApplicationWindow {
                                     imgBBoxes.appendRow(cat, cx, cy)
                                 }
 
+                                // A cell made again after scrolling takes up the edits its list kept.
+                                Component.onCompleted: ableToSave = imgBBoxes.modified
+
                                 onStateChanged: {
                                     fit()
                                     if (state === "multiple") {
@@ -633,7 +636,8 @@ ApplicationWindow {
             Label {
                 Layout.fillWidth: true
                 wrapMode: Text.Wrap
-                text: qsTr("%n image(s) have changes that were never saved.", "", dlgQuit.unsaved)
+                text: dlgQuit.unsaved === 1 ? qsTr("One image has changes that were never saved.")
+                                            : qsTr("%1 images have changes that were never saved.").arg(dlgQuit.unsaved)
             }
             Label {
                 objectName: "lblQuitError"

@@ -324,12 +324,50 @@ TestCase {
         fuzzyCompare(rectOf(content).x - x0, 40, 1.5)
         verify(box.selected)
 
+        // So does a left drag with Space held, even one that starts on a box.
+        const x1 = rectOf(content).x
+        const onBox = box.mapToItem(c, box.width / 2, box.height / 2)
+        const boxBefore = boxes(c)
+        keyPress(Qt.Key_Space)
+        drag(c, onBox, Qt.point(onBox.x - 30, onBox.y))
+        keyRelease(Qt.Key_Space)
+        fuzzyCompare(rectOf(content).x - x1, -30, 1.5)
+        compare(boxes(c), boxBefore)
+
         keyClick(Qt.Key_F)
         compare(c.zoom, 1)
         compare(c.panX, 0)
         // Zooming out stops at the fitted picture.
         mouseWheel(area, pointer.x, pointer.y, 0, -600, Qt.NoButton, Qt.ControlModifier)
         compare(c.zoom, 1)
+    }
+
+    function test_wheelInTheGridScrolls() {
+        child("sldCols").value = 1
+        const grid = child("gridImages")
+        tryCompare(grid, "contentHeight", 4 * grid.cellHeight)
+        const c = child("cell" + 0, grid.itemAtIndex(0))
+        mouseWheel(c, c.width / 2, c.height / 2, 0, -120, Qt.NoButton, Qt.ControlModifier)
+        mouseWheel(c, c.width / 2, c.height / 2, 0, -120)
+        tryVerify(function () { return grid.contentY > 0 })
+        compare(c.zoom, 1)
+    }
+
+    function test_unsavedEditsOutliveTheCell() {
+        const row = nameAt(0) === "d" ? 1 : 0
+        let c = open(nameAt(row))
+        keyClick(Qt.Key_1)
+        keyClick(Qt.Key_Escape)
+        verify(c.ableToSave)
+        child("sldCols").value = 1
+        const grid = child("gridImages")
+        tryVerify(function () {
+            grid.positionViewAtIndex(3, GridView.End)
+            return !grid.itemAtIndex(row)
+        })
+        grid.positionViewAtIndex(row, GridView.Beginning)
+        tryVerify(function () { return grid.itemAtIndex(row) })
+        verify(child("cell" + row, grid.itemAtIndex(row)).ableToSave)
     }
 
     function test_keyList() {
