@@ -429,10 +429,10 @@ TestCase {
     }
 
     function test_quitPromptFailedSave() {
-        open("a")
+        const c = open("a")
         keyClick(Qt.Key_1)
-        keyClick(Qt.Key_Escape)
         verify(testData.remove(base + "/labels"))
+        // Asked with the overlay still open.
         win.close()
         const prompt = child("dlgQuit")
         tryVerify(function () { return prompt.opened })
@@ -441,5 +441,10 @@ TestCase {
         verify(child("lblQuitError").text.indexOf("a.txt") >= 0)
         mouseClick(child("btnCancel"))
         tryVerify(function () { return !prompt.visible })
+        compare(c.state, "single")
+        keyPress(Qt.Key_H)
+        verify(!child("box0", c).visible)
+        keyRelease(Qt.Key_H)
+        verify(child("box0", c).visible)
     }
 }
