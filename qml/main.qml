@@ -226,7 +226,9 @@ ApplicationWindow {
                                 function reset() {
                                     if (!ImageList.yoloReloadRow(index)) {
                                         // The boxes stay as they are rather than go with the file.
-                                        saveError = qsTr("Could not read %1").arg(yoloTxtFilePath)
+                                        saveError = yoloTxtFilePath.length > 0
+                                                ? qsTr("Could not read %1").arg(yoloTxtFilePath)
+                                                : qsTr("%1 has no label file to read").arg(imgBaseFileName)
                                         return
                                     }
                                     ableToSave = false
@@ -237,12 +239,6 @@ ApplicationWindow {
                                     return ableToSave || imgBBoxes.modified
                                 }
 
-                                // The category of a box drawn or added now: the swatch clicked
-                                // last, or the first.
-                                function drawCategory() {
-                                    return popControl.currentCategory()
-                                }
-
                                 function drawBox(from, to) {
                                     const w = rcContent.width, h = rcContent.height
                                     const x0 = Math.min(from.x, to.x), x1 = Math.max(from.x, to.x)
@@ -250,7 +246,7 @@ ApplicationWindow {
                                     if (w <= 0 || h <= 0 || x1 <= x0 || y1 <= y0)
                                         return
                                     ableToSave = true
-                                    imgBBoxes.appendRect(drawCategory(), (x0 + x1) / 2 / w, (y0 + y1) / 2 / h,
+                                    imgBBoxes.appendRect(popControl.currentCategory(), (x0 + x1) / 2 / w, (y0 + y1) / 2 / h,
                                                          (x1 - x0) / w, (y1 - y0) / h)
                                 }
 
@@ -533,7 +529,7 @@ ApplicationWindow {
                                             objectName: "rcBand"
                                             visible: mouseFull.gesture === "draw" && mouseFull.moved
                                             color: "transparent"
-                                            border.color: popControl.categoryColorOf(rcDelegate.drawCategory())
+                                            border.color: root.categoryColor(popControl.currentCategory())
                                             border.width: 1 / rcDelegate.zoom
                                             z: 200
                                         }
@@ -693,7 +689,8 @@ ApplicationWindow {
         property bool switching: false
         property bool spaceHeld: false
         property bool boxesHidden: false
-        // The category of drawn boxes, by catId; the first when none was picked.
+        // The catId of the swatch clicked last; drawn boxes take it, or the first
+        // category when it is not in the list (any more).
         property var pickedCategory: undefined
         // Neighbours' pictures are asked for ahead, so that next and previous find them ready.
         property bool prefetch: true
@@ -724,10 +721,6 @@ ApplicationWindow {
                     return pickedCategory
             }
             return lstCategories.count > 0 ? lstCategories.get(0).catId : 0
-        }
-
-        function categoryColorOf(catId) {
-            return root.categoryColor(catId)
         }
 
         // The grid cell of a row, if the grid has made it.
