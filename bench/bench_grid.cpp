@@ -5,8 +5,15 @@
 // in a process of its own for its peak memory; then times a reset of the list
 // to 100,000 rows until the next frame is on screen. Run it under xvfb-run.
 //
+//
+// Then, in the editing overlay over the same rows, times "next image" (the D key)
+// from the key press until the next picture, decoded at the overlay's size, is on
+// screen: with the neighbours fetched ahead and without, once with a reviewer's
+// pause before each key press and once with the keys pressed back to back.
+//
 //   bench_grid [ROWS [FULLSIZE_ROWS]]     defaults 10000 and 200
 //   bench_grid make DIR ROWS | scroll DIR ROWS thumbnails|full   the steps alone
+//   bench_grid next DIR ROWS prefetch|noprefetch PAUSE_MS STEPS
 
 #include "app/startup.h"
 #include "boxes/bboxlist.h"
@@ -26,10 +33,12 @@
 #include <QQuickWindow>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <sys/resource.h>
 #include <vector>
 
@@ -112,16 +121,60 @@ bool waitForPictures(QQuickItem *grid, int timeoutMs)
     return false;
 }
 
-int runScroll(const QString &dir, int rows, bool thumbnails)
+// Spins the event loop until ready() holds, then until the first frame synchronised
+// after that is swapped: the time of the swap on timer, in ms, or -1 after timeoutMs.
+// Timed where the frame is made; with a render thread, that is not the GUI thread.
+double msToFrame(QQuickWindow *window, const QElapsedTimer &timer, const std::function<bool()> &ready,
+                 int timeoutMs = 30000)
 {
-    QQmlApplicationEngine engine;
+    std::atomic<bool> isReady{false}, synced{false}, swapped{false};
+    std::atomic<qint64> at{0};
+    const auto syncConnection = QObject::connect(
+        window, &QQuickWindow::afterSynchronizing, window,
+        [&] {
+            if (isReady)
+                synced = true;
+        },
+        Qt::DirectConnection);
+    const auto connection = QObject::connect(
+        window, &QQuickWindow::frameSwapped, window,
+        [&] {
+            if (synced && !swapped) {
+                at = timer.nsecsElapsed();
+                swapped = true;
+            }
+        },
+        Qt::DirectConnection);
+    while (!swapped && timer.elapsed() < timeoutMs) {
+        if (!isReady && ready()) {
+            isReady = true;
+            window->update();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    QObject::disconnect(syncConnection);
+    QObject::disconnect(connection);
+    return swapped ? at / 1e6 : -1.0;
+}
+
+// The main window at 1024 by 768, or null when it does not load.
+QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
+{
     Boxmere::registerQmlTypes(&engine);
     engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
+    if (window)
+        window->resize(1024, 768);
+    return window;
+}
+
+int runScroll(const QString &dir, int rows, bool thumbnails)
+{
+    QQmlApplicationEngine engine;
+    QQuickWindow *window = loadMainWindow(engine);
     if (!window)
         return 1;
     window->setProperty("thumbnails", thumbnails);
-    window->resize(1024, 768);
     auto *grid = window->findChild<QQuickItem *>(QStringLiteral("gridImages"));
     ImageList::instance()->loadYolo(dir + "/labels", dir + "/images");
     QCoreApplication::processEvents();
@@ -159,36 +212,96 @@ int runScroll(const QString &dir, int rows, bool thumbnails)
             records << image;
         }
         waitForPictures(grid, 30000);
-        // Timed where the frame is made: the first swap of a frame synchronised
-        // after the reset. With a render thread, that is not the GUI thread.
-        std::atomic<bool> synced{false}, swapped{false};
-        std::atomic<qint64> swappedAt{0};
         timer.restart();
         ImageList::instance()->loadImages(std::move(records), true);
         inReset.push_back(timer.nsecsElapsed() / 1e6);
-        const auto syncConnection = QObject::connect(
-            window, &QQuickWindow::afterSynchronizing, window, [&] { synced = true; }, Qt::DirectConnection);
-        const auto connection = QObject::connect(
-            window, &QQuickWindow::frameSwapped, window,
-            [&] {
-                if (synced && !swapped) {
-                    swappedAt = timer.nsecsElapsed();
-                    swapped = true;
-                }
-            },
-            Qt::DirectConnection);
-        window->update();
-        while (!swapped)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        drawn.push_back(swappedAt / 1e6);
-        QObject::disconnect(syncConnection);
-        QObject::disconnect(connection);
+        drawn.push_back(msToFrame(window, timer, [] { return true; }));
     }
     std::vector<double> sorted = drawn;
     std::sort(sorted.begin(), sorted.end());
     std::printf("           reset to 100,000 rows drawn in %.1f ms median, %.1f ms worst of 5 (first %.1f ms, "
                 "%.1f ms of it in the reset itself)\n",
                 sorted[2], sorted[4], drawn[0], inReset[0]);
+    return 0;
+}
+
+QQuickItem *findItem(QQuickItem *item, const QString &name)
+{
+    if (item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// Spins the event loop for ms milliseconds.
+void spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+int runNext(const QString &dir, int rows, bool prefetch, int pauseMs, int steps)
+{
+    QQmlApplicationEngine engine;
+    QQuickWindow *window = loadMainWindow(engine);
+    if (!window)
+        return 1;
+    window->findChild<QObject *>(QStringLiteral("popControl"))->setProperty("prefetch", prefetch);
+    ImageList::instance()->loadYolo(dir + "/labels", dir + "/images");
+    auto *grid = window->findChild<QQuickItem *>(QStringLiteral("gridImages"));
+    auto *items = window->findChild<QQuickItem *>(QStringLiteral("ctxItems"));
+    // Shortcuts go to the active window only.
+    window->requestActivate();
+    if (!QTest::qWaitForWindowActive(window))
+        return 1;
+    spin(200);
+    QQuickItem *first = findItem(grid, QStringLiteral("cell0"));
+    if (!first)
+        return 1;
+    first->setProperty("state", "single");
+
+    // The open picture is drawn once it was asked for at the overlay's size and came.
+    const auto openPicture = [&](int row) -> QQuickItem * {
+        const QList<QQuickItem *> cells = items->childItems();
+        if (cells.size() != 1 || cells[0]->property("row").toInt() != row)
+            return nullptr;
+        QQuickItem *image = findItem(cells[0], QStringLiteral("image"));
+        const QSize asked = image->property("sourceSize").toSize();
+        const bool ready = image->property("status").toInt() == 1 && asked.width() >= image->width() &&
+                           image->width() > grid->width() / 2;
+        return ready ? image : nullptr;
+    };
+    QElapsedTimer timer;
+    timer.start();
+    msToFrame(window, timer, [&] { return openPicture(0) != nullptr; });
+
+    std::vector<double> times;
+    int timedOut = 0;
+    for (int row = 1; row <= steps && row < rows; ++row) {
+        spin(pauseMs);
+        timer.restart();
+        QTest::keyClick(window, Qt::Key_D);
+        const double ms = msToFrame(window, timer, [&] { return openPicture(row) != nullptr; });
+        if (ms < 0) {
+            ++timedOut;
+            break;
+        }
+        times.push_back(ms);
+    }
+    if (times.empty())
+        return 1;
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf("next image, %-11s %4d ms pause: %6.1f ms median, %6.1f ms worst, %6.1f ms best of %d%s\n",
+                prefetch ? "prefetch," : "no prefetch,", pauseMs, sorted[sorted.size() / 2], sorted.back(),
+                sorted.front(), int(sorted.size()), timedOut ? " (a step timed out after 30 s)" : "");
     return 0;
 }
 
@@ -206,6 +319,9 @@ int main(int argc, char *argv[])
     }
     if (args.value(1) == "scroll")
         return runScroll(args.value(2), args.value(3).toInt(), args.value(4) == "thumbnails");
+    if (args.value(1) == "next")
+        return runNext(args.value(2), args.value(3).toInt(), args.value(4) == "prefetch", args.value(5).toInt(),
+                       args.value(6).toInt());
 
     const int rows = args.size() > 1 ? args[1].toInt() : 10000;
     const int fullRows = args.size() > 2 ? args[2].toInt() : 200;
@@ -215,8 +331,13 @@ int main(int argc, char *argv[])
     makeFolder(temp.path(), rows);
     std::printf("made %d rows over 4 photos of 4000 by 3000 in %.1f s\n", rows, timer.nsecsElapsed() / 1e9);
     std::fflush(stdout);
+    const QString all = QString::number(rows);
     for (const QStringList &run : {QStringList{"scroll", temp.path(), QString::number(fullRows), "full"},
-                                   QStringList{"scroll", temp.path(), QString::number(rows), "thumbnails"}}) {
+                                   QStringList{"scroll", temp.path(), all, "thumbnails"},
+                                   QStringList{"next", temp.path(), all, "noprefetch", "400", "40"},
+                                   QStringList{"next", temp.path(), all, "prefetch", "400", "40"},
+                                   QStringList{"next", temp.path(), all, "noprefetch", "0", "40"},
+                                   QStringList{"next", temp.path(), all, "prefetch", "0", "40"}}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(app.applicationFilePath(), run);

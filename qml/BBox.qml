@@ -11,6 +11,7 @@ Rectangle {
     property color bboxColor: "blue"
     property color bboxSelected: "red"
     property real handleSize: 12
+    property real lineWidth: 1
     property bool selected: false
     property real iCx: 0
     property real iCy: 0
@@ -22,6 +23,29 @@ Rectangle {
     signal pressed()
     signal deleteRequested()
     signal dimensionsChanged(real newCx, real newCy, real newCw, real newCh)
+    // Around a move or resize by the mouse, however many dimensionsChanged it brings.
+    signal editStarted()
+    signal editFinished()
+
+    // True between editStarted() and editFinished().
+    property bool editing: false
+
+    function startEdit() {
+        if (!editing) {
+            editing = true
+            editStarted()
+        }
+    }
+
+    function finishEdit() {
+        if (editing) {
+            editing = false
+            editFinished()
+        }
+    }
+
+    // A box that goes away in the middle of a drag still closes its edit.
+    Component.onDestruction: finishEdit()
 
     QtObject {
         id: localProps
@@ -30,7 +54,7 @@ Rectangle {
     }
 
     color: selected ? Qt.rgba(bboxColor.r, bboxColor.g, bboxColor.b, 0.3) : "transparent"
-    border.width: 1
+    border.width: lineWidth
     border.color: localProps.color
 
     MouseArea {
@@ -51,15 +75,27 @@ Rectangle {
         onPressed: {
             if (mouse.button === Qt.LeftButton) {
                 control.pressed()
+                control.startEdit()
             } else {
                 ctxMnu.createObject(control).popup(mouse.x, mouse.y)
             }
         }
-        drag.onActiveChanged: {
+        // A drag ends after the release; the edit ends with whichever comes last.
+        onReleased: {
             if (!drag.active)
+                control.finishEdit()
+        }
+        onCanceled: {
+            if (!drag.active)
+                control.finishEdit()
+        }
+        drag.onActiveChanged: {
+            if (!drag.active) {
                 control.dimensionsChanged((control.x + control.width / 2) / control.xMax,
                                           (control.y + control.height / 2) / control.yMax,
                                           control.iCw, control.iCh)
+                control.finishEdit()
+            }
         }
     }
 
@@ -114,8 +150,14 @@ Rectangle {
             }
 
             onPressed: press(mouse)
-            onReleased: active = false
-            onCanceled: active = false
+            onReleased: {
+                active = false
+                control.finishEdit()
+            }
+            onCanceled: {
+                active = false
+                control.finishEdit()
+            }
             onPositionChanged: move(mouse)
 
             function press(mouse) {
@@ -130,6 +172,7 @@ Rectangle {
                 fixed = edgeAt(opposite[handle.edge])
                 last = NaN
                 active = false
+                control.startEdit()
             }
 
             function move(mouse) {

@@ -12,6 +12,23 @@ ApplicationWindow {
     height: 480
     title: qsTr("Annotator")
 
+    // Set once the user chose how to leave with unsaved changes; the next close goes through.
+    property bool quitConfirmed: false
+
+    onClosing: {
+        if (quitConfirmed) {
+            quitConfirmed = false
+            return
+        }
+        const rows = ImageList.unsavedRows()
+        if (rows.length === 0)
+            return
+        close.accepted = false
+        dlgQuit.unsaved = rows.length
+        dlgQuit.failed = []
+        dlgQuit.open()
+    }
+
     // Pictures come decoded at the size shown, off the GUI thread. False loads them
     // whole and synchronously, which only the grid benchmark uses, for comparison.
     property bool thumbnails: true
@@ -430,6 +447,14 @@ ApplicationWindow {
                                 readonly property int imageRow: imgRow
                                 // What went wrong with the last save, shown in the overlay.
                                 property string saveError: ""
+                                readonly property int row: index
+                                // The size the picture is asked for, which neighbours are fetched at.
+                                readonly property size pictureRequest: image.sourceSize
+                                // The view of the picture in the overlay: scale, then shift.
+                                property real zoom: 1
+                                property real panX: 0
+                                property real panY: 0
+                                clip: state === "single"
 
                                 anchors.left: parent.left
                                 anchors.right: parent.right
@@ -440,9 +465,105 @@ ApplicationWindow {
                                 state: "multiple"
 
                                 function reset() {
+                                    if (!ImageList.yoloReloadRow(imgRow)) {
+                                        // The boxes stay as they are rather than go with the file.
+                                        saveError = yoloTxtFilePath.length > 0
+                                                ? qsTr("Could not read %1").arg(yoloTxtFilePath)
+                                                : qsTr("%1 has no label file to read").arg(imgBaseFileName)
+                                        return
+                                    }
                                     ableToSave = false
                                     saveError = ""
-                                    ImageList.yoloReloadRow(imgRow)
+                                }
+
+                                function hasUnsavedChanges() {
+                                    return ableToSave || imgBBoxes.modified
+                                }
+
+                                function drawBox(from, to) {
+                                    const w = rcContent.width, h = rcContent.height
+                                    const x0 = Math.min(from.x, to.x), x1 = Math.max(from.x, to.x)
+                                    const y0 = Math.min(from.y, to.y), y1 = Math.max(from.y, to.y)
+                                    if (w <= 0 || h <= 0 || x1 <= x0 || y1 <= y0)
+                                        return
+                                    ableToSave = true
+                                    imgBBoxes.appendRect(popControl.currentCategory(), (x0 + x1) / 2 / w, (y0 + y1) / 2 / h,
+                                                         (x1 - x0) / w, (y1 - y0) / h)
+                                }
+
+                                // The selected box of this cell, or null.
+                                function selectedBox() {
+                                    const button = btnGroupSelected.checkedButton
+                                    return button && button.parent && button.parent.parent === rcContent ? button.parent : null
+                                }
+
+                                function deleteSelected() {
+                                    const box = selectedBox()
+                                    if (!box)
+                                        return
+                                    ableToSave = true
+                                    imgBBoxes.deleteRow(box.row)
+                                }
+
+                                function relabelSelected(category) {
+                                    const box = selectedBox()
+                                    if (!box)
+                                        return
+                                    ableToSave = true
+                                    imgBBoxes.relabelRow(box.row, category)
+                                }
+
+                                // Moves the selected box by whole pixels of the picture, but
+                                // not further out of it than it already is.
+                                function moveSelected(dx, dy) {
+                                    const box = selectedBox()
+                                    if (!box)
+                                        return
+                                    const size = ImageList.pictureSize(imgRow)
+                                    const w = size.width > 0 ? size.width : rcContent.width
+                                    const h = size.height > 0 ? size.height : rcContent.height
+                                    if (w <= 0 || h <= 0)
+                                        return
+                                    const shift = function (c, half, d) {
+                                        return d > 0 ? Math.min(c + d, Math.max(c, 1 - half))
+                                                     : Math.max(c + d, Math.min(c, half))
+                                    }
+                                    const cx = shift(box.iCx, box.iCw / 2, dx / w)
+                                    const cy = shift(box.iCy, box.iCh / 2, dy / h)
+                                    if (cx === box.iCx && cy === box.iCy)
+                                        return
+                                    ableToSave = true
+                                    imgBBoxes.setRect(box.row, cx, cy, box.iCw, box.iCh)
+                                }
+
+                                function undo() {
+                                    if (imgBBoxes.undo())
+                                        ableToSave = true
+                                }
+
+                                function redo() {
+                                    if (imgBBoxes.redo())
+                                        ableToSave = true
+                                }
+
+                                // Sets the zoom, keeping the point (vx, vy) of the view where it is;
+                                // the picture always covers the view.
+                                function zoomAt(vx, vy, newZoom) {
+                                    newZoom = clamp(newZoom, 1, 32)
+                                    const qx = (vx - panX) / zoom, qy = (vy - panY) / zoom
+                                    zoom = newZoom
+                                    panTo(vx - newZoom * qx, vy - newZoom * qy)
+                                }
+
+                                function panTo(x, y) {
+                                    panX = clamp(x, rcView.width * (1 - zoom), 0)
+                                    panY = clamp(y, rcView.height * (1 - zoom), 0)
+                                }
+
+                                function fit() {
+                                    zoom = 1
+                                    panX = 0
+                                    panY = 0
                                 }
 
                                 function save() {
@@ -472,11 +593,18 @@ ApplicationWindow {
                                     imgBBoxes.appendRow(cat, cx, cy)
                                 }
 
+                                // A cell made again after scrolling takes up the edits its list kept.
+                                Component.onCompleted: ableToSave = imgBBoxes.modified
+
                                 onStateChanged: {
+                                    fit()
                                     if (state === "multiple") {
                                         btnGroupSelected.checkedButton = null
                                         saveError = ""
-                                    } else if (imgBBoxes.lastReadWhole()) {
+                                        return
+                                    }
+                                    imgBBoxes.clearHistory()
+                                    if (imgBBoxes.lastReadWhole()) {
                                         // Opening writes the label file in the tool's own layout,
                                         // unless that would drop lines it could not read whole.
                                         save()
@@ -489,8 +617,13 @@ ApplicationWindow {
                                 }
 
                                 Item {
+                                    id: rcView
                                     anchors.fill: parent
                                     anchors.margins: 1
+                                    transform: [
+                                        Scale { xScale: rcDelegate.zoom; yScale: rcDelegate.zoom },
+                                        Translate { x: rcDelegate.panX; y: rcDelegate.panY }
+                                    ]
 
                                     Shortcut {
                                         sequence: "Esc"
@@ -555,9 +688,76 @@ ApplicationWindow {
                                         id: mouseFull
                                         objectName: "mouseFull"
                                         anchors.fill: parent
-                                        acceptedButtons: Qt.LeftButton | Qt.RightButton
+                                        acceptedButtons: Qt.LeftButton | Qt.RightButton | Qt.MiddleButton
                                         hoverEnabled: true
+
+                                        // In the overlay a left drag draws a box, a middle drag (or a
+                                        // left one with Space held) pans; "" when neither runs.
+                                        property string gesture: ""
+                                        property point from      // in the picture, or the view for a pan
+                                        property point panFrom
+                                        property bool moved: false
+
+                                        function inPicture(mouse) {
+                                            return Qt.point(rcDelegate.clamp(mouse.x - rcContent.x, 0, rcContent.width),
+                                                            rcDelegate.clamp(mouse.y - rcContent.y, 0, rcContent.height))
+                                        }
+
+                                        onPressed: {
+                                            gesture = ""
+                                            moved = false
+                                            if (rcDelegate.state !== "single")
+                                                return
+                                            if (mouse.button === Qt.MiddleButton
+                                                    || (mouse.button === Qt.LeftButton && popControl.spaceHeld)) {
+                                                gesture = "pan"
+                                                from = mapToItem(rcDelegate, mouse.x, mouse.y)
+                                                panFrom = Qt.point(rcDelegate.panX, rcDelegate.panY)
+                                            } else if (mouse.button === Qt.LeftButton) {
+                                                gesture = "draw"
+                                                from = inPicture(mouse)
+                                            }
+                                        }
+                                        onPositionChanged: {
+                                            if (gesture === "pan") {
+                                                const at = mapToItem(rcDelegate, mouse.x, mouse.y)
+                                                moved = true
+                                                rcDelegate.panTo(panFrom.x + at.x - from.x, panFrom.y + at.y - from.y)
+                                            } else if (gesture === "draw") {
+                                                const to = inPicture(mouse)
+                                                // A few pixels on screen tell a drag from a click.
+                                                if (!moved && Math.max(Math.abs(to.x - from.x), Math.abs(to.y - from.y))
+                                                        * rcDelegate.zoom < 4)
+                                                    return
+                                                moved = true
+                                                rcBand.x = Math.min(from.x, to.x)
+                                                rcBand.y = Math.min(from.y, to.y)
+                                                rcBand.width = Math.abs(to.x - from.x)
+                                                rcBand.height = Math.abs(to.y - from.y)
+                                            }
+                                        }
+                                        onReleased: {
+                                            if (gesture === "draw" && moved)
+                                                rcDelegate.drawBox(from, inPicture(mouse))
+                                            gesture = ""
+                                        }
+                                        onCanceled: {
+                                            gesture = ""
+                                            moved = false
+                                        }
+                                        onWheel: {
+                                            if (rcDelegate.state !== "single" || !(wheel.modifiers & Qt.ControlModifier)) {
+                                                wheel.accepted = false
+                                                return
+                                            }
+                                            const at = mapToItem(rcDelegate, wheel.x, wheel.y)
+                                            rcDelegate.zoomAt(at.x - rcView.x, at.y - rcView.y,
+                                                              rcDelegate.zoom * Math.pow(1.25, wheel.angleDelta.y / 120))
+                                        }
                                         onClicked: {
+                                            // The end of a drag or a pan, not a click.
+                                            if (moved || mouse.button === Qt.MiddleButton)
+                                                return
                                             if (mouse.button === Qt.LeftButton) {
                                                 if (btnGroupSelected.checkedButton) {
                                                     btnGroupSelected.checkedButton = null
@@ -591,7 +791,19 @@ ApplicationWindow {
                                             styleColor: "black"
                                         }
 
+                                        // The box being drawn.
+                                        Rectangle {
+                                            id: rcBand
+                                            objectName: "rcBand"
+                                            visible: mouseFull.gesture === "draw" && mouseFull.moved
+                                            color: "transparent"
+                                            border.color: root.categoryColor(popControl.currentCategory())
+                                            border.width: 1 / rcDelegate.zoom
+                                            z: 200
+                                        }
+
                                         Repeater {
+                                            objectName: "rptBoxes"
                                             model: imgBBoxes
                                             delegate: BBox {
                                                 id: box
@@ -601,17 +813,22 @@ ApplicationWindow {
                                                 property real bx: cx * rcContent.width - bwidth / 2
                                                 property real by: cy * rcContent.height - bheight / 2
 
+                                                readonly property int row: index
                                                 x: bx
                                                 y: by
                                                 width: bwidth
                                                 height: bheight
+                                                // Handles and lines keep their size on screen at any zoom.
+                                                handleSize: 12 / rcDelegate.zoom
+                                                lineWidth: 1 / rcDelegate.zoom
+                                                visible: !(popControl.boxesHidden && rcDelegate.state === "single")
                                                 xMax: rcContent.width
                                                 yMax: rcContent.height
                                                 iCx: cx
                                                 iCy: cy
                                                 iCw: cw
                                                 iCh: ch
-                                                enabled: rcDelegate.state === "single"
+                                                enabled: rcDelegate.state === "single" && !popControl.spaceHeld
                                                 bboxColor: root.categoryColor(catId)
                                                 selected: btnGroupSelected.checkedButton === rbSelect
                                                 z: selected ? 100 : 10
@@ -639,12 +856,17 @@ ApplicationWindow {
                                                 }
 
                                                 onPressed: rbSelect.checked = true
+                                                onEditStarted: imgBBoxes.beginEdit()
+                                                onEditFinished: imgBBoxes.endEdit()
                                                 onDimensionsChanged: {
                                                     rcDelegate.ableToSave = true
+                                                    // The four writes are one step to undo.
+                                                    imgBBoxes.beginEdit()
                                                     model.cx = newCx
                                                     model.cy = newCy
                                                     model.cw = newCw
                                                     model.ch = newCh
+                                                    imgBBoxes.endEdit()
                                                     // A drag of the body moved the box by hand; follow the
                                                     // model again, e.g. when the window is resized.
                                                     x = Qt.binding(function () { return box.bx })
@@ -676,6 +898,67 @@ ApplicationWindow {
         function onModelReset() { ImageList.checkRow(ctxItems.children[0].imageRow) }
     }
 
+    Dialog {
+        id: dlgQuit
+        objectName: "dlgQuit"
+        property int unsaved: 0
+        property var failed: []
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(root.width - 40, 480)
+        modal: true
+        z: 100
+        closePolicy: Popup.CloseOnEscape
+        title: qsTr("Unsaved changes")
+
+        function quit() {
+            close()
+            root.quitConfirmed = true
+            root.close()
+        }
+
+        ColumnLayout {
+            anchors.fill: parent
+            Label {
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
+                text: dlgQuit.unsaved === 1 ? qsTr("One image has changes that were never saved.")
+                                            : qsTr("%1 images have changes that were never saved.").arg(dlgQuit.unsaved)
+            }
+            Label {
+                objectName: "lblQuitError"
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
+                color: "firebrick"
+                visible: dlgQuit.failed.length > 0
+                text: qsTr("Could not save %1").arg(dlgQuit.failed.join(", "))
+            }
+        }
+
+        footer: RowLayout {
+            Item { Layout.fillWidth: true }
+            Button {
+                objectName: "btnSaveAll"
+                text: qsTr("Save all")
+                onClicked: {
+                    dlgQuit.failed = ImageList.saveAll()
+                    if (dlgQuit.failed.length === 0)
+                        dlgQuit.quit()
+                }
+            }
+            Button {
+                objectName: "btnDiscard"
+                text: qsTr("Discard")
+                onClicked: dlgQuit.quit()
+            }
+            Button {
+                objectName: "btnCancel"
+                text: qsTr("Cancel")
+                onClicked: dlgQuit.close()
+            }
+        }
+    }
+
     Popup {
         id: popControl
         objectName: "popControl"
@@ -690,13 +973,32 @@ ApplicationWindow {
         dim: true
         modal: true
         closePolicy: Popup.NoAutoClose
-        visible: ctxItems.children.length > 0
+        // Stays up while next or previous swaps one cell for another.
+        visible: ctxItems.children.length > 0 || switching
+
+        // The cell being edited, or null.
+        readonly property Item cell: ctxItems.children.length > 0 ? ctxItems.children[0] : null
+        readonly property bool editing: ctxItems.children.length === 1
+        property bool switching: false
+        property bool spaceHeld: false
+        property bool boxesHidden: false
+        // The catId of the swatch clicked last; drawn boxes take it, or the first
+        // category when it is not in the list (any more).
+        property var pickedCategory: undefined
+        // Neighbours' pictures are asked for ahead, so that next and previous find them ready.
+        property bool prefetch: true
 
         enter: Transition {
             NumberAnimation { property: "y"; from: root.height; to: 0; duration: 150; easing.type: Easing.OutExpo }
         }
         exit: Transition {
             NumberAnimation { property: "y"; from: 0; to: root.height; duration: 150; easing.type: Easing.InExpo }
+        }
+
+        onClosed: {
+            spaceHeld = false
+            boxesHidden = false
+            keyList.close()
         }
 
         function doSave() {
@@ -706,19 +1008,211 @@ ApplicationWindow {
                 ctxItems.children[0].save()
         }
 
+        function currentCategory() {
+            for (let i = 0; i < lstCategories.count; ++i) {
+                if (lstCategories.get(i).catId === pickedCategory)
+                    return pickedCategory
+            }
+            return lstCategories.count > 0 ? lstCategories.get(0).catId : 0
+        }
+
+        // The grid cell of a row, if the grid has made it.
+        function cellAt(row) {
+            const item = gridImages.itemAtIndex(row)
+            const find = function (item, depth) {
+                if (!item || depth > 3)
+                    return null
+                if (item.objectName === "cell" + row)
+                    return item
+                for (let i = 0; i < item.children.length; ++i) {
+                    const found = find(item.children[i], depth + 1)
+                    if (found)
+                        return found
+                }
+                return null
+            }
+            return find(item, 0)
+        }
+
+        // Moves the overlay delta rows on, saving the image it leaves when it has changes.
+        function step(delta) {
+            const current = cell
+            if (!editing || switching)
+                return
+            const row = current.row + delta
+            if (row < 0 || row >= gridImages.count)
+                return
+            if (current.hasUnsavedChanges() && !current.save())
+                return
+            switching = true
+            current.state = "multiple"
+            gridImages.positionViewAtIndex(row, GridView.Contain)
+            let next = cellAt(row)
+            if (!next) {
+                gridImages.forceLayout()
+                next = cellAt(row)
+            }
+            if (next)
+                next.state = "single"
+            switching = false
+        }
+
+        Shortcut {
+            sequences: ["D", "PgDown"]
+            enabled: popControl.editing
+            onActivated: popControl.step(1)
+        }
+        Shortcut {
+            sequences: ["A", "PgUp"]
+            enabled: popControl.editing
+            onActivated: popControl.step(-1)
+        }
+        Shortcut {
+            sequences: [StandardKey.Undo]
+            enabled: popControl.editing
+            onActivated: popControl.cell.undo()
+        }
+        Shortcut {
+            sequences: [StandardKey.Redo]
+            enabled: popControl.editing
+            onActivated: popControl.cell.redo()
+        }
+        Shortcut {
+            sequence: "Del"
+            enabled: popControl.editing
+            onActivated: popControl.cell.deleteSelected()
+        }
+        Repeater {
+            // Arrow keys move the selected box by one pixel of the picture, ten with Shift.
+            model: [
+                { keys: "Left", dx: -1, dy: 0 }, { keys: "Right", dx: 1, dy: 0 },
+                { keys: "Up", dx: 0, dy: -1 }, { keys: "Down", dx: 0, dy: 1 },
+                { keys: "Shift+Left", dx: -10, dy: 0 }, { keys: "Shift+Right", dx: 10, dy: 0 },
+                { keys: "Shift+Up", dx: 0, dy: -10 }, { keys: "Shift+Down", dx: 0, dy: 10 }
+            ]
+            delegate: Item {
+                Shortcut {
+                    sequence: modelData.keys
+                    autoRepeat: true
+                    enabled: popControl.editing
+                    onActivated: popControl.cell.moveSelected(modelData.dx, modelData.dy)
+                }
+            }
+        }
+        Shortcut {
+            sequence: "F"
+            enabled: popControl.editing
+            onActivated: popControl.cell.fit()
+        }
+        Shortcut {
+            sequence: "?"
+            enabled: popControl.editing && !keyList.visible
+            onActivated: keyList.open()
+        }
+
+        // The neighbours' pictures, at the size the open one is asked for.
+        Repeater {
+            model: [-1, 1]
+            delegate: Image {
+                readonly property int row: popControl.cell ? popControl.cell.row + modelData : -1
+                readonly property string path: row >= 0 && row < gridImages.count
+                                               ? ImageList.filePathAt(ImageFilter.sourceRow(row)) : ""
+                visible: false
+                asynchronous: true
+                cache: false
+                sourceSize: popControl.cell ? popControl.cell.pictureRequest : Qt.size(-1, -1)
+                source: popControl.prefetch && root.thumbnails && popControl.editing && path.length > 0
+                        && sourceSize.width > 0 ? "image://thumbnail/" + Utils.toFileUrl(path) : ""
+            }
+        }
+
+        Popup {
+            id: keyList
+            objectName: "keyList"
+            x: (parent.width - width) / 2
+            y: (parent.height - height) / 2
+            modal: false
+            closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
+
+            readonly property var keys: [
+                [qsTr("Category shortcut"), qsTr("add a box of that category under the pointer")],
+                [qsTr("Left drag on the picture"), qsTr("draw a box of the current category (the swatch clicked last)")],
+                [qsTr("Ctrl+category shortcut"), qsTr("give the selected box that category")],
+                [qsTr("Del"), qsTr("delete the selected box")],
+                [qsTr("Arrows, Shift+arrows"), qsTr("move the selected box by 1 or 10 pixels of the picture")],
+                [qsTr("H (held)"), qsTr("hide all boxes")],
+                [qsTr("Ctrl+Z"), qsTr("undo")],
+                [qsTr("Ctrl+Shift+Z, Ctrl+Y"), qsTr("redo")],
+                [qsTr("D, Page Down"), qsTr("next image (saves this one if changed)")],
+                [qsTr("A, Page Up"), qsTr("previous image (saves this one if changed)")],
+                [qsTr("Ctrl+wheel"), qsTr("zoom around the pointer")],
+                [qsTr("Middle drag, Space+left drag"), qsTr("pan")],
+                [qsTr("F"), qsTr("fit the picture")],
+                [qsTr("Ctrl+S"), qsTr("save")],
+                [qsTr("Esc"), qsTr("back to the grid, without saving")],
+                [qsTr("?"), qsTr("show or hide this list")]
+            ]
+
+            // Shortcuts outside the popup on top do not fire while it is open.
+            Shortcut {
+                sequence: "?"
+                enabled: keyList.visible
+                onActivated: keyList.close()
+            }
+
+            GridLayout {
+                columns: 2
+                columnSpacing: 16
+                Repeater {
+                    model: keyList.keys.length * 2
+                    delegate: Label {
+                        text: keyList.keys[Math.floor(index / 2)][index % 2]
+                        font.bold: index % 2 === 0
+                    }
+                }
+            }
+        }
+
         ColumnLayout {
             anchors.fill: parent
+            // Takes the keys that are held rather than pressed.
+            focus: true
+
+            Keys.onPressed: {
+                if (event.isAutoRepeat)
+                    return
+                if (event.key === Qt.Key_H && event.modifiers === Qt.NoModifier) {
+                    popControl.boxesHidden = true
+                    event.accepted = true
+                } else if (event.key === Qt.Key_Space) {
+                    popControl.spaceHeld = true
+                    event.accepted = true
+                }
+            }
+            Keys.onReleased: {
+                if (event.isAutoRepeat)
+                    return
+                if (event.key === Qt.Key_H) {
+                    popControl.boxesHidden = false
+                    event.accepted = true
+                } else if (event.key === Qt.Key_Space) {
+                    popControl.spaceHeld = false
+                    event.accepted = true
+                }
+            }
 
             Flow {
                 Layout.fillWidth: true
                 spacing: 4
                 Repeater {
+                    objectName: "rptCategories"
                     model: lstCategories
                     delegate: Rectangle {
                         implicitWidth: 20
                         implicitHeight: 20
                         color: catColor
-                        border.width: 1
+                        // The category of drawn boxes has a thicker frame.
+                        border.width: catId === popControl.currentCategory() ? 3 : 1
                         border.color: "black"
 
                         Label {
@@ -728,8 +1222,10 @@ ApplicationWindow {
                         }
                         MouseArea {
                             id: mouseCat
+                            objectName: "mouseCat" + catId
                             anchors.fill: parent
                             hoverEnabled: true
+                            onClicked: popControl.pickedCategory = catId
                         }
                         ToolTip.visible: mouseCat.containsMouse
                         ToolTip.text: "(%1) %2".arg(catShortcut).arg(catName)
@@ -743,7 +1239,25 @@ ApplicationWindow {
                                 ctxItems.children[0].createNewRC(catId)
                             }
                         }
+                        Shortcut {
+                            sequence: catShortcut.length > 0 ? "Ctrl+" + catShortcut : ""
+                            enabled: popControl.editing && catShortcut.length > 0
+                            onActivated: popControl.cell.relabelSelected(catId)
+                        }
                     }
+                }
+                Item { Layout.fillWidth: true }
+                Label {
+                    objectName: "lblZoom"
+                    visible: popControl.cell !== null && popControl.cell.zoom !== 1
+                    text: popControl.cell ? "%1 %".arg(Math.round(popControl.cell.zoom * 100)) : ""
+                }
+                Button {
+                    objectName: "btnKeys"
+                    text: qsTr("Keys (?)")
+                    focusPolicy: Qt.NoFocus
+                    flat: true
+                    onClicked: keyList.open()
                 }
             }
 
@@ -760,6 +1274,8 @@ ApplicationWindow {
                 Button {
                     objectName: "btnReset"
                     text: qsTr("Reset")
+                    // Space pans the picture; it must not press a button that has focus.
+                    focusPolicy: Qt.NoFocus
                     enabled: parent.canSave
                     onClicked: {
                         console.assert(ctxItems.children.length === 1)
@@ -769,6 +1285,7 @@ ApplicationWindow {
                 Button {
                     objectName: "btnSave"
                     text: qsTr("Save")
+                    focusPolicy: Qt.NoFocus
                     enabled: parent.canSave
                     onClicked: popControl.doSave()
                 }
@@ -782,6 +1299,7 @@ ApplicationWindow {
                 Button {
                     objectName: "btnClose"
                     text: qsTr("Close")
+                    focusPolicy: Qt.NoFocus
                     onClicked: {
                         if (ctxItems.children.length > 0)
                             ctxItems.children[0].state = "multiple"

@@ -29,23 +29,23 @@ app=$!
 sleep 3
 xdotool search --name Annotator windowsize 1000 740
 sleep 1
-xdotool mousemove 300 30 click 1 type "$demo/images"
-xdotool mousemove 300 60 click 1 type "$demo/labels"
-xdotool mousemove 940 90 click 1
+xdotool mousemove 300 59 click 1 type "$demo/images"
+xdotool mousemove 300 89 click 1 type "$demo/labels"
+xdotool mousemove 940 119 click 1
 sleep 2
 import -window root docs/grid.png
 # Open the third tile, add a box under the pointer and select it.
-xdotool mousemove 620 270 click 1
+xdotool mousemove 620 330 click 1
 sleep 1.5
-xdotool mousemove 720 200 key 1
+xdotool mousemove 720 260 key 1
 sleep 0.3
-xdotool mousemove 720 200 click 1
+xdotool mousemove 720 260 click 1
 sleep 0.5
 import -window root docs/overlay.png
 xdotool key Escape
 sleep 0.5
 # "Open dataset…": type the folder into the chooser's path field.
-xdotool mousemove 70 90 click 1
+xdotool mousemove 70 119 click 1
 sleep 1.5
 xdotool mousemove 220 23 click 1 key ctrl+a type "$demo/ds"
 xdotool key Return

@@ -1,6 +1,7 @@
 #include "images/thumbnailprovider.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QQuickTextureFactory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void request();
     void urlWithSpecialCharacters();
     void cancelledRequestStillFinishes();
+    void exitWithDecodesUnderWay();
 
 private:
     QTemporaryDir m_dir;
@@ -178,6 +180,17 @@ void TestThumbnailProvider::cancelledRequestStillFinishes()
     for (auto &spy : spies)
         QVERIFY(spy->count() == 1 || spy->wait(10000));
     QVERIFY(provider.decodedCount() < 50);
+}
+
+void TestThumbnailProvider::exitWithDecodesUnderWay()
+{
+    for (int run = 0; run < 3; ++run) {
+        QProcess probe;
+        probe.start(QStringLiteral(EXIT_PROBE), {photos + "2011_000003.jpg"});
+        QVERIFY(probe.waitForFinished(60000));
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(probe.exitCode(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestThumbnailProvider)

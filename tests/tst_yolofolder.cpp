@@ -39,6 +39,8 @@ private Q_SLOTS:
     void loadReplacesTheList();
     void reloadRow();
     void reloadRowWithoutLabelFile();
+    void reloadRowKeepsBoxesWhenFileIsGone();
+    void saveAll();
     void exportYolo_data();
     void exportYolo();
     void exportIntoMissingFolder();
@@ -239,6 +241,58 @@ void TestYoloFolder::reloadRowWithoutLabelFile()
     m_list->yoloReloadRow(0);
     QCOMPARE(image->bboxes->rowCount(), 1);
     QCOMPARE(changed.count(), 0);
+}
+
+void TestYoloFolder::reloadRowKeepsBoxesWhenFileIsGone()
+{
+    QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2"));
+    m_list->loadYolo(labels(), images());
+    BBoxList *boxes = m_list->imageAt(0)->bboxes.get();
+    boxes->appendRow(2, 0.1, 0.1);
+    QVERIFY(QFile::remove(labels() + "/a.txt"));
+    QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
+    QSignalSpy resets(boxes, &QAbstractItemModel::modelReset);
+    QVERIFY(!m_list->yoloReloadRow(0));
+    QCOMPARE(boxes->rowCount(), 2);
+    QVERIFY(boxes->isModified());
+    QVERIFY(boxes->canUndo());
+    QCOMPARE(changed.count() + resets.count(), 0);
+}
+
+void TestYoloFolder::saveAll()
+{
+    QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2\r\n"));
+    QVERIFY(write(labels() + "/b.txt", "1 0.5 0.5 0.2 0.2\r\n"));
+    QVERIFY(write(labels() + "/c.txt", "3 0.5 0.5 0.2 0.2 0.9"));
+    m_list->loadYolo(labels(), images());
+    // A row from a JSON document, which has no label file.
+    auto json = std::make_shared<ImageInfo>();
+    json->fileName = "json";
+    json->bboxes = std::make_unique<BBoxList>();
+    m_list->loadImages({json}, false);
+    QCOMPARE(m_list->unsavedRows(), QList<int>{});
+
+    QMap<QString, int> rowOf;
+    for (int row = 0; row < m_list->rowCount(); ++row)
+        rowOf[m_list->imageAt(row)->fileName] = row;
+    m_list->imageAt(rowOf["a"])->bboxes->relabelRow(0, 4);
+    m_list->imageAt(rowOf["c"])->bboxes->deleteRow(0);
+    m_list->imageAt(rowOf["json"])->bboxes->appendRow(1, 0.5, 0.5);
+    QList<int> expected{rowOf["a"], rowOf["c"], rowOf["json"]};
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(m_list->unsavedRows(), expected);
+
+    QCOMPARE(m_list->saveAll(), QStringList{"json"});
+    QCOMPARE(read(labels() + "/a.txt"), QByteArray("4 0.5 0.5 0.2 0.2"));
+    QCOMPARE(read(labels() + "/b.txt"), QByteArray("1 0.5 0.5 0.2 0.2\r\n")); // unchanged, not written
+    QCOMPARE(read(labels() + "/c.txt"), QByteArray(""));
+    QCOMPARE(m_list->unsavedRows(), QList<int>{rowOf["json"]});
+
+    // A label file that cannot be written is named, and its row stays unsaved.
+    m_list->imageAt(rowOf["b"])->bboxes->appendRow(2, 0.5, 0.5);
+    QVERIFY(QDir(labels()).removeRecursively());
+    QCOMPARE(m_list->saveAll(), (QStringList{m_list->imageAt(rowOf["b"])->yoloTxtFilePath, "json"}));
+    QCOMPARE(m_list->unsavedRows().size(), 2);
 }
 
 void TestYoloFolder::exportYolo_data()

@@ -68,6 +68,7 @@ bool BBoxList::setData(const QModelIndex &index, const QVariant &value, int role
     default:
         return false;
     }
+    aboutToEdit();
     *field = value.toDouble();
     const QModelIndex changed = this->index(row, 0);
     Q_EMIT dataChanged(changed, changed, {role});
@@ -83,7 +84,10 @@ bool BBoxList::saveTxtFile(const QString &txtFile)
 {
     qDebug() << Q_FUNC_INFO;
     qDebug() << txtFile;
-    return Utils::instance()->writeFile(txtFile, YoloLabelFile::format(m_boxes));
+    if (!Utils::instance()->writeFile(txtFile, YoloLabelFile::format(m_boxes)))
+        return false;
+    setModified(false);
+    return true;
 }
 
 void BBoxList::loadTxtFile(const QString &txtFile)
@@ -99,6 +103,8 @@ void BBoxList::appendRead(const YoloLabelFile::ReadResult &read)
     m_boxes.append(read.boxes);
     m_lastReadWhole = read.whole;
     endResetModel();
+    setModified(false);
+    clearHistory();
 }
 
 void BBoxList::clear()
@@ -106,11 +112,112 @@ void BBoxList::clear()
     beginResetModel();
     m_boxes = {};
     endResetModel();
+    setModified(false);
+    clearHistory();
 }
 
 void BBoxList::appendRow(int catId, double cx, double cy)
 {
-    appendBox(catId, cx, cy, 0.1, 0.1);
+    appendRect(catId, cx, cy, 0.1, 0.1);
+}
+
+void BBoxList::appendRect(int catId, double cx, double cy, double cw, double ch)
+{
+    aboutToEdit();
+    appendBox(catId, cx, cy, cw, ch);
+}
+
+bool BBoxList::relabelRow(int index, int catId)
+{
+    const std::shared_ptr<BoxInfo> box = boxAt(index);
+    if (!box)
+        return false;
+    aboutToEdit();
+    box->catId = catId;
+    const QModelIndex changed = this->index(index, 0);
+    Q_EMIT dataChanged(changed, changed, {CatIdRole});
+    return true;
+}
+
+bool BBoxList::setRect(int index, double cx, double cy, double cw, double ch)
+{
+    const std::shared_ptr<BoxInfo> box = boxAt(index);
+    if (!box)
+        return false;
+    aboutToEdit();
+    *box = BoxInfo{box->catId, cx, cy, cw, ch};
+    const QModelIndex changed = this->index(index, 0);
+    Q_EMIT dataChanged(changed, changed, {CxRole, CyRole, CwRole, ChRole});
+    return true;
+}
+
+bool BBoxList::undo()
+{
+    if (!m_history.canUndo())
+        return false;
+    restore(m_history.undo(state()));
+    return true;
+}
+
+bool BBoxList::redo()
+{
+    if (!m_history.canRedo())
+        return false;
+    restore(m_history.redo(state()));
+    return true;
+}
+
+void BBoxList::clearHistory()
+{
+    const bool had = m_history.canUndo() || m_history.canRedo();
+    m_history.clear();
+    if (had)
+        Q_EMIT historyChanged();
+}
+
+void BBoxList::aboutToEdit()
+{
+    m_history.record(state());
+    setModified(true);
+    Q_EMIT historyChanged();
+}
+
+void BBoxList::setModified(bool modified)
+{
+    if (m_modified == modified)
+        return;
+    m_modified = modified;
+    Q_EMIT modifiedChanged();
+}
+
+BoxHistory::State BBoxList::state() const
+{
+    BoxHistory::State boxes;
+    boxes.reserve(m_boxes.size());
+    for (const auto &box : m_boxes)
+        boxes.append(*box);
+    return boxes;
+}
+
+void BBoxList::restore(const BoxHistory::State &state)
+{
+    setModified(true);
+    Q_EMIT historyChanged();
+    // The same number of boxes (a move, a resize, a relabel) changes rows in place, so
+    // that views keep their items and the selection; otherwise one reset.
+    if (state.size() == m_boxes.size()) {
+        for (int row = 0; row < state.size(); ++row)
+            *m_boxes[row] = state[row];
+        if (!state.isEmpty())
+            Q_EMIT dataChanged(index(0, 0), index(state.size() - 1, 0), {CatIdRole, CxRole, CyRole, CwRole, ChRole});
+        return;
+    }
+    beginResetModel();
+    m_boxes.clear();
+    m_boxes.reserve(state.size());
+    for (const BoxInfo &box : state)
+        m_boxes.append(std::make_shared<BoxInfo>(box));
+    endResetModel();
 }
 
 void BBoxList::appendBox(int catId, double cx, double cy, double cw, double ch)
@@ -127,6 +234,7 @@ void BBoxList::deleteRow(int index)
 {
     if (index < 0 || index >= m_boxes.size())
         return;
+    aboutToEdit();
     beginRemoveRows(QModelIndex(), index, index);
     m_boxes.removeAt(index);
     endRemoveRows();

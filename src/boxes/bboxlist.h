@@ -1,22 +1,15 @@
 #ifndef BOXMERE_BBOXLIST_H
 #define BOXMERE_BBOXLIST_H
 
+#include "boxhistory.h"
+#include "boxinfo.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QJsonArray>
 #include <QVector>
 
 #include <memory>
-
-// One labelled box: its class and its centre and size as fractions of the image size.
-struct BoxInfo
-{
-    int catId = 0;
-    double cx = 0.0;
-    double cy = 0.0;
-    double cw = 0.0;
-    double ch = 0.0;
-};
 
 namespace YoloLabelFile {
 struct ReadResult;
@@ -28,6 +21,11 @@ struct ReadResult;
 class BBoxList : public QAbstractListModel
 {
     Q_OBJECT
+    // True after an edit, until the list is saved or read again: it outlives the
+    // views that showed the edit.
+    Q_PROPERTY(bool modified READ isModified NOTIFY modifiedChanged)
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY historyChanged)
+    Q_PROPERTY(bool canRedo READ canRedo NOTIFY historyChanged)
 
 public:
     enum Role
@@ -64,21 +62,52 @@ public:
     // "catId", "cx", "cy", "cw" and "ch", in row order.
     QJsonArray toJsonArray() const;
 
+    bool isModified() const { return m_modified; }
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+
+Q_SIGNALS:
+    void modifiedChanged();
+    void historyChanged();
+
 public Q_SLOTS:
     // Writes all boxes to the label file; true only when the whole file was written.
     bool saveTxtFile(const QString &txtFile);
     // Appends a box of a tenth of the image on each side, centred on (cx, cy).
     void appendRow(int catId, double cx, double cy);
     void deleteRow(int index);
+    // Appends a box of the given size, e.g. one drawn by hand.
+    void appendRect(int catId, double cx, double cy, double cw, double ch);
+    // Gives the box at index another category; false for a row outside the list.
+    bool relabelRow(int index, int catId);
+    // Sets the four coordinates of the box at index as one edit.
+    bool setRect(int index, double cx, double cy, double cw, double ch);
+    // Edits until endEdit() undo as one step.
+    void beginEdit() { m_history.beginGroup(); }
+    void endEdit() { m_history.endGroup(); }
+    // Go back to the boxes before the last edit, or forward again; false when
+    // there is nothing to undo or redo.
+    bool undo();
+    bool redo();
+    // Forgets every step, e.g. when an image is opened for editing.
+    void clearHistory();
     // False when the last loadTxtFile met a line it could not take over whole, so
     // that writing the list back would lose data the file held.
     bool lastReadWhole() const { return m_lastReadWhole; }
 
 private:
+    // Called before every edit a user makes.
+    void aboutToEdit();
+    void setModified(bool modified);
+    BoxHistory::State state() const;
+    void restore(const BoxHistory::State &state);
+
     QHash<int, QByteArray> m_roleNames;
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<BoxInfo>> m_boxes;
     bool m_lastReadWhole = true;
+    bool m_modified = false;
+    BoxHistory m_history;
 };
 
 #endif

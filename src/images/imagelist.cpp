@@ -1,6 +1,7 @@
 #include "imagelist.h"
 
 #include "app/utils.h"
+#include "boxes/yololabelfile.h"
 #include "cocoimport.h"
 #include "datasetcheck.h"
 #include "imagelistjson.h"
@@ -8,6 +9,7 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QQmlEngine>
 
 ImageList *ImageList::s_instance = nullptr;
@@ -225,18 +227,68 @@ void ImageList::exportYolo(const QString &dir)
     YoloFolder::exportTo(dir, m_images);
 }
 
-void ImageList::yoloReloadRow(int row)
+bool ImageList::yoloReloadRow(int row)
 {
     const std::shared_ptr<ImageInfo> image = imageAt(row);
     // Rows from JSON or COCO have no label file: emptying them would lose every box.
     if (!image || image->yoloTxtFilePath.isEmpty())
-        return;
-    const QString path = image->yoloTxtFilePath;
+        return false;
+    // Nor does a label file that is gone or unreadable take the boxes with it.
+    QByteArray bytes;
+    if (!Utils::instance()->readFile(image->yoloTxtFilePath, bytes))
+        return false;
     image->bboxes->clear();
-    image->bboxes->loadTxtFile(path);
+    image->bboxes->appendRead(YoloLabelFile::parse(bytes));
     const QModelIndex changed = index(row, 0);
     Q_EMIT dataChanged(changed, changed, {BBoxesRole});
     checkRow(row);
+    return true;
+}
+
+QList<int> ImageList::unsavedRows() const
+{
+    QList<int> rows;
+    for (int row = 0; row < m_images.size(); ++row) {
+        if (m_images.at(row)->bboxes->isModified())
+            rows.append(row);
+    }
+    return rows;
+}
+
+QStringList ImageList::saveAll()
+{
+    QStringList failed;
+    for (const int row : unsavedRows()) {
+        const std::shared_ptr<ImageInfo> image = m_images.at(row);
+        if (image->yoloTxtFilePath.isEmpty())
+            failed.append(image->fileName);
+        else if (!image->bboxes->saveTxtFile(image->yoloTxtFilePath))
+            failed.append(image->yoloTxtFilePath);
+    }
+    return failed;
+}
+
+QString ImageList::filePathAt(int row) const
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    return image ? image->filePath : QString();
+}
+
+QSize ImageList::pictureSize(int row)
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    if (!image)
+        return QSize();
+    if (image->width <= 0 || image->height <= 0) {
+        const QSize size = QImageReader(image->filePath).size();
+        if (!size.isValid())
+            return QSize();
+        image->width = size.width();
+        image->height = size.height();
+        const QModelIndex changed = index(row, 0);
+        Q_EMIT dataChanged(changed, changed, {WidthRole, HeightRole});
+    }
+    return QSize(image->width, image->height);
 }
 
 void ImageList::removeRow(int row)

@@ -8,7 +8,9 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QList>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QVector>
 
@@ -94,7 +96,17 @@ public Q_SLOTS:
     // Writes one label file per row into dir, which must exist.
     void exportYolo(const QString &dir);
     // Reads the row's boxes again from its label file, keeping the same box-list object.
-    void yoloReloadRow(int row);
+    // False, the boxes untouched, when the row has no label file or it cannot be read.
+    bool yoloReloadRow(int row);
+    // The rows whose boxes changed since they were last read or saved.
+    QList<int> unsavedRows() const;
+    // Saves every such row to its label file; returns the files (or, for rows
+    // without one, the image names) that could not be saved.
+    QStringList saveAll();
+    QString filePathAt(int row) const;
+    // The picture's size in pixels, read from the file's header once and kept in
+    // the row; an invalid size when it cannot be read.
+    QSize pictureSize(int row);
     // Deletes the row's label file and, only when that succeeded, removes the row.
     void removeRow(int row);
     // Checks the row's boxes again after edits; announces imgProblems when they changed.

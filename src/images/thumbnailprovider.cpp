@@ -4,10 +4,18 @@
 #include <QMutexLocker>
 #include <QQuickTextureFactory>
 #include <QRunnable>
+#include <QSet>
 #include <QUrl>
 
 namespace {
 std::atomic<ThumbnailProvider *> s_lastCreated{nullptr};
+
+// Every provider alive. The engine may hand its provider to a thread that frees
+// it late, or not at all before exit; decodes still running then would reach
+// Qt's global thread pool after it is gone. So the application object's
+// destructor stops them all.
+QMutex s_liveMutex;
+QSet<ThumbnailProvider *> s_live;
 
 QString cacheKey(const QString &path, const QSize &size)
 {
@@ -73,15 +81,36 @@ ThumbnailProvider::ThumbnailProvider(int cacheMegabytes)
     m_cache.setMaxCost(cacheMegabytes * 1024);
     m_pool.setMaxThreadCount(qMax(2, QThread::idealThreadCount()));
     s_lastCreated = this;
+    QMutexLocker lock(&s_liveMutex);
+    // Once for each application object, which runs its routines once.
+    qRemovePostRoutine(stopAll);
+    qAddPostRoutine(stopAll);
+    s_live.insert(this);
 }
 
 ThumbnailProvider::~ThumbnailProvider()
 {
+    {
+        QMutexLocker lock(&s_liveMutex);
+        s_live.remove(this);
+    }
+    stop();
+    ThumbnailProvider *self = this;
+    s_lastCreated.compare_exchange_strong(self, nullptr);
+}
+
+void ThumbnailProvider::stop()
+{
     // Requests still queued finish without decoding, so the engine can free them.
     m_stopping = true;
     m_pool.waitForDone();
-    ThumbnailProvider *self = this;
-    s_lastCreated.compare_exchange_strong(self, nullptr);
+}
+
+void ThumbnailProvider::stopAll()
+{
+    QMutexLocker lock(&s_liveMutex);
+    for (ThumbnailProvider *provider : qAsConst(s_live))
+        provider->stop();
 }
 
 ThumbnailProvider *ThumbnailProvider::lastCreated()

@@ -33,6 +33,9 @@ public:
 
 private:
     friend class ThumbnailResponse;
+    // Lets the decodes under way finish and skips those still queued.
+    void stop();
+    static void stopAll();
     QImage cached(const QString &key);
     void store(const QString &key, const QImage &image);
 
