@@ -24,6 +24,7 @@ ApplicationWindow {
         if (rows.length === 0)
             return
         close.accepted = false
+        dlgQuit.then = null
         dlgQuit.unsaved = rows.length
         dlgQuit.failed = []
         dlgQuit.open()
@@ -94,8 +95,10 @@ ApplicationWindow {
             idle: !Conversion.busy && !DatasetLoader.busy
             hasRows: ImageFilter.total > 0
             onImportCoco: {
-                root.taskText = qsTr("Importing %1").arg(Utils.fileName(file))
-                Conversion.importCoco(file)
+                root.whenSaved(function () {
+                    root.taskText = qsTr("Importing %1").arg(Utils.fileName(file))
+                    Conversion.importCoco(file)
+                })
             }
             onLoadJson: {
                 root.taskText = qsTr("Loading %1").arg(Utils.fileName(file))
@@ -143,7 +146,22 @@ ApplicationWindow {
     }
 
     function load() {
-        DatasetLoader.load(txtRectFolder.text, txtImgsFolder.text)
+        const labels = txtRectFolder.text, images = txtImgsFolder.text
+        whenSaved(function () { DatasetLoader.load(labels, images) })
+    }
+
+    // Runs work that replaces the list once no row holds unsaved changes, or the user
+    // chose to save or discard them.
+    function whenSaved(work) {
+        const rows = ImageList.unsavedRows()
+        if (rows.length === 0) {
+            work()
+            return
+        }
+        dlgQuit.then = work
+        dlgQuit.unsaved = rows.length
+        dlgQuit.failed = []
+        dlgQuit.open()
     }
 
     // Why the last "Open dataset…" found nothing to load.
@@ -911,8 +929,17 @@ ApplicationWindow {
         closePolicy: Popup.CloseOnEscape
         title: qsTr("Unsaved changes")
 
+        // What to do once the changes are saved or discarded; quitting when unset.
+        property var then: null
+
         function quit() {
             close()
+            const work = then
+            then = null
+            if (work) {
+                work()
+                return
+            }
             root.quitConfirmed = true
             root.close()
         }
@@ -954,7 +981,10 @@ ApplicationWindow {
             Button {
                 objectName: "btnCancel"
                 text: qsTr("Cancel")
-                onClicked: dlgQuit.close()
+                onClicked: {
+                    dlgQuit.then = null
+                    dlgQuit.close()
+                }
             }
         }
     }

@@ -430,6 +430,32 @@ TestCase {
         compare(ImageList.unsavedRows().length, data.saved ? 0 : 1)
     }
 
+    // A load would replace the rows, and with them edits never saved.
+    function test_loadPrompt() {
+        const c = open("a")
+        const saved = file("a")
+        keyClick(Qt.Key_1)
+        keyClick(Qt.Key_Escape)
+        tryVerify(function () { return !child("popControl").visible })
+        const prompt = child("dlgQuit")
+        mouseClick(child("btnLoad"))
+        tryVerify(function () { return prompt.opened })
+        verify(!DatasetLoader.busy)
+        mouseClick(child("btnCancel"))
+        tryVerify(function () { return !prompt.visible })
+        compare(ImageList.unsavedRows().length, 1)
+        compare(file("a"), saved)
+
+        mouseClick(child("btnLoad"))
+        tryVerify(function () { return prompt.opened })
+        mouseClick(child("btnSaveAll"))
+        tryVerify(function () { return !prompt.visible && !DatasetLoader.busy })
+        verify(win.visible)
+        compare(file("a").split("\n").length, saved.split("\n").length + 1)
+        compare(ImageList.unsavedRows().length, 0)
+        compare(child("gridImages").count, 4)
+    }
+
     function test_quitPromptFailedSave() {
         const c = open("a")
         keyClick(Qt.Key_1)

@@ -44,6 +44,8 @@ TestCase {
         ImageFilter.classFilter = ImageFilter.anyClass
         ImageFilter.problemFilter = ""
         tryVerify(function () { return !Conversion.busy })
+        // Edits left unsaved would make the next load ask about them.
+        ImageList.loadYolo(base + "/nowhere", base + "/nowhere")
     }
 
     function child(name, parent) {
@@ -149,6 +151,27 @@ TestCase {
         verify(!child("box2", c))
         verify(child("box1", c))
         compare(testData.readFile(base + "/labels/b.txt"), "1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2")
+    }
+
+    // Next and previous go through the rows shown, and save what they leave.
+    function test_nextInFilteredGrid() {
+        testData.writeFile(base + "/labels/a.txt", "2 0.5 0.5 0.2 0.4")
+        mouseClick(child("btnLoad"))
+        tryVerify(function () { return !DatasetLoader.busy })
+        ImageFilter.problemFilter = "unknown-class"
+        compare(child("gridImages").count, 2)
+        const first = findText(child("gridImages").itemAtIndex(0), "a") ? "a" : "b"
+        const second = first === "a" ? "b" : "a"
+        const c = open(first)
+        const area = child("mouseFull", c)
+        mouseMove(area, area.width / 2, area.height / 2)
+        keyClick(Qt.Key_1)
+        keyClick(Qt.Key_D)
+        tryVerify(function () { return child("popControl").cell && child("popControl").cell.state === "single"
+                                       && findText(child("popControl").cell, second) })
+        compare(testData.readFile(base + "/labels/" + first + ".txt").split("\n").length, first === "a" ? 2 : 3)
+        keyClick(Qt.Key_A)
+        tryVerify(function () { return child("popControl").cell && findText(child("popControl").cell, first) })
     }
 
     function test_outlinesInOverlay() {
