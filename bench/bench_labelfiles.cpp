@@ -9,6 +9,7 @@
 //   bench_labelfiles [COUNT] [DIR]    COUNT defaults to 100000; DIR to a temporary folder
 
 #include "boxes/bboxlist.h"
+#include "images/datasetcheck.h"
 #include "images/datasetloader.h"
 #include "images/imagelist.h"
 
@@ -159,6 +160,8 @@ int main(int argc, char *argv[])
         plain.imagePaths.reserve(plain.files.size());
         for (const YoloFolder::LabelFile &file : qAsConst(plain.files))
             plain.imagePaths.append(QStringLiteral("%1/%2.jpg").arg(pictures, file.baseName));
+        // The rest as loadYolo does it.
+        DatasetCheck::checkScan(plain, images->checkClasses());
         images->loadYoloScan(plain);
         plainTimes.push_back(timer.nsecsElapsed() / 1e9);
 

@@ -56,20 +56,8 @@ void moveToGuiThread(const QList<std::shared_ptr<ImageInfo>> &records)
 Conversion::Conversion() : QObject(nullptr)
 {
     s_instance = this;
-    m_progressTimer.setInterval(100);
-    connect(&m_progressTimer, &QTimer::timeout, this, [this] {
-        if (!m_job)
-            return;
-        m_done = m_job->done.load();
-        m_total = m_job->total.load();
-        Q_EMIT progressChanged();
-    });
-    m_showTimer.setSingleShot(true);
-    m_showTimer.setInterval(ProgressDelayMs);
-    connect(&m_showTimer, &QTimer::timeout, this, [this] {
-        m_showProgress = busy();
-        Q_EMIT busyChanged();
-    });
+    connect(&m_progress, &ProgressWatch::progressChanged, this, &Conversion::progressChanged);
+    connect(&m_progress, &ProgressWatch::shownChanged, this, &Conversion::busyChanged);
 }
 
 Conversion::~Conversion()
@@ -122,12 +110,7 @@ bool Conversion::start(std::function<void(Job &)> work, std::function<void(Job &
             },
             Qt::QueuedConnection);
     });
-    m_done = 0;
-    m_total = 0;
-    m_showProgress = false;
-    m_progressTimer.start();
-    m_showTimer.start();
-    Q_EMIT progressChanged();
+    m_progress.start(&job->done, &job->total);
     Q_EMIT busyChanged();
     return true;
 }
@@ -141,9 +124,7 @@ void Conversion::finish()
     std::unique_ptr<Job> job = std::move(m_job);
     if (job->ok && job->apply)
         job->apply(*job);
-    m_progressTimer.stop();
-    m_showTimer.stop();
-    m_showProgress = false;
+    m_progress.stop();
     m_message = job->message;
     m_failed = !job->ok;
     if (m_failed)

@@ -1,8 +1,9 @@
 #ifndef BOXMERE_CONVERSION_H
 #define BOXMERE_CONVERSION_H
 
+#include "progresswatch.h"
+
 #include <QObject>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -24,9 +25,6 @@ class Conversion : public QObject
     Q_PROPERTY(bool failed READ failed NOTIFY finished)
 
 public:
-    // A conversion that takes longer than this shows its progress.
-    static constexpr int ProgressDelayMs = 500;
-
     ~Conversion() override;
 
     static Conversion *instance();
@@ -34,9 +32,9 @@ public:
     static bool createInstance();
 
     bool busy() const { return bool(m_job); }
-    bool showProgress() const { return m_showProgress; }
-    int done() const { return m_done; }
-    int total() const { return m_total; }
+    bool showProgress() const { return m_progress.shown(); }
+    int done() const { return m_progress.done(); }
+    int total() const { return m_progress.total(); }
     QString message() const { return m_message; }
     bool failed() const { return m_failed; }
 
@@ -69,11 +67,7 @@ private:
     void finish();
 
     std::unique_ptr<Job> m_job;
-    QTimer m_progressTimer;
-    QTimer m_showTimer;
-    bool m_showProgress = false;
-    int m_done = 0;
-    int m_total = 0;
+    ProgressWatch m_progress;
     QString m_message;
     bool m_failed = false;
 

@@ -63,20 +63,8 @@ struct DatasetLoader::Job
 DatasetLoader::DatasetLoader() : QObject(nullptr), m_categories(defaultCategories())
 {
     s_instance = this;
-    m_progressTimer.setInterval(100);
-    connect(&m_progressTimer, &QTimer::timeout, this, [this] {
-        if (!m_job)
-            return;
-        m_done = m_job->progress.done.load();
-        m_total = m_job->progress.total.load();
-        Q_EMIT progressChanged();
-    });
-    m_showTimer.setSingleShot(true);
-    m_showTimer.setInterval(ProgressDelayMs);
-    connect(&m_showTimer, &QTimer::timeout, this, [this] {
-        m_showProgress = busy();
-        Q_EMIT busyChanged();
-    });
+    connect(&m_progress, &ProgressWatch::progressChanged, this, &DatasetLoader::progressChanged);
+    connect(&m_progress, &ProgressWatch::shownChanged, this, &DatasetLoader::busyChanged);
 }
 
 DatasetLoader::~DatasetLoader()
@@ -149,12 +137,7 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
             },
             Qt::QueuedConnection);
     });
-    m_done = 0;
-    m_total = 0;
-    m_showProgress = false;
-    m_progressTimer.start();
-    m_showTimer.start();
-    Q_EMIT progressChanged();
+    m_progress.start(&job->progress.done, &job->progress.total);
     Q_EMIT busyChanged();
 }
 
@@ -177,9 +160,7 @@ void DatasetLoader::finish(Job *job)
         m_unknownClassBoxes = job->unknownClassBoxes;
     }
     m_job.reset();
-    m_progressTimer.stop();
-    m_showTimer.stop();
-    m_showProgress = false;
+    m_progress.stop();
     Q_EMIT busyChanged();
     if (!cancelled) {
         Q_EMIT categoriesChanged();

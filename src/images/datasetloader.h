@@ -2,11 +2,10 @@
 #define BOXMERE_DATASETLOADER_H
 
 #include "boxes/classfile.h"
+#include "progresswatch.h"
 #include "yolofolder.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 #include <QVariantList>
 
 #include <memory>
@@ -31,9 +30,6 @@ class DatasetLoader : public QObject
     Q_PROPERTY(int unknownClassBoxes READ unknownClassBoxes NOTIFY countsChanged)
 
 public:
-    // A load that takes longer than this shows its progress.
-    static constexpr int ProgressDelayMs = 500;
-
     ~DatasetLoader() override;
 
     static DatasetLoader *instance();
@@ -41,9 +37,9 @@ public:
     static bool createInstance();
 
     bool busy() const { return bool(m_job); }
-    bool showProgress() const { return m_showProgress; }
-    int done() const { return m_done; }
-    int total() const { return m_total; }
+    bool showProgress() const { return m_progress.shown(); }
+    int done() const { return m_progress.done(); }
+    int total() const { return m_progress.total(); }
     // One map per category: catId, catName, catShortcut and catColor. Without a
     // class file, the one category "People" (1).
     QVariantList categories() const { return m_categories; }
@@ -85,11 +81,7 @@ private:
     void stopJob();
 
     std::unique_ptr<Job> m_job;
-    QTimer m_progressTimer;
-    QTimer m_showTimer;
-    bool m_showProgress = false;
-    int m_done = 0;
-    int m_total = 0;
+    ProgressWatch m_progress;
     QVariantList m_categories;
     QString m_classFile;
     QString m_classError;
