@@ -498,6 +498,20 @@ ApplicationWindow {
                                     return ableToSave || imgBBoxes.modified
                                 }
 
+                                // Saves edits before next or previous leaves the image, but never
+                                // drops lines of the file that were not read whole: that takes
+                                // the user's own Save.
+                                function saveBeforeLeaving() {
+                                    if (!hasUnsavedChanges())
+                                        return true
+                                    if (!imgBBoxes.lastReadWhole()) {
+                                        saveError = qsTr("%1 holds lines that saving would drop: Save or Reset first")
+                                                        .arg(Utils.fileName(yoloTxtFilePath))
+                                        return false
+                                    }
+                                    return save()
+                                }
+
                                 function drawBox(from, to) {
                                     const w = rcContent.width, h = rcContent.height
                                     const x0 = Math.min(from.x, to.x), x1 = Math.max(from.x, to.x)
@@ -1072,7 +1086,7 @@ ApplicationWindow {
             const row = current.row + delta
             if (row < 0 || row >= gridImages.count)
                 return
-            if (current.hasUnsavedChanges() && !current.save())
+            if (!current.saveBeforeLeaving())
                 return
             switching = true
             current.state = "multiple"

@@ -86,6 +86,8 @@ bool BBoxList::saveTxtFile(const QString &txtFile)
     qDebug() << txtFile;
     if (!Utils::instance()->writeFile(txtFile, YoloLabelFile::format(m_boxes)))
         return false;
+    // The file now holds what the list holds, and nothing else.
+    m_lastReadWhole = true;
     setModified(false);
     return true;
 }

@@ -92,7 +92,8 @@ public Q_SLOTS:
     // Forgets every step, e.g. when an image is opened for editing.
     void clearHistory();
     // False when the last loadTxtFile met a line it could not take over whole, so
-    // that writing the list back would lose data the file held.
+    // that writing the list back would lose data the file held; true again once
+    // the list was saved.
     bool lastReadWhole() const { return m_lastReadWhole; }
 
 private:

@@ -244,9 +244,10 @@ TestCase {
     }
 
     function test_nextPrevious() {
-        // Two neighbouring rows with pictures, whatever order the folder listed them in.
+        // Two neighbouring rows, the first with a picture and read whole, whatever
+        // order the folder listed them in.
         let row = 0
-        while (nameAt(row) === "d" || nameAt(row + 1) === "d")
+        while (nameAt(row) === "d" || nameAt(row) === "c" || row === 3)
             ++row
         const first = nameAt(row), second = nameAt(row + 1)
         let c = open(first)
@@ -274,6 +275,27 @@ TestCase {
         keyClick(Qt.Key_D)
         compare(openCell().row, row)
         verify(child("lblSaveError").text.indexOf(first + ".txt") >= 0)
+    }
+
+    // c.txt holds a score after the five fields, which a save would drop.
+    function test_nextKeepsLinesNotReadWhole() {
+        const row = rowOf("c")
+        let c = open("c")
+        const saved = file("c")
+        const p = pixel(c, 0.2, 0.2)
+        mouseMove(child("mouseFull", c), p.x, p.y)
+        keyClick(Qt.Key_1)
+        keyClick(row === 3 ? Qt.Key_A : Qt.Key_D)
+        compare(openCell().row, row)
+        compare(file("c"), saved)
+        compare(child("lblSaveError").text, "c.txt holds lines that saving would drop: Save or Reset first")
+        // Saved by hand, the file holds what the list holds; edits after that go along.
+        mouseClick(child("btnSave"))
+        compare(file("c").split("\n").length, 2)
+        keyClick(Qt.Key_1)
+        keyClick(row === 3 ? Qt.Key_A : Qt.Key_D)
+        verify(openCell().row !== row)
+        compare(file("c").split("\n").length, 3)
     }
 
     function test_nextPreviousAtTheEnds() {
