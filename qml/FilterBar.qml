@@ -41,6 +41,9 @@ RowLayout {
     ComboBox {
         id: cmbClass
         objectName: "cmbClassFilter"
+        // Narrower when the window is, so that the bar fits the smallest window.
+        Layout.fillWidth: true
+        Layout.minimumWidth: 90
         Layout.preferredWidth: 190
         textRole: "text"
         model: bar.classOptions
@@ -50,6 +53,8 @@ RowLayout {
     ComboBox {
         id: cmbProblem
         objectName: "cmbProblemFilter"
+        Layout.fillWidth: true
+        Layout.minimumWidth: 90
         Layout.preferredWidth: 260
         textRole: "text"
         model: bar.problemOptions
