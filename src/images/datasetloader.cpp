@@ -1,5 +1,6 @@
 #include "datasetloader.h"
 
+#include "boxes/labelcheck.h"
 #include "datasetcheck.h"
 #include "imagelist.h"
 
@@ -125,8 +126,8 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
             known.insert(1);
         DatasetCheck::checkScan(job->scan, &known);
         for (const YoloFolder::LabelFile &file : qAsConst(job->scan.files)) {
-            for (const std::shared_ptr<BoxInfo> &box : file.read.boxes)
-                job->unknownClassBoxes += known.contains(box->catId) ? 0 : 1;
+            for (const LabelCheck::Problem &problem : file.problems)
+                job->unknownClassBoxes += problem.kind == LabelCheck::Kind::UnknownClass ? 1 : 0;
         }
         const int generation = job->generation;
         QMetaObject::invokeMethod(
