@@ -45,12 +45,6 @@ const QStringList &ImageFolder::suffixes()
     return list;
 }
 
-bool ImageFolder::isImageName(const QString &fileName)
-{
-    const QByteArray name = QFile::encodeName(fileName);
-    return suffixIndex(name.constData(), std::size_t(name.size())) >= 0;
-}
-
 ImageFolder::ImageFolder(const QString &dir) : m_dir(dir)
 {
     m_slots.fill(-1, 1024);

@@ -14,8 +14,6 @@ public:
     // The picture suffixes, in the order they are looked for: ".jpg" first, then the
     // other types in lower case, then all of them in upper case.
     static const QStringList &suffixes();
-    // Whether a file name ends in one of the suffixes.
-    static bool isImageName(const QString &fileName);
 
     // Lists the folder once; a folder that does not exist lists as empty.
     explicit ImageFolder(const QString &dir);
