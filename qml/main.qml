@@ -570,12 +570,12 @@ ApplicationWindow {
 
                                 function undo() {
                                     if (imgBBoxes.undo())
-                                        ableToSave = true
+                                        ableToSave = imgBBoxes.modified
                                 }
 
                                 function redo() {
                                     if (imgBBoxes.redo())
-                                        ableToSave = true
+                                        ableToSave = imgBBoxes.modified
                                 }
 
                                 // Sets the zoom, keeping the point (vx, vy) of the view where it is;

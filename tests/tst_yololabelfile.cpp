@@ -47,11 +47,6 @@ Boxes boxesOf(const BBoxList &list)
 
 } // namespace
 
-bool operator==(const BoxInfo &a, const BoxInfo &b)
-{
-    return a.catId == b.catId && a.cx == b.cx && a.cy == b.cy && a.cw == b.cw && a.ch == b.ch;
-}
-
 namespace QTest {
 template <> char *toString(const BoxInfo &b)
 {

@@ -179,7 +179,11 @@ void BBoxList::clearHistory()
 
 void BBoxList::aboutToEdit()
 {
-    m_history.record(state());
+    const BoxHistory::State before = state();
+    // The first edit after a load or a save starts from what the file holds.
+    if (!m_modified)
+        m_savedState = before;
+    m_history.record(before);
     setModified(true);
     Q_EMIT historyChanged();
 }
@@ -203,7 +207,8 @@ BoxHistory::State BBoxList::state() const
 
 void BBoxList::restore(const BoxHistory::State &state)
 {
-    setModified(true);
+    // Undone back to what the file holds, the list has nothing left to save.
+    setModified(state != m_savedState);
     Q_EMIT historyChanged();
     // The same number of boxes (a move, a resize, a relabel) changes rows in place, so
     // that views keep their items and the selection; otherwise one reset.

@@ -108,6 +108,8 @@ private:
     QVector<std::shared_ptr<BoxInfo>> m_boxes;
     bool m_lastReadWhole = true;
     bool m_modified = false;
+    // The boxes as last loaded or saved, once an edit was made after that.
+    BoxHistory::State m_savedState;
     BoxHistory m_history;
 };
 

@@ -11,4 +11,9 @@ struct BoxInfo
     double ch = 0.0;
 };
 
+inline bool operator==(const BoxInfo &a, const BoxInfo &b)
+{
+    return a.catId == b.catId && a.cx == b.cx && a.cy == b.cy && a.cw == b.cw && a.ch == b.ch;
+}
+
 #endif
