@@ -230,10 +230,14 @@ TestCase {
         }
         keySequence(StandardKey.Undo) // back at the opening state: nothing more to undo
         compare(boxes(c), states[0])
+        // The file holds that state already.
+        verify(!child("btnSave").enabled)
+        compare(ImageList.unsavedRows().length, 0)
         for (let i = 1; i <= 6; ++i) {
             keySequence(StandardKey.Redo)
             compare(boxes(c), states[i], "redo to state " + i)
         }
+        verify(child("btnSave").enabled)
 
         // Reset forgets the history.
         mouseClick(child("btnReset"))
