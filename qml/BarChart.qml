@@ -43,7 +43,7 @@ ColumnLayout {
 
             Label {
                 id: label
-                width: Math.min(chart.labelWidth, list.width / 2)
+                width: Math.min(chart.labelWidth, list.width * 0.6)
                 anchors.verticalCenter: parent.verticalCenter
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideRight

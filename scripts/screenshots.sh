@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots: the grid with the demo set, the editing overlay
 # with a selected box, and a data set folder with class names, a missing picture and
-# a cut-off one. Runs the app on a virtual display and drives it with xdotool.
+# a cut-off one, and its statistics. Runs the app on a virtual display and drives
+# it with xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -42,7 +43,8 @@ sleep 0.3
 xdotool mousemove 720 260 click 1
 sleep 0.5
 import -window root docs/overlay.png
-xdotool key Escape
+# Saved, so that the next load has no unsaved edits to ask about.
+xdotool key ctrl+s Escape
 sleep 0.5
 # "Open dataset…": type the folder into the chooser's path field.
 xdotool mousemove 70 119 click 1
@@ -51,6 +53,9 @@ xdotool mousemove 220 23 click 1 key ctrl+a type "$demo/ds"
 xdotool key Return
 sleep 2
 import -window root docs/dataset.png
+xdotool mousemove 950 210 click 1
+sleep 1.5
+import -window root docs/statistics.png
 kill $app
 INNER
 rm -rf "$demo"
