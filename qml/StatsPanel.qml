@@ -10,8 +10,6 @@ Dialog {
 
     property var stats: ({})
     property var className: function (catId) { return String(catId) }
-    // Problems that belong to no row, e.g. pictures without a label file: {kind: count}.
-    property var extraProblems: ({})
 
     title: qsTr("Statistics of the %1 images shown: %2 boxes").arg(stats.images || 0).arg(stats.boxes || 0)
     modal: true
@@ -24,11 +22,6 @@ Dialog {
         return (list || []).map(function (entry) { return entry[key] })
     }
 
-    function problemValues() {
-        return (stats.problems || []).map(function (p) {
-            return p.count + (panel.extraProblems[p.kind] || 0)
-        })
-    }
 
     GridLayout {
         anchors.fill: parent
@@ -71,7 +64,7 @@ Dialog {
             title: qsTr("Problems per kind")
             labelWidth: 240
             labels: panel.field(panel.stats.problems, "name")
-            values: panel.problemValues()
+            values: panel.field(panel.stats.problems, "count")
             color: "firebrick"
         }
     }

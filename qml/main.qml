@@ -186,8 +186,8 @@ ApplicationWindow {
 
     // What the last load found, counts of what does not match up included.
     function loadSummary(rows) {
-        const parts = [qsTr("%1 label files").arg(formatCount(rows)),
-                       qsTr("%1 without an image").arg(formatCount(DatasetLoader.labelsWithoutImage)),
+        const parts = [qsTr("%1 images").arg(formatCount(rows)),
+                       qsTr("%1 label files without an image").arg(formatCount(DatasetLoader.labelsWithoutImage)),
                        qsTr("%1 images without a label file").arg(formatCount(DatasetLoader.imagesWithoutLabel)),
                        qsTr("%1 boxes of a class not in the list").arg(formatCount(DatasetLoader.unknownClassBoxes))]
         parts.push(DatasetLoader.classFile.length > 0 ? qsTr("classes from %1").arg(Utils.fileName(DatasetLoader.classFile))
@@ -421,7 +421,6 @@ ApplicationWindow {
                     onProblemChosen: ImageFilter.problemFilter = value
                     onStatisticsRequested: {
                         statsPanel.stats = ImageFilter.statistics()
-                        statsPanel.extraProblems = { "no-label": DatasetLoader.loaded ? DatasetLoader.imagesWithoutLabel : 0 }
                         statsPanel.open()
                     }
                 }
@@ -602,6 +601,8 @@ ApplicationWindow {
                                     if (imgBBoxes.saveTxtFile(yoloTxtFilePath)) {
                                         ableToSave = false
                                         saveError = ""
+                                        // A first save gives a picture its label file.
+                                        ImageList.checkRow(imgRow)
                                         return true
                                     }
                                     saveError = yoloTxtFilePath.length > 0
@@ -636,9 +637,10 @@ ApplicationWindow {
                                         return
                                     }
                                     imgBBoxes.clearHistory()
-                                    if (imgBBoxes.lastReadWhole()) {
+                                    if (imgBBoxes.lastReadWhole() && Utils.fileExists(yoloTxtFilePath)) {
                                         // Opening writes the label file in the tool's own layout,
-                                        // unless that would drop lines it could not read whole.
+                                        // unless that would drop lines it could not read whole. A
+                                        // picture without a label file gets one when it is saved.
                                         save()
                                     }
                                 }

@@ -45,7 +45,8 @@ QString TestData::makeDataset()
     if (!QFile::copy(photos + "2011_000003.jpg", dir.filePath("images/train/a.jpg")) ||
         !photo.open(QIODevice::ReadOnly) ||
         !QImage(photos + "2011_000025.jpg").save(dir.filePath("images/train/c.png")) ||
-        !QFile::copy(photos + "2011_000003.jpg", dir.filePath("images/val/v.jpg")))
+        !QFile::copy(photos + "2011_000003.jpg", dir.filePath("images/val/v.jpg")) ||
+        !QFile::copy(photos + "2011_000025.jpg", dir.filePath("images/train/e.jpg")))
         return QString();
     QFile cut(dir.filePath("images/train/b.jpg"));
     if (!cut.open(QIODevice::WriteOnly) || cut.write(photo.read(photo.size() / 2)) < 0)

@@ -22,8 +22,9 @@ public Q_SLOTS:
     // Returns the folder, or an empty string when the photos are not installed.
     QString makeFolderPair();
     // A data set folder with "data.yaml" (classes person and car) and the splits
-    // "train" (a.jpg, b.jpg cut off after half its bytes, c.png, labels a to d, d
-    // without a picture) and "val" (v.jpg and its label). Empty without the photos.
+    // "train" (a.jpg, b.jpg cut off after half its bytes, c.png, e.jpg, labels a to d:
+    // d without a picture, e.jpg without a label) and "val" (v.jpg and its label).
+    // Empty without the photos.
     QString makeDataset();
     QString readFile(const QString &path) const;
     bool writeFile(const QString &path, const QString &text) const;

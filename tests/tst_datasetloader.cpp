@@ -1,3 +1,4 @@
+#include "boxes/labelcheck.h"
 #include "images/datasetloader.h"
 #include "images/imagelist.h"
 
@@ -166,11 +167,28 @@ void TestDatasetLoader::counts()
     QCOMPARE(m_loader->labelsWithoutImage(), 1); // b
     QCOMPARE(m_loader->imagesWithoutLabel(), 2); // d.JPG, e.tiff
     QCOMPARE(m_loader->unknownClassBoxes(), 3);  // 2, 7 and -1
+    ImageList *list = ImageList::instance();
+    QCOMPARE(list->rowCount(), 5);
     QStringList pictures;
     for (int row = 0; row < 3; ++row)
-        pictures << ImageList::instance()->imageAt(row)->filePath.remove(path("set/images/"));
+        pictures << list->imageAt(row)->filePath.remove(path("set/images/"));
     pictures.sort();
     QCOMPARE(pictures, (QStringList{"a.png", "b.jpg", "c.jpg"}));
+    // Pictures without a label file follow, to be labelled; their files do not exist yet.
+    const QStringList unlabelled{"d.JPG", "e.tiff"};
+    for (int i = 0; i < 2; ++i) {
+        const auto image = list->imageAt(3 + i);
+        QCOMPARE(image->filePath, path("set/images/" + unlabelled[i]));
+        QCOMPARE(image->yoloTxtFilePath, path(QStringLiteral("set/labels/%1.txt").arg(image->fileName)));
+        QCOMPARE(image->bboxes->rowCount(), 0);
+        QCOMPARE(image->problems, (QVector<LabelCheck::Problem>{{LabelCheck::Kind::ImageWithoutLabel}}));
+        QVERIFY(!QFile::exists(image->yoloTxtFilePath));
+    }
+    // Its first save gives it one, and the problem goes.
+    list->imageAt(3)->bboxes->appendRow(0, 0.5, 0.5);
+    QVERIFY(list->imageAt(3)->bboxes->saveTxtFile(list->imageAt(3)->yoloTxtFilePath));
+    list->checkRow(3);
+    QVERIFY(list->imageAt(3)->problems.isEmpty());
 }
 
 void TestDatasetLoader::cancelKeepsTheList()

@@ -178,9 +178,12 @@ QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, cons
     return problems;
 }
 
-QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasImage, const Context &context)
+QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasImage, const Context &context,
+                                bool hasLabelFile)
 {
     QVector<Problem> problems;
+    if (!hasLabelFile)
+        return {{Kind::ImageWithoutLabel}};
     if (!hasImage)
         problems.append({Kind::LabelWithoutImage});
     if (read.boxes.isEmpty() && read.partial.isEmpty())
@@ -198,7 +201,7 @@ QVector<Problem> recheck(const QVector<Problem> &before, const QVector<std::shar
     QVector<Problem> problems;
     bool partial = false;
     for (const Problem &problem : before) {
-        if (problem.kind == Kind::LabelWithoutImage || problem.kind == Kind::ImageWithoutLabel)
+        if (problem.kind == Kind::LabelWithoutImage || (problem.kind == Kind::ImageWithoutLabel && !hasLabelFile))
             problems.append(problem);
         partial |= problem.kind == Kind::PartialLine;
     }

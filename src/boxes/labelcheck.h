@@ -66,11 +66,13 @@ struct Context
 QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, const Context &context);
 
 // All problems of one read label file: the lines not taken whole, an empty file, a
-// missing picture, then those of its boxes.
-QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasImage, const Context &context);
+// missing picture, then those of its boxes. Without a label file, only that.
+QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasImage, const Context &context,
+                                bool hasLabelFile = true);
 
 // The problems of a row whose boxes changed: its boxes checked again, an empty label
-// file when it has one, the lines not taken whole and the missing picture kept from before.
+// file when it has one, the lines not taken whole and the missing picture kept from
+// before, and the missing label file while it is still missing.
 QVector<Problem> recheck(const QVector<Problem> &before, const QVector<std::shared_ptr<BoxInfo>> &boxes,
                          bool hasLabelFile, const Context &context);
 

@@ -19,7 +19,7 @@ void checkScan(YoloFolder::Scan &scan, const QSet<int> *classes)
     LabelCheck::Context context;
     context.classes = classes;
     for (YoloFolder::LabelFile &file : scan.files)
-        file.problems = LabelCheck::checkLabelFile(file.read, file.hasImage, context);
+        file.problems = LabelCheck::checkLabelFile(file.read, file.hasImage, context, file.hasLabelFile);
 }
 
 void checkRecords(const QList<std::shared_ptr<ImageInfo>> &records, const QSet<int> *classes)

@@ -119,6 +119,8 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
                 skip = info.fileName();
         }
         job->scan = YoloFolder::scan(txtPath, imagePath, &job->progress, skip);
+        // Pictures nobody labelled yet are rows too, to be found and labelled.
+        YoloFolder::addUnlabelledImages(job->scan, txtPath);
 
         QSet<int> &known = job->known;
         known = DatasetCheck::classIds(job->classes.names);

@@ -190,8 +190,6 @@ void ImageFilter::refilter(bool rows)
                                        {QStringLiteral("rows"), anyRows}});
     for (int k = 0; k < LabelCheck::KindCount; ++k) {
         const auto kind = LabelCheck::Kind(k);
-        if (kind == LabelCheck::Kind::ImageWithoutLabel)
-            continue; // such pictures make no rows
         m_problemCounts.append(QVariantMap{{QStringLiteral("kind"), LabelCheck::key(kind)},
                                            {QStringLiteral("name"), LabelCheck::description(kind)},
                                            {QStringLiteral("rows"), kindRows[k]}});

@@ -208,8 +208,11 @@ void ImageList::checkRow(int row)
     if (!image || !image->bboxes)
         return;
     LabelCheck::Context context{image->width, image->height, checkClasses()};
+    // A picture's label file comes into being with its first save.
+    const bool hasLabelFile =
+        !image->yoloTxtFilePath.isEmpty() && Utils::instance()->fileExists(image->yoloTxtFilePath);
     QVector<LabelCheck::Problem> problems =
-        LabelCheck::recheck(image->problems, image->bboxes->boxes(), !image->yoloTxtFilePath.isEmpty(), context);
+        LabelCheck::recheck(image->problems, image->bboxes->boxes(), hasLabelFile, context);
     if (problems == image->problems)
         return;
     image->problems = std::move(problems);

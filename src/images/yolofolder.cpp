@@ -91,6 +91,22 @@ Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, 
     return result;
 }
 
+void addUnlabelledImages(Scan &scan, const QString &txtPath)
+{
+    Utils *utils = Utils::instance();
+    const QDir labels(txtPath);
+    scan.files.reserve(scan.files.size() + scan.unlabelledImages.size());
+    for (const QString &path : qAsConst(scan.unlabelledImages)) {
+        LabelFile file;
+        file.baseName = utils->baseName(utils->fileName(path));
+        file.labelPath = labels.filePath(file.baseName + QStringLiteral(".txt"));
+        file.hasImage = true;
+        file.hasLabelFile = false;
+        scan.files.append(std::move(file));
+        scan.imagePaths.append(path);
+    }
+}
+
 QString exportFileName(const ImageInfo &image)
 {
     Utils *utils = Utils::instance();

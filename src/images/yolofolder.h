@@ -19,9 +19,10 @@ namespace YoloFolder {
 struct LabelFile
 {
     QString baseName;  // the file name without its last dot-suffix
-    QString labelPath; // the file itself
+    QString labelPath; // the file itself, or where a picture's label file would go
     YoloLabelFile::ReadResult read;
     bool hasImage = false;
+    bool hasLabelFile = true;              // false for a picture that has no label file yet
     QVector<LabelCheck::Problem> problems; // filled by DatasetCheck::checkScan
 };
 
@@ -54,6 +55,10 @@ struct Scan
 // imagePath, at the same time.
 Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress = nullptr,
           const QString &skipName = QString());
+
+// Adds a file without boxes for each picture of the scan that has no label file, its
+// label path in txtPath, so that such pictures can be found, labelled and saved.
+void addUnlabelledImages(Scan &scan, const QString &txtPath);
 
 // The label file name an image is exported to: the last component of its image path
 // without the last suffix ("x.y.jpg" gives "x.y.txt"), or of its file name when it

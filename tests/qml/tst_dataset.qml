@@ -65,9 +65,9 @@ TestCase {
         compare(split.currentText, "train")
         compare(child("txtImgsFolder").text, base + "/images/train")
         compare(child("txtRectFolder").text, base + "/labels/train")
-        compare(child("gridImages").count, 4)
+        compare(child("gridImages").count, 5)
         compare(child("lblLoadSummary").text,
-                "4 label files · 1 without an image · 0 images without a label file · "
+                "5 images · 1 label files without an image · 1 images without a label file · "
                 + "1 boxes of a class not in the list · classes from data.yaml")
 
         // The other split, picked from the keyboard.
@@ -78,6 +78,28 @@ TestCase {
         compare(child("txtImgsFolder").text, base + "/images/val")
         compare(child("gridImages").count, 1)
         verify(cell("v"))
+    }
+
+    // A picture without a label file is a row to label; its file comes with the first save.
+    function test_pictureWithoutLabelFile() {
+        win.openDataset(base)
+        waitForLoad()
+        const c = cell("e")
+        verify(c)
+        compare(child("problemMark", c).text, "⚠ 1")
+        const image = child("image", c)
+        tryVerify(function () { return image.status === Image.Ready }, 5000)
+        mouseClick(c)
+        tryVerify(function () { return child("popControl").opened })
+        verify(!testData.exists(base + "/labels/train/e.txt"), "opening writes no label file")
+        const area = child("mouseFull", c)
+        mouseMove(area, area.width / 2, area.height / 2)
+        keyClick(Qt.Key_2)
+        keySequence(StandardKey.Save)
+        compare(testData.readFile(base + "/labels/train/e.txt"), "1 0.5 0.5 0.1 0.1")
+        verify(!child("problemMark", c).visible)
+        c.state = "multiple"
+        tryVerify(function () { return !child("popControl").visible })
     }
 
     function test_notADataset() {
