@@ -21,6 +21,10 @@ RowLayout {
     signal problemChosen(string value)
     signal statisticsRequested()
 
+    // The boxes show the filters in force whether the options or the filters changed last.
+    onClassValueChanged: cmbClass.currentIndex = indexOf(classOptions, classValue)
+    onProblemValueChanged: cmbProblem.currentIndex = indexOf(problemOptions, problemValue)
+
     function indexOf(options, value) {
         for (let i = 0; i < options.length; ++i) {
             if (options[i].value === value)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 
 ImageFilter *ImageFilter::s_instance = nullptr;
 
@@ -18,17 +19,20 @@ ImageFilter::ImageFilter(ImageList *source) : QAbstractListModel(nullptr), m_sou
     m_sourceRowRole = m_roleNames.size();
     m_roleNames.insert(m_sourceRowRole, "imgRow");
 
-    connect(source, &QAbstractItemModel::modelReset, this, [this] { refilter(true); });
-    connect(source, &QAbstractItemModel::rowsInserted, this, [this] { refilter(true); });
-    connect(source, &QAbstractItemModel::layoutChanged, this, [this] { refilter(true); });
+    connect(source, &QAbstractItemModel::modelReset, this, &ImageFilter::sourceReset);
+    connect(source, &QAbstractItemModel::rowsInserted, this, &ImageFilter::sourceReset);
+    connect(source, &QAbstractItemModel::layoutChanged, this, &ImageFilter::sourceReset);
     connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, &ImageFilter::sourceRowsAboutToBeRemoved);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &ImageFilter::sourceRowsRemoved);
     connect(source, &QAbstractItemModel::dataChanged, this, &ImageFilter::sourceDataChanged);
     // Edits change counts one row at a time, often many times a second: count once after them.
     m_recount.setSingleShot(true);
     m_recount.setInterval(100);
-    connect(&m_recount, &QTimer::timeout, this, [this] { refilter(false); });
-    refilter(true);
+    connect(&m_recount, &QTimer::timeout, this, [this] {
+        recount();
+        Q_EMIT countsChanged();
+    });
+    refilterRows();
 }
 
 ImageFilter::~ImageFilter()
@@ -76,8 +80,10 @@ void ImageFilter::setNameFilter(const QString &name)
     if (name == m_name)
         return;
     m_name = name;
-    refilter(true);
+    refilterRows();
     Q_EMIT filterChanged();
+    recount();
+    Q_EMIT countsChanged();
 }
 
 void ImageFilter::setClassFilter(int catId)
@@ -85,8 +91,10 @@ void ImageFilter::setClassFilter(int catId)
     if (catId == m_class)
         return;
     m_class = catId;
-    refilter(true);
+    refilterRows();
     Q_EMIT filterChanged();
+    recount();
+    Q_EMIT countsChanged();
 }
 
 void ImageFilter::setProblemFilter(const QString &kind)
@@ -94,8 +102,10 @@ void ImageFilter::setProblemFilter(const QString &kind)
     if (kind == m_problem)
         return;
     m_problem = kind;
-    refilter(true);
+    refilterRows();
     Q_EMIT filterChanged();
+    recount();
+    Q_EMIT countsChanged();
 }
 
 int ImageFilter::total() const
@@ -122,65 +132,114 @@ QVariantMap ImageFilter::statistics() const
     return stats.toVariant();
 }
 
-void ImageFilter::refilter(bool rows)
-{
-    m_recount.stop();
-    using Mask = quint32;
-    static_assert(LabelCheck::KindCount <= 32, "a problem kind per bit");
-    Mask wanted = 0;
-    if (m_problem == QLatin1String(AnyProblem)) {
-        wanted = ~Mask(0);
-    } else if (!m_problem.isEmpty()) {
-        LabelCheck::Kind kind;
-        if (LabelCheck::fromKey(m_problem, kind))
-            wanted = Mask(1) << int(kind);
-    }
-    const bool byProblem = !m_problem.isEmpty();
-    const bool byClass = m_class != AnyClass;
+namespace {
 
-    std::map<int, int> classRows;
-    int kindRows[LabelCheck::KindCount] = {};
-    int anyRows = 0;
-    QVector<int> accepted;
-    const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
-    if (rows)
-        accepted.reserve(images.size());
+using Mask = quint32;
+static_assert(LabelCheck::KindCount <= 32, "a problem kind per bit");
+
+// What the filters look at in a row: its classes and its kinds of problem.
+struct RowKeys
+{
     QVarLengthArray<int, 16> classes;
-    for (int i = 0; i < images.size(); ++i) {
-        const ImageInfo &image = *images.at(i);
-        if (!m_name.isEmpty() && !image.fileName.contains(m_name, Qt::CaseInsensitive))
-            continue;
-        classes.clear();
+    Mask kinds = 0;
+
+    explicit RowKeys(const ImageInfo &image)
+    {
         if (image.bboxes) {
             for (const std::shared_ptr<BoxInfo> &box : image.bboxes->boxes()) {
                 if (std::find(classes.begin(), classes.end(), box->catId) == classes.end())
                     classes.append(box->catId);
             }
         }
-        Mask kinds = 0;
         for (const LabelCheck::Problem &problem : image.problems)
             kinds |= Mask(1) << int(problem.kind);
+    }
 
-        const bool classOk = !byClass || std::find(classes.begin(), classes.end(), m_class) != classes.end();
-        const bool problemOk = !byProblem || (kinds & wanted);
-        if (problemOk) {
-            for (const int catId : classes)
+    bool hasClass(int catId) const { return std::find(classes.begin(), classes.end(), catId) != classes.end(); }
+};
+
+Mask wantedKinds(const QString &problem)
+{
+    if (problem == QLatin1String(ImageFilter::AnyProblem))
+        return ~Mask(0);
+    LabelCheck::Kind kind;
+    return !problem.isEmpty() && LabelCheck::fromKey(problem, kind) ? Mask(1) << int(kind) : 0;
+}
+
+} // namespace
+
+QVariantList ImageFilter::classCounts() const
+{
+    if (m_countsStale)
+        recount();
+    return m_classCounts;
+}
+
+QVariantList ImageFilter::problemCounts() const
+{
+    if (m_countsStale)
+        recount();
+    return m_problemCounts;
+}
+
+void ImageFilter::refilterRows()
+{
+    const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
+    const bool byName = !m_name.isEmpty();
+    const bool byClass = m_class != AnyClass;
+    const bool byProblem = !m_problem.isEmpty();
+    const Mask wanted = wantedKinds(m_problem);
+    QVector<int> accepted(images.size());
+    if (!byName && !byClass && !byProblem) {
+        std::iota(accepted.begin(), accepted.end(), 0);
+    } else {
+        accepted.clear();
+        for (int i = 0; i < images.size(); ++i) {
+            const ImageInfo &image = *images.at(i);
+            if (byName && !image.fileName.contains(m_name, Qt::CaseInsensitive))
+                continue;
+            const RowKeys keys(image);
+            if ((!byClass || keys.hasClass(m_class)) && (!byProblem || (keys.kinds & wanted)))
+                accepted.append(i);
+        }
+    }
+    beginResetModel();
+    m_rows = std::move(accepted);
+    endResetModel();
+    m_countsStale = true;
+    Q_EMIT shownChanged();
+}
+
+void ImageFilter::sourceReset()
+{
+    refilterRows();
+    m_recount.start();
+}
+
+void ImageFilter::recount() const
+{
+    m_recount.stop();
+    const bool byClass = m_class != AnyClass;
+    const bool byProblem = !m_problem.isEmpty();
+    const Mask wanted = wantedKinds(m_problem);
+    std::map<int, int> classRows;
+    int kindRows[LabelCheck::KindCount] = {};
+    int anyRows = 0;
+    for (const std::shared_ptr<ImageInfo> &image : m_source->images()) {
+        if (!m_name.isEmpty() && !image->fileName.contains(m_name, Qt::CaseInsensitive))
+            continue;
+        const RowKeys keys(*image);
+        if (!byProblem || (keys.kinds & wanted)) {
+            for (const int catId : keys.classes)
                 ++classRows[catId];
         }
-        if (classOk) {
-            anyRows += kinds ? 1 : 0;
+        if (!byClass || keys.hasClass(m_class)) {
+            anyRows += keys.kinds ? 1 : 0;
             for (int k = 0; k < LabelCheck::KindCount; ++k)
-                kindRows[k] += (kinds >> k) & 1;
+                kindRows[k] += (keys.kinds >> k) & 1;
         }
-        if (rows && classOk && problemOk)
-            accepted.append(i);
     }
 
-    if (rows) {
-        beginResetModel();
-        m_rows = std::move(accepted);
-        endResetModel();
-    }
     m_classCounts.clear();
     for (const auto &[catId, count] : classRows)
         m_classCounts.append(QVariantMap{{QStringLiteral("catId"), catId}, {QStringLiteral("rows"), count}});
@@ -194,7 +253,7 @@ void ImageFilter::refilter(bool rows)
                                            {QStringLiteral("name"), LabelCheck::description(kind)},
                                            {QStringLiteral("rows"), kindRows[k]}});
     }
-    Q_EMIT countsChanged();
+    m_countsStale = false;
 }
 
 void ImageFilter::sourceRowsAboutToBeRemoved(const QModelIndex &parent, int first, int last)
@@ -222,6 +281,8 @@ void ImageFilter::sourceRowsRemoved(const QModelIndex &parent, int first, int la
         m_removing = false;
         endRemoveRows();
     }
+    m_countsStale = true;
+    Q_EMIT shownChanged();
     m_recount.start();
 }
 
@@ -234,5 +295,6 @@ void ImageFilter::sourceDataChanged(const QModelIndex &topLeft, const QModelInde
         Q_EMIT dataChanged(index(int(begin - m_rows.cbegin())), index(int(end - m_rows.cbegin()) - 1), roles);
     // A changed row stays shown until the filters change, so that an image being
     // edited does not vanish under the pointer; only the counts follow at once.
+    m_countsStale = true;
     m_recount.start();
 }

@@ -23,8 +23,8 @@ class ImageFilter : public QAbstractListModel
     Q_PROPERTY(int classFilter READ classFilter WRITE setClassFilter NOTIFY filterChanged)
     Q_PROPERTY(QString problemFilter READ problemFilter WRITE setProblemFilter NOTIFY filterChanged)
     Q_PROPERTY(int anyClass READ anyClass NOTIFY filterChanged)
-    Q_PROPERTY(int count READ count NOTIFY countsChanged)
-    Q_PROPERTY(int total READ total NOTIFY countsChanged)
+    Q_PROPERTY(int count READ count NOTIFY shownChanged)
+    Q_PROPERTY(int total READ total NOTIFY shownChanged)
     Q_PROPERTY(QVariantList classCounts READ classCounts NOTIFY countsChanged)
     Q_PROPERTY(QVariantList problemCounts READ problemCounts NOTIFY countsChanged)
 
@@ -59,9 +59,9 @@ public:
     int count() const { return m_rows.size(); }
     int total() const;
     // Per class present in the rows that pass the other two filters: catId and rows.
-    QVariantList classCounts() const { return m_classCounts; }
+    QVariantList classCounts() const;
     // Per problem kind (and "any" first): kind, name and rows, with the other two filters.
-    QVariantList problemCounts() const { return m_problemCounts; }
+    QVariantList problemCounts() const;
 
 public Q_SLOTS:
     // The image-list row of a row shown here, or -1.
@@ -71,11 +71,18 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void filterChanged();
+    // The rows shown or the rows of the image list changed in number.
+    void shownChanged();
     void countsChanged();
 
 private:
-    // Works out the rows and the counts; with rows false only the counts.
-    void refilter(bool rows);
+    // Works out the rows shown, in one model reset.
+    void refilterRows();
+    // Works out the counts of every class and problem kind.
+    void recount() const;
+    // A load has the rows shown at once and the counts a moment later, so that the
+    // window draws the new rows sooner.
+    void sourceReset();
     void sourceRowsAboutToBeRemoved(const QModelIndex &parent, int first, int last);
     void sourceRowsRemoved(const QModelIndex &parent, int first, int last);
     void sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
@@ -87,10 +94,11 @@ private:
     int m_class = AnyClass;
     QString m_problem;
     QVector<int> m_rows; // image-list rows, ascending
-    QVariantList m_classCounts;
-    QVariantList m_problemCounts;
+    mutable QVariantList m_classCounts;
+    mutable QVariantList m_problemCounts;
+    mutable bool m_countsStale = true;
     bool m_removing = false;
-    QTimer m_recount;
+    mutable QTimer m_recount;
 
     static ImageFilter *s_instance;
 };
