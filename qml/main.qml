@@ -184,12 +184,20 @@ ApplicationWindow {
         return Number(n).toLocaleString(Qt.locale(), "f", 0)
     }
 
+    // A count with its noun, in the singular for one.
+    function counted(n, one, many) {
+        return (n === 1 ? one : many).arg(formatCount(n))
+    }
+
     // What the last load found, counts of what does not match up included.
     function loadSummary(rows) {
-        const parts = [qsTr("%1 images").arg(formatCount(rows)),
-                       qsTr("%1 label files without an image").arg(formatCount(DatasetLoader.labelsWithoutImage)),
-                       qsTr("%1 images without a label file").arg(formatCount(DatasetLoader.imagesWithoutLabel)),
-                       qsTr("%1 boxes of a class not in the list").arg(formatCount(DatasetLoader.unknownClassBoxes))]
+        const parts = [counted(rows, qsTr("%1 image"), qsTr("%1 images")),
+                       counted(DatasetLoader.labelsWithoutImage, qsTr("%1 label file without an image"),
+                               qsTr("%1 label files without an image")),
+                       counted(DatasetLoader.imagesWithoutLabel, qsTr("%1 image without a label file"),
+                               qsTr("%1 images without a label file")),
+                       counted(DatasetLoader.unknownClassBoxes, qsTr("%1 box of a class not in the list"),
+                               qsTr("%1 boxes of a class not in the list"))]
         parts.push(DatasetLoader.classFile.length > 0 ? qsTr("classes from %1").arg(Utils.fileName(DatasetLoader.classFile))
                                                       : qsTr("no class file"))
         return parts.join(" · ")

@@ -184,6 +184,12 @@ void TestDatasetLoader::counts()
         QCOMPARE(image->problems, (QVector<LabelCheck::Problem>{{LabelCheck::Kind::ImageWithoutLabel}}));
         QVERIFY(!QFile::exists(image->yoloTxtFilePath));
     }
+    // Reset takes a picture that never had a label file back to no boxes.
+    list->imageAt(4)->bboxes->appendRow(0, 0.5, 0.5);
+    QVERIFY(list->yoloReloadRow(4));
+    QCOMPARE(list->imageAt(4)->bboxes->rowCount(), 0);
+    QVERIFY(!list->imageAt(4)->bboxes->isModified());
+    QVERIFY(!QFile::exists(list->imageAt(4)->yoloTxtFilePath));
     // Its first save gives it one, and the problem goes.
     list->imageAt(3)->bboxes->appendRow(0, 0.5, 0.5);
     QVERIFY(list->imageAt(3)->bboxes->saveTxtFile(list->imageAt(3)->yoloTxtFilePath));

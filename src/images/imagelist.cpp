@@ -12,6 +12,8 @@
 #include <QImageReader>
 #include <QQmlEngine>
 
+#include <algorithm>
+
 ImageList *ImageList::s_instance = nullptr;
 
 ImageList::ImageList() : QAbstractListModel(nullptr)
@@ -236,9 +238,14 @@ bool ImageList::yoloReloadRow(int row)
     // Rows from JSON or COCO have no label file: emptying them would lose every box.
     if (!image || image->yoloTxtFilePath.isEmpty())
         return false;
-    // Nor does a label file that is gone or unreadable take the boxes with it.
+    // Nor does a label file that is gone or unreadable take the boxes with it; but a
+    // picture that never had one goes back to no boxes.
     QByteArray bytes;
-    if (!Utils::instance()->readFile(image->yoloTxtFilePath, bytes))
+    const bool neverLabelled =
+        std::any_of(image->problems.cbegin(), image->problems.cend(), [](const LabelCheck::Problem &problem) {
+            return problem.kind == LabelCheck::Kind::ImageWithoutLabel;
+        });
+    if (!Utils::instance()->readFile(image->yoloTxtFilePath, bytes) && !neverLabelled)
         return false;
     image->bboxes->clear();
     image->bboxes->appendRead(YoloLabelFile::parse(bytes));

@@ -67,8 +67,8 @@ TestCase {
         compare(child("txtRectFolder").text, base + "/labels/train")
         compare(child("gridImages").count, 5)
         compare(child("lblLoadSummary").text,
-                "5 images · 1 label files without an image · 1 images without a label file · "
-                + "1 boxes of a class not in the list · classes from data.yaml")
+                "5 images · 1 label file without an image · 1 image without a label file · "
+                + "1 box of a class not in the list · classes from data.yaml")
 
         // The other split, picked from the keyboard.
         split.forceActiveFocus()
