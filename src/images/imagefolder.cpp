@@ -133,16 +133,6 @@ QString ImageFolder::take(const QString &base)
     return QStringLiteral("%1/%2%3").arg(m_dir, base, QLatin1String(Suffixes[index]));
 }
 
-int ImageFolder::untakenCount() const
-{
-    int count = 0;
-    for (const Base &base : m_bases) {
-        if (!(base.bits & TakenBit))
-            count += qPopulationCount(base.bits);
-    }
-    return count;
-}
-
 QStringList ImageFolder::untakenPaths() const
 {
     QStringList paths;

@@ -23,9 +23,7 @@ public:
     QString take(const QString &base);
     // Whether the last take() found a picture.
     bool lastFound() const { return m_lastFound; }
-    // Pictures whose base name no take() asked for.
-    int untakenCount() const;
-    // Their paths, sorted.
+    // The pictures whose base name no take() asked for, sorted.
     QStringList untakenPaths() const;
 
 private:

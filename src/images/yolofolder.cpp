@@ -86,8 +86,8 @@ Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, 
         if (!file.hasImage)
             ++result.labelsWithoutImage;
     }
-    result.imagesWithoutLabel = images->untakenCount();
     result.unlabelledImages = images->untakenPaths();
+    result.imagesWithoutLabel = result.unlabelledImages.size();
     return result;
 }
 
