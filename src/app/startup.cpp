@@ -1,11 +1,6 @@
 #include "startup.h"
 
-#include "images/conversion.h"
-#include "images/datasetloader.h"
-#include "images/imagefilter.h"
-#include "images/imagelist.h"
-#include "images/thumbnailprovider.h"
-#include "utils.h"
+#include "ui/appobjects.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -23,20 +18,12 @@ namespace Boxmere {
 
 void registerQmlTypes(QQmlEngine *engine)
 {
-    static const bool registered = [] {
+    // Made once and kept until the process ends: the QML tests run one engine each.
+    static const AppObjects *const objects = [] {
         initResources();
-        return Utils::createInstance() && ImageList::createInstance() && DatasetLoader::createInstance() &&
-               ImageFilter::createInstance() && Conversion::createInstance();
+        return new AppObjects;
     }();
-    Q_UNUSED(registered);
-    engine->addImageProvider(QLatin1String(ThumbnailProvider::Id), new ThumbnailProvider);
-}
-
-void setApplicationIdentity()
-{
-    QCoreApplication::setApplicationName(QStringLiteral("Boxmere"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Ordavi"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("ordavi.org"));
+    objects->addTo(engine);
 }
 
 int runApplication(int &argc, char **argv, const QUrl &mainUrl)
@@ -46,10 +33,13 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
 
     auto app = std::make_unique<QGuiApplication>(argc, argv);
 
+    initResources();
     int result = 0;
     {
+        // The engine goes before the objects it refers to.
+        AppObjects objects;
         QQmlApplicationEngine engine;
-        registerQmlTypes(&engine);
+        objects.addTo(&engine);
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreated, app.get(),
             [mainUrl](QObject *object, const QUrl &url) {
@@ -60,12 +50,6 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         engine.load(mainUrl);
         result = app->exec();
     }
-    // The engine is gone before the singletons it refers to.
-    delete Conversion::instance();
-    delete ImageFilter::instance();
-    delete DatasetLoader::instance();
-    delete ImageList::instance();
-    delete Utils::instance();
     return result;
 }
 

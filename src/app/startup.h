@@ -1,19 +1,17 @@
 #ifndef BOXMERE_STARTUP_H
 #define BOXMERE_STARTUP_H
 
+#include "app/identity.h"
+
 #include <QUrl>
 
 class QQmlEngine;
 
 namespace Boxmere {
 
-// Sets the application and organisation names; call before the application object exists.
-void setApplicationIdentity();
-
-// Registers everything QML sees: the built-in resources, the singletons Utils,
-// ImageList, DatasetLoader, ImageFilter and Conversion of the module Boxmere 1.0
-// (created once per process) and the engine's thumbnail image provider. The app and
-// the QML tests both call it.
+// Registers everything QML sees for the QML tests: the built-in resources, the
+// process's objects (see AppObjects), made once per process and kept until it ends,
+// and the engine's thumbnail image provider.
 void registerQmlTypes(QQmlEngine *engine);
 
 // Starts the application with mainUrl as its main window and runs the event loop.

@@ -1,7 +1,8 @@
 #include "bboxlist.h"
 
-#include "app/utils.h"
-#include "yololabelfile.h"
+#include "app/logging.h"
+#include "boxes/yololabelfile.h"
+#include "formats/fileio.h"
 
 #include <QDebug>
 #include <QQmlEngine>
@@ -82,9 +83,9 @@ QHash<int, QByteArray> BBoxList::roleNames() const
 
 bool BBoxList::saveTxtFile(const QString &txtFile)
 {
-    qDebug() << Q_FUNC_INFO;
-    qDebug() << txtFile;
-    if (!Utils::instance()->writeFile(txtFile, YoloLabelFile::format(m_boxes)))
+    qCDebug(lcIo) << Q_FUNC_INFO;
+    qCDebug(lcIo) << txtFile;
+    if (!FileIo::writeFile(txtFile, YoloLabelFile::format(m_boxes)))
         return false;
     // The file now holds what the list holds, and nothing else.
     m_lastReadWhole = true;
@@ -95,7 +96,7 @@ bool BBoxList::saveTxtFile(const QString &txtFile)
 void BBoxList::loadTxtFile(const QString &txtFile)
 {
     QByteArray bytes;
-    Utils::instance()->readFile(txtFile, bytes);
+    FileIo::readFile(txtFile, bytes);
     appendRead(YoloLabelFile::parse(bytes));
 }
 

@@ -1,8 +1,8 @@
 #ifndef BOXMERE_BBOXLIST_H
 #define BOXMERE_BBOXLIST_H
 
-#include "boxhistory.h"
-#include "boxinfo.h"
+#include "boxes/boxhistory.h"
+#include "boxes/boxinfo.h"
 
 #include <QAbstractListModel>
 #include <QHash>

@@ -1,7 +1,7 @@
 #ifndef BOXMERE_BOXHISTORY_H
 #define BOXMERE_BOXHISTORY_H
 
-#include "boxinfo.h"
+#include "boxes/boxinfo.h"
 
 #include <QVector>
 

@@ -1,6 +1,6 @@
 #include "yololabelfile.h"
 
-#include "bboxlist.h"
+#include "boxes/bboxlist.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,18 +1,18 @@
 #include "clicommands.h"
 
-#include "app/utils.h"
+#include "checks/datasetstats.h"
 #include "clidataset.h"
 #include "cliprogress.h"
-#include "images/cocoexport.h"
-#include "images/datasetstats.h"
+#include "formats/cocoexport.h"
+#include "formats/fileio.h"
+#include "formats/imagefolder.h"
+#include "formats/imagelistjson.h"
 #include "images/imagelist.h"
-#include "images/imagelistjson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -289,9 +289,8 @@ QStringList fillSizes(const QVector<std::shared_ptr<ImageInfo>> &records)
     {
         CliProgress bar(tr("reading picture sizes"), &done, &total);
         for (ImageInfo *image : unsized) {
-            // Only the header is read.
-            const QSize size = QImageReader(image->filePath).size();
-            if (size.isValid() && !size.isEmpty()) {
+            const QSize size = ImageFolder::pictureSize(image->filePath);
+            if (size.isValid()) {
                 image->width = size.width();
                 image->height = size.height();
             } else {
@@ -302,33 +301,6 @@ QStringList fillSizes(const QVector<std::shared_ptr<ImageInfo>> &records)
     }
     err() << tr("read the sizes of %1 pictures from their files").arg(unsized.size() - missing.size()) << Qt::endl;
     return missing;
-}
-
-// Label names that two images would share: the later would overwrite the earlier.
-QStringList clashingNames(const QVector<std::shared_ptr<ImageInfo>> &records)
-{
-    QSet<QString> seen;
-    QStringList clashes;
-    for (const std::shared_ptr<ImageInfo> &image : records) {
-        const QString name = YoloFolder::exportFileName(*image);
-        if (!name.isEmpty() && seen.contains(name))
-            clashes.append(name);
-        seen.insert(name);
-    }
-    return clashes;
-}
-
-// Label files the export would write over although they hold lines that were not read whole.
-QStringList partlyReadTargets(const QVector<std::shared_ptr<ImageInfo>> &records, const QString &dir)
-{
-    QStringList targets;
-    for (const std::shared_ptr<ImageInfo> &image : records) {
-        const QFileInfo target(QDir(dir).filePath(YoloFolder::exportFileName(*image)));
-        if (!image->yoloTxtFilePath.isEmpty() && !image->bboxes->lastReadWhole() &&
-            target == QFileInfo(image->yoloTxtFilePath))
-            targets.append(image->yoloTxtFilePath);
-    }
-    return targets;
 }
 
 QString firstFew(const QStringList &items)
@@ -350,7 +322,7 @@ bool writeClassFile(const QString &dir, const QVector<ClassFile::ClassName> &nam
     if (dense) {
         for (const ClassFile::ClassName &name : names)
             text += name.name.toUtf8() + '\n';
-        return Utils::instance()->writeFile(QDir(dir).filePath(QStringLiteral("classes.txt")), text);
+        return FileIo::writeFile(QDir(dir).filePath(QStringLiteral("classes.txt")), text);
     }
     text = "names:\n";
     for (const ClassFile::ClassName &name : names) {
@@ -358,7 +330,7 @@ bool writeClassFile(const QString &dir, const QVector<ClassFile::ClassName> &nam
         quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
         text += QStringLiteral("  %1: \"%2\"\n").arg(name.id).arg(quoted).toUtf8();
     }
-    return Utils::instance()->writeFile(QDir(dir).filePath(QStringLiteral("data.yaml")), text);
+    return FileIo::writeFile(QDir(dir).filePath(QStringLiteral("data.yaml")), text);
 }
 
 } // namespace
@@ -417,15 +389,13 @@ int convert(const QStringList &arguments)
     for (const std::shared_ptr<ImageInfo> &image : records)
         boxes += image->bboxes->rowCount();
 
-    Utils *utils = Utils::instance();
     if (to == CliDataset::Format::Yolo) {
-        const QStringList clashes = clashingNames(records);
-        if (!clashes.isEmpty())
-            return fail(tr("several images would write %1; nothing written").arg(firstFew(clashes)));
-        const QStringList partly = partlyReadTargets(records, output);
-        if (!partly.isEmpty())
-            return fail(
-                tr("%1 hold lines that would be lost when written again; nothing written").arg(firstFew(partly)));
+        const YoloFolder::ExportCheck plan = YoloFolder::checkExport(output, records);
+        if (!plan.sharedNames.isEmpty())
+            return fail(tr("several images would write %1; nothing written").arg(firstFew(plan.sharedNames)));
+        if (!plan.partlyRead.isEmpty())
+            return fail(tr("%1 hold lines that would be lost when written again; nothing written")
+                            .arg(firstFew(plan.partlyRead)));
         if (!QDir().mkpath(output))
             return fail(tr("cannot make the folder %1").arg(output));
         const int written = YoloFolder::exportTo(output, records);
@@ -435,7 +405,7 @@ int convert(const QStringList &arguments)
             return fail(tr("cannot write the class file in %1").arg(output));
         out() << tr("wrote %1 label files with %2 boxes to %3").arg(written).arg(boxes).arg(output) << '\n';
     } else if (to == CliDataset::Format::Json) {
-        if (!utils->writeFile(output, ImageListJson::write(records)))
+        if (!FileIo::writeFile(output, ImageListJson::write(records)))
             return fail(tr("cannot write %1").arg(output));
         out() << tr("wrote %1 images with %2 boxes to %3").arg(records.size()).arg(boxes).arg(output) << '\n';
     } else {
@@ -448,7 +418,7 @@ int convert(const QStringList &arguments)
         const CocoExport::Result coco = CocoExport::write(records, data.classes().names, root);
         if (coco.skippedBoxes > 0)
             return fail(tr("%1 boxes hold coordinates that are not numbers; nothing written").arg(coco.skippedBoxes));
-        if (!utils->writeFile(output, coco.json))
+        if (!FileIo::writeFile(output, coco.json))
             return fail(tr("cannot write %1").arg(output));
         out() << tr("wrote %1 images with %2 annotations to %3").arg(coco.images).arg(coco.annotations).arg(output)
               << '\n';

@@ -1,11 +1,11 @@
 #include "clidataset.h"
 
-#include "app/utils.h"
+#include "checks/datasetcheck.h"
 #include "cliprogress.h"
-#include "images/cocoimport.h"
-#include "images/datasetcheck.h"
+#include "formats/cocoimport.h"
+#include "formats/fileio.h"
+#include "formats/imagelistjson.h"
 #include "images/imagelist.h"
-#include "images/imagelistjson.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,7 +110,7 @@ bool CliDataset::load(Format format, const QString &input, const QString &imageF
     const std::atomic<int> none{0};
     CliProgress bar(QCoreApplication::translate("CliDataset", "reading %1").arg(info.fileName()), &none, &none);
     QByteArray bytes;
-    if (!Utils::instance()->readFile(input, bytes, CocoImport::padding())) {
+    if (!FileIo::readFile(input, bytes, CocoImport::padding())) {
         m_error = QCoreApplication::translate("CliDataset", "cannot read %1").arg(input);
         return false;
     }
@@ -173,7 +173,7 @@ void CliDataset::check()
     if (m_recordsMade) {
         DatasetCheck::checkRecords(QList<std::shared_ptr<ImageInfo>>(m_records.begin(), m_records.end()), classIds());
         for (const std::shared_ptr<ImageInfo> &image : qAsConst(m_records)) {
-            if (!Utils::instance()->fileExists(image->filePath))
+            if (!FileIo::fileExists(image->filePath))
                 image->problems.prepend({LabelCheck::Kind::LabelWithoutImage});
         }
     } else {

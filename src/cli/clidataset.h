@@ -1,9 +1,9 @@
 #ifndef BOXMERE_CLIDATASET_H
 #define BOXMERE_CLIDATASET_H
 
-#include "boxes/classfile.h"
-#include "boxes/labelcheck.h"
-#include "images/yolofolder.h"
+#include "checks/labelcheck.h"
+#include "formats/classfile.h"
+#include "formats/yolofolder.h"
 
 #include <QSet>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "app/identity.h"
 #include "clicommands.h"
 
 #include <QCoreApplication>
@@ -10,6 +10,6 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("boxmere-cli"));
     // The core library's debug lines (one per loaded image) are no output of the tool.
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
     return CliCommands::run(app.arguments());
 }

@@ -1,15 +1,16 @@
 #include "imagelist.h"
 
-#include "app/utils.h"
+#include "app/logging.h"
 #include "boxes/yololabelfile.h"
-#include "cocoimport.h"
-#include "datasetcheck.h"
-#include "imagelistjson.h"
-#include "yolofolder.h"
+#include "checks/datasetcheck.h"
+#include "formats/cocoimport.h"
+#include "formats/fileio.h"
+#include "formats/imagefolder.h"
+#include "formats/imagelistjson.h"
+#include "formats/yolofolder.h"
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QQmlEngine>
 
 #include <algorithm>
@@ -149,14 +150,14 @@ void ImageList::loadCocoJson(const QString &imagesFile, const QString &annsFile,
     const QList<std::shared_ptr<ImageInfo>> records = CocoImport::load(imagesFile, annsFile, imagesDir);
     DatasetCheck::checkRecords(records, checkClasses());
     loadImages(records, true);
-    qDebug("Loaded %d images", rowCount());
+    qCDebug(lcLoad, "Loaded %d images", rowCount());
     Q_EMIT readFileCompleted();
 }
 
 void ImageList::loadJson(const QString &json)
 {
     QByteArray bytes;
-    Utils::instance()->readFile(json, bytes);
+    FileIo::readFile(json, bytes);
     const QList<std::shared_ptr<ImageInfo>> records = ImageListJson::read(bytes);
     DatasetCheck::checkRecords(records, checkClasses());
     loadImages(records, false);
@@ -172,7 +173,7 @@ void ImageList::loadYolo(const QString &txtPath, const QString &imagePath)
 void ImageList::loadYoloScan(const YoloFolder::Scan &scan)
 {
     loadImages(recordsFromScan(scan), true);
-    qDebug("Loaded %d images from yolo", rowCount());
+    qCDebug(lcLoad, "Loaded %d images from yolo", rowCount());
 }
 
 QList<std::shared_ptr<ImageInfo>> ImageList::recordsFromScan(const YoloFolder::Scan &scan)
@@ -186,7 +187,7 @@ QList<std::shared_ptr<ImageInfo>> ImageList::recordsFromScan(const YoloFolder::S
         image->id = id++;
         image->fileName = file.baseName;
         image->filePath = scan.imagePaths.at(i);
-        qDebug() << image->filePath;
+        qCDebug(lcIo) << image->filePath;
         // The file that was listed, so that a "x.TXT" is read and saved as itself.
         image->yoloTxtFilePath = file.labelPath;
         image->bboxes = std::make_unique<BBoxList>();
@@ -211,8 +212,7 @@ void ImageList::checkRow(int row)
         return;
     LabelCheck::Context context{image->width, image->height, checkClasses()};
     // A picture's label file comes into being with its first save.
-    const bool hasLabelFile =
-        !image->yoloTxtFilePath.isEmpty() && Utils::instance()->fileExists(image->yoloTxtFilePath);
+    const bool hasLabelFile = !image->yoloTxtFilePath.isEmpty() && FileIo::fileExists(image->yoloTxtFilePath);
     QVector<LabelCheck::Problem> problems =
         LabelCheck::recheck(image->problems, image->bboxes->boxes(), hasLabelFile, context);
     if (problems == image->problems)
@@ -224,7 +224,7 @@ void ImageList::checkRow(int row)
 
 void ImageList::exportJson(const QString &json)
 {
-    Utils::instance()->writeFile(json, ImageListJson::write(m_images));
+    FileIo::writeFile(json, ImageListJson::write(m_images));
 }
 
 void ImageList::exportYolo(const QString &dir)
@@ -245,7 +245,7 @@ bool ImageList::yoloReloadRow(int row)
         std::any_of(image->problems.cbegin(), image->problems.cend(), [](const LabelCheck::Problem &problem) {
             return problem.kind == LabelCheck::Kind::ImageWithoutLabel;
         });
-    if (!Utils::instance()->readFile(image->yoloTxtFilePath, bytes) && !neverLabelled)
+    if (!FileIo::readFile(image->yoloTxtFilePath, bytes) && !neverLabelled)
         return false;
     image->bboxes->clear();
     image->bboxes->appendRead(YoloLabelFile::parse(bytes));
@@ -290,7 +290,7 @@ QSize ImageList::pictureSize(int row)
     if (!image)
         return QSize();
     if (image->width <= 0 || image->height <= 0) {
-        const QSize size = QImageReader(image->filePath).size();
+        const QSize size = ImageFolder::pictureSize(image->filePath);
         if (!size.isValid())
             return QSize();
         image->width = size.width();
@@ -304,7 +304,7 @@ QSize ImageList::pictureSize(int row)
 void ImageList::removeRow(int row)
 {
     const std::shared_ptr<ImageInfo> image = imageAt(row);
-    if (!image || !Utils::instance()->removeFile(image->yoloTxtFilePath))
+    if (!image || !FileIo::removeFile(image->yoloTxtFilePath))
         return;
     beginRemoveRows(QModelIndex(), row, row);
     m_images.removeAt(row);

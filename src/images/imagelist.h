@@ -2,8 +2,8 @@
 #define BOXMERE_IMAGELIST_H
 
 #include "boxes/bboxlist.h"
-#include "boxes/labelcheck.h"
-#include "yolofolder.h"
+#include "checks/labelcheck.h"
+#include "formats/yolofolder.h"
 
 #include <QAbstractListModel>
 #include <QHash>

@@ -1,8 +1,8 @@
 #ifndef BOXMERE_YOLOFOLDER_H
 #define BOXMERE_YOLOFOLDER_H
 
-#include "boxes/labelcheck.h"
 #include "boxes/yololabelfile.h"
+#include "checks/labelcheck.h"
 
 #include <QList>
 #include <QString>
@@ -64,6 +64,17 @@ void addUnlabelledImages(Scan &scan, const QString &txtPath);
 // without the last suffix ("x.y.jpg" gives "x.y.txt"), or of its file name when it
 // has no image path. Empty when neither gives a name.
 QString exportFileName(const ImageInfo &image);
+
+// What an export of images into dir would do to files it cannot write back whole.
+struct ExportCheck
+{
+    // The images to write: all but those whose own label file, read in part, would
+    // be written over and lose its other lines.
+    QVector<std::shared_ptr<ImageInfo>> rows;
+    QStringList partlyRead;  // the label files of the images left out
+    QStringList sharedNames; // names that a row writes after an earlier row wrote them
+};
+ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images);
 
 // Writes one label file per image into dir; a row whose name comes out equal to an
 // earlier one overwrites it. Returns the number of files written.

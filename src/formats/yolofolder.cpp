@@ -1,12 +1,13 @@
 #include "yolofolder.h"
 
-#include "app/utils.h"
-#include "imagefolder.h"
-#include "imagelist.h"
+#include "formats/fileio.h"
+#include "formats/imagefolder.h"
+#include "images/imagelist.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <atomic>
@@ -27,7 +28,6 @@ constexpr int FilesPerThread = 256;
 QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, const QString &skipName)
 {
     QVector<LabelFile> files;
-    Utils *utils = Utils::instance();
     // Directories named like label files are no label files.
     QDirIterator it(txtPath, {QStringLiteral("*.txt")}, QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::NoIteratorFlags);
@@ -36,7 +36,7 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, c
         file.labelPath = it.next();
         if (!skipName.isEmpty() && it.fileName() == skipName)
             continue;
-        file.baseName = utils->baseName(utils->fileName(file.labelPath));
+        file.baseName = FileIo::baseName(FileIo::fileName(file.labelPath));
         files.append(std::move(file));
     }
     if (progress)
@@ -48,13 +48,13 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, c
     LabelFile *const entries = files.data();
     const int count = files.size();
     std::atomic<int> next{0};
-    auto work = [entries, count, &next, utils, progress] {
+    auto work = [entries, count, &next, progress] {
         QByteArray bytes;
         for (int i = next++; i < count; i = next++) {
             if (progress && progress->cancel.load(std::memory_order_relaxed))
                 return;
             bytes.clear();
-            utils->readFile(entries[i].labelPath, bytes);
+            FileIo::readFile(entries[i].labelPath, bytes);
             entries[i].read = YoloLabelFile::parse(bytes);
             if (progress)
                 progress->done.fetch_add(1, std::memory_order_relaxed);
@@ -93,12 +93,11 @@ Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, 
 
 void addUnlabelledImages(Scan &scan, const QString &txtPath)
 {
-    Utils *utils = Utils::instance();
     const QDir labels(txtPath);
     scan.files.reserve(scan.files.size() + scan.unlabelledImages.size());
     for (const QString &path : qAsConst(scan.unlabelledImages)) {
         LabelFile file;
-        file.baseName = utils->baseName(utils->fileName(path));
+        file.baseName = FileIo::baseName(FileIo::fileName(path));
         file.labelPath = labels.filePath(file.baseName + QStringLiteral(".txt"));
         file.hasImage = true;
         file.hasLabelFile = false;
@@ -109,19 +108,37 @@ void addUnlabelledImages(Scan &scan, const QString &txtPath)
 
 QString exportFileName(const ImageInfo &image)
 {
-    Utils *utils = Utils::instance();
-    QString name = utils->fileName(image.filePath);
+    QString name = FileIo::fileName(image.filePath);
     if (name.isEmpty())
-        name = utils->fileName(image.fileName);
+        name = FileIo::fileName(image.fileName);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return QString();
-    return utils->baseName(name) + QStringLiteral(".txt");
+    return FileIo::baseName(name) + QStringLiteral(".txt");
+}
+
+ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images)
+{
+    ExportCheck check;
+    QSet<QString> names;
+    for (const std::shared_ptr<ImageInfo> &image : images) {
+        const QString name = exportFileName(*image);
+        const bool own = !image->yoloTxtFilePath.isEmpty() &&
+                         QFileInfo(QDir(dir).filePath(name)) == QFileInfo(image->yoloTxtFilePath);
+        if (own && image->bboxes && !image->bboxes->lastReadWhole()) {
+            check.partlyRead.append(image->yoloTxtFilePath);
+            continue;
+        }
+        if (!name.isEmpty() && names.contains(name))
+            check.sharedNames.append(name);
+        names.insert(name);
+        check.rows.append(image);
+    }
+    return check;
 }
 
 int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images, std::atomic<int> *done)
 {
     int written = 0;
-    Utils *utils = Utils::instance();
     for (const std::shared_ptr<ImageInfo> &image : images) {
         if (done)
             ++*done;
@@ -129,7 +146,7 @@ int exportTo(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &imag
         if (name.isEmpty())
             continue;
         const QByteArray bytes = image->bboxes ? YoloLabelFile::format(image->bboxes->boxes()) : QByteArray();
-        if (utils->writeFile(QStringLiteral("%1/%2").arg(dir, name), bytes))
+        if (FileIo::writeFile(QStringLiteral("%1/%2").arg(dir, name), bytes))
             ++written;
     }
     return written;

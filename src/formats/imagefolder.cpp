@@ -2,6 +2,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QImageReader>
 
 #include <cstring>
 
@@ -43,6 +44,12 @@ const QStringList &ImageFolder::suffixes()
         return all;
     }();
     return list;
+}
+
+QSize ImageFolder::pictureSize(const QString &path)
+{
+    const QSize size = QImageReader(path).size();
+    return size.isValid() && !size.isEmpty() ? size : QSize();
 }
 
 ImageFolder::ImageFolder(const QString &dir) : m_dir(dir)

@@ -15,7 +15,7 @@ class ImageList;
 // list's roles plus imgRow, the row in the image list, which is what calls into
 // ImageList take. With each filter come its counts: how many rows each class and each
 // problem kind would show together with the other two filters. QML sees the app's
-// instance as the singleton ImageFilter of Boxmere 1.0, over the ImageList singleton.
+// instance as the singleton ImageFilter, over the ImageList singleton.
 class ImageFilter : public QAbstractListModel
 {
     Q_OBJECT
@@ -36,10 +36,6 @@ public:
 
     explicit ImageFilter(ImageList *source);
     ~ImageFilter() override;
-
-    static ImageFilter *instance();
-    // Allocates the object over ImageList::instance() and registers it with QML.
-    static bool createInstance();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -99,8 +95,6 @@ private:
     mutable bool m_countsStale = true;
     bool m_removing = false;
     mutable QTimer m_recount;
-
-    static ImageFilter *s_instance;
 };
 
 #endif

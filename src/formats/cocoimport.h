@@ -1,7 +1,7 @@
 #ifndef BOXMERE_COCOIMPORT_H
 #define BOXMERE_COCOIMPORT_H
 
-#include "boxes/classfile.h"
+#include "formats/classfile.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "labelcheck.h"
 
-#include "bboxlist.h"
-#include "yololabelfile.h"
+#include "boxes/bboxlist.h"
+#include "boxes/yololabelfile.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "classfile.h"
 
-#include "app/utils.h"
+#include "formats/fileio.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -132,7 +132,7 @@ Classes read(const QString &path)
     Classes classes;
     classes.path = path;
     QByteArray bytes;
-    if (!Utils::instance()->readFile(path, bytes)) {
+    if (!FileIo::readFile(path, bytes)) {
         classes.error = QStringLiteral("cannot be read");
         return classes;
     }

@@ -1,17 +1,15 @@
 #include "datasetloader.h"
 
-#include "boxes/labelcheck.h"
-#include "datasetcheck.h"
-#include "imagelist.h"
+#include "app/logging.h"
+#include "checks/datasetcheck.h"
+#include "checks/labelcheck.h"
+#include "images/imagelist.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QQmlEngine>
 #include <QSet>
 
 #include <algorithm>
-
-DatasetLoader *DatasetLoader::s_instance = nullptr;
 
 namespace {
 
@@ -52,40 +50,18 @@ int splitRank(const QString &name)
 
 struct DatasetLoader::Job
 {
-    int generation = 0;
     YoloFolder::Progress progress;
     ClassFile::Classes classes;
     YoloFolder::Scan scan;
     int unknownClassBoxes = 0;
     QSet<int> known; // the class numbers the boxes were checked against
-    std::thread thread;
 };
 
-DatasetLoader::DatasetLoader() : QObject(nullptr), m_categories(defaultCategories())
-{
-    s_instance = this;
-    connect(&m_progress, &ProgressWatch::progressChanged, this, &DatasetLoader::progressChanged);
-    connect(&m_progress, &ProgressWatch::shownChanged, this, &DatasetLoader::busyChanged);
-}
+DatasetLoader::DatasetLoader(ImageList *list) : m_list(list), m_categories(defaultCategories()) {}
 
 DatasetLoader::~DatasetLoader()
 {
     stopJob();
-    s_instance = nullptr;
-}
-
-DatasetLoader *DatasetLoader::instance()
-{
-    if (!s_instance)
-        createInstance();
-    return s_instance;
-}
-
-bool DatasetLoader::createInstance()
-{
-    auto *loader = new DatasetLoader;
-    qmlRegisterSingletonInstance("Boxmere", 1, 0, "DatasetLoader", loader);
-    return loader != nullptr;
 }
 
 QVariantList DatasetLoader::categoriesFor(const QVector<ClassFile::ClassName> &names)
@@ -103,12 +79,10 @@ QVariantList DatasetLoader::categoriesFor(const QVector<ClassFile::ClassName> &n
 
 void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
 {
-    static int generations = 0;
     stopJob();
     m_job = std::make_unique<Job>();
     Job *job = m_job.get();
-    job->generation = ++generations;
-    job->thread = std::thread([this, job, txtPath, imagePath] {
+    auto work = [job, txtPath, imagePath] {
         // A class file kept among the label files is not a label file.
         QString skip;
         const QString classPath = ClassFile::find(txtPath);
@@ -131,39 +105,31 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
             for (const LabelCheck::Problem &problem : file.problems)
                 job->unknownClassBoxes += problem.kind == LabelCheck::Kind::UnknownClass ? 1 : 0;
         }
-        const int generation = job->generation;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (m_job && m_job->generation == generation)
-                    finish(m_job.get());
-            },
-            Qt::QueuedConnection);
-    });
-    m_progress.start(&job->progress.done, &job->progress.total);
-    Q_EMIT busyChanged();
+    };
+    start(
+        work, [this] { finish(m_job.get()); }, &job->progress.done, &job->progress.total);
 }
 
 void DatasetLoader::finish(Job *job)
 {
-    job->thread.join();
+    join();
     const bool cancelled = job->progress.cancel.load();
     if (!cancelled) {
-        ImageList::instance()->setCheckClasses(&job->known);
-        ImageList::instance()->loadYoloScan(job->scan);
+        m_list->setCheckClasses(&job->known);
+        m_list->loadYoloScan(job->scan);
         const ClassFile::Classes &classes = job->classes;
         m_categories = classes.names.isEmpty() ? defaultCategories() : categoriesFor(classes.names);
         m_classFile = classes.path;
         m_classError = classes.error;
         if (!classes.error.isEmpty())
-            qWarning("Class file %s: %s", qUtf8Printable(classes.path), qUtf8Printable(classes.error));
+            qCWarning(lcLoad, "Class file %s: %s", qUtf8Printable(classes.path), qUtf8Printable(classes.error));
         m_loaded = true;
         m_labelsWithoutImage = job->scan.labelsWithoutImage;
         m_imagesWithoutLabel = job->scan.imagesWithoutLabel;
         m_unknownClassBoxes = job->unknownClassBoxes;
     }
     m_job.reset();
-    m_progress.stop();
+    stopProgress();
     Q_EMIT busyChanged();
     if (!cancelled) {
         Q_EMIT categoriesChanged();
@@ -185,7 +151,7 @@ void DatasetLoader::stopJob()
     if (!m_job)
         return;
     m_job->progress.cancel = true;
-    m_job->thread.join();
+    join();
     m_job.reset();
 }
 

@@ -1,24 +1,21 @@
 #include "conversion.h"
 
-#include "app/utils.h"
-#include "cocoimport.h"
-#include "datasetcheck.h"
-#include "imagelist.h"
-#include "imagelistjson.h"
-#include "yolofolder.h"
+#include "app/logging.h"
+#include "checks/datasetcheck.h"
+#include "formats/cocoimport.h"
+#include "formats/fileio.h"
+#include "formats/imagelistjson.h"
+#include "formats/yolofolder.h"
+#include "images/imagelist.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QQmlEngine>
 #include <QSet>
 #include <QThread>
 
-Conversion *Conversion::s_instance = nullptr;
-
 struct Conversion::Job
 {
-    int generation = 0;
     std::atomic<int> done{0};
     std::atomic<int> total{0};
     QList<std::shared_ptr<ImageInfo>> records;
@@ -28,7 +25,6 @@ struct Conversion::Job
     bool ok = false;
     QString message;
     std::function<void(Job &)> apply;
-    std::thread thread;
 };
 
 namespace {
@@ -53,65 +49,29 @@ void moveToGuiThread(const QList<std::shared_ptr<ImageInfo>> &records)
 
 } // namespace
 
-Conversion::Conversion() : QObject(nullptr)
-{
-    s_instance = this;
-    connect(&m_progress, &ProgressWatch::progressChanged, this, &Conversion::progressChanged);
-    connect(&m_progress, &ProgressWatch::shownChanged, this, &Conversion::busyChanged);
-}
+Conversion::Conversion(ImageList *list) : m_list(list) {}
 
 Conversion::~Conversion()
 {
-    if (m_job && m_job->thread.joinable())
-        m_job->thread.join();
-    s_instance = nullptr;
-}
-
-Conversion *Conversion::instance()
-{
-    if (!s_instance)
-        createInstance();
-    return s_instance;
-}
-
-bool Conversion::createInstance()
-{
-    auto *conversion = new Conversion;
-    qmlRegisterSingletonInstance("Boxmere", 1, 0, "Conversion", conversion);
-    return conversion != nullptr;
+    join();
 }
 
 bool Conversion::start(std::function<void(Job &)> work, std::function<void(Job &)> apply)
 {
     if (m_job) {
-        qWarning("A conversion is running already");
+        qCWarning(lcConvert, "A conversion is running already");
         return false;
     }
-    static int generations = 0;
     m_job = std::make_unique<Job>();
     Job *job = m_job.get();
-    job->generation = ++generations;
     job->apply = std::move(apply);
-    if (const QSet<int> *classes = ImageList::instance()->checkClasses()) {
+    if (const QSet<int> *classes = m_list->checkClasses()) {
         job->classes = *classes;
         job->hasClasses = true;
     }
     // Exports read the rows while the window waits: it takes no input while busy.
-    job->rows = ImageList::instance()->images();
-    job->thread = std::thread([this, job, work] {
-        work(*job);
-        const int generation = job->generation;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                // wait() may have finished this job already, and another may run.
-                if (m_job && m_job->generation == generation)
-                    finish();
-            },
-            Qt::QueuedConnection);
-    });
-    m_progress.start(&job->done, &job->total);
-    Q_EMIT busyChanged();
+    job->rows = m_list->images();
+    WorkerController::start([job, work] { work(*job); }, [this] { finish(); }, &job->done, &job->total);
     return true;
 }
 
@@ -119,16 +79,15 @@ void Conversion::finish()
 {
     if (!m_job)
         return;
-    if (m_job->thread.joinable())
-        m_job->thread.join();
+    join();
     std::unique_ptr<Job> job = std::move(m_job);
     if (job->ok && job->apply)
         job->apply(*job);
-    m_progress.stop();
+    stopProgress();
     m_message = job->message;
     m_failed = !job->ok;
     if (m_failed)
-        qWarning("%s", qUtf8Printable(m_message));
+        qCWarning(lcConvert, "%s", qUtf8Printable(m_message));
     Q_EMIT busyChanged();
     Q_EMIT finished(job->ok, m_message);
 }
@@ -164,11 +123,10 @@ void Conversion::importCoco(const QString &file)
                               .arg(report.imagesInFile)
                               .arg(report.boxesInFile);
         },
-        [](Job &job) {
-            ImageList *list = ImageList::instance();
-            list->loadImages(job.records, true);
-            qDebug("Loaded %d images", list->rowCount());
-            Q_EMIT list->readFileCompleted();
+        [this](Job &job) {
+            m_list->loadImages(job.records, true);
+            qCDebug(lcLoad, "Loaded %d images", m_list->rowCount());
+            Q_EMIT m_list->readFileCompleted();
         });
 }
 
@@ -177,7 +135,7 @@ void Conversion::loadJson(const QString &file)
     start(
         [file](Job &job) {
             QByteArray bytes;
-            if (!Utils::instance()->readFile(file, bytes)) {
+            if (!FileIo::readFile(file, bytes)) {
                 job.message = tr("Could not read %1").arg(file);
                 return;
             }
@@ -195,7 +153,7 @@ void Conversion::loadJson(const QString &file)
                               .arg(boxCount(job.records))
                               .arg(QFileInfo(file).fileName());
         },
-        [](Job &job) { ImageList::instance()->loadImages(job.records, false); });
+        [this](Job &job) { m_list->loadImages(job.records, false); });
 }
 
 void Conversion::exportJson(const QString &file)
@@ -203,7 +161,7 @@ void Conversion::exportJson(const QString &file)
     start(
         [file](Job &job) {
             const QList<std::shared_ptr<ImageInfo>> rows(job.rows.begin(), job.rows.end());
-            job.ok = Utils::instance()->writeFile(file, ImageListJson::write(job.rows));
+            job.ok = FileIo::writeFile(file, ImageListJson::write(job.rows));
             job.message = job.ok ? tr("Wrote %1 images with %2 boxes to %3")
                                        .arg(rows.size())
                                        .arg(boxCount(rows))
@@ -221,24 +179,12 @@ void Conversion::exportYolo(const QString &dir)
                 job.message = tr("%1 is not a folder").arg(dir);
                 return;
             }
-            // A row's own label file with lines it could not read whole would lose them.
-            QVector<std::shared_ptr<ImageInfo>> rows;
-            QSet<QString> names;
-            int kept = 0;
-            for (const std::shared_ptr<ImageInfo> &image : qAsConst(job.rows)) {
-                const QString name = YoloFolder::exportFileName(*image);
-                const bool own = !image->yoloTxtFilePath.isEmpty() &&
-                                 QFileInfo(QDir(dir).filePath(name)) == QFileInfo(image->yoloTxtFilePath);
-                if (own && image->bboxes && !image->bboxes->lastReadWhole()) {
-                    ++kept;
-                    continue;
-                }
-                names.insert(name);
-                rows.append(image);
-            }
+            const YoloFolder::ExportCheck check = YoloFolder::checkExport(dir, job.rows);
+            const QVector<std::shared_ptr<ImageInfo>> &rows = check.rows;
+            const int shared = check.sharedNames.size();
+            const int kept = check.partlyRead.size();
             job.total = rows.size();
             const int written = YoloFolder::exportTo(dir, rows, &job.done);
-            const int shared = rows.size() - names.size();
             job.ok = written == rows.size();
             job.message = job.ok ? tr("Wrote %1 label files to %2").arg(written).arg(dir)
                                  : tr("Wrote only %1 of %2 label files to %3").arg(written).arg(rows.size()).arg(dir);

@@ -1,7 +1,8 @@
 #include "cocoimport.h"
 
-#include "app/utils.h"
-#include "imagelist.h"
+#include "app/logging.h"
+#include "formats/fileio.h"
+#include "images/imagelist.h"
 
 #include <QDebug>
 #include <QDir>
@@ -287,7 +288,6 @@ int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Conten
 QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QString &imagesDir)
 {
     QList<std::shared_ptr<ImageInfo>> result;
-    Utils *utils = Utils::instance();
     const QDir dir(imagesDir);
     QVector<BoxInfo> kept;
     for (const Image &entry : contents.images) {
@@ -295,7 +295,7 @@ QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QS
         if (boxes == contents.boxesByImage.constEnd() || entry.fileName.isEmpty())
             continue;
         const QString path = dir.filePath(entry.fileName);
-        if (!utils->fileExists(path))
+        if (!FileIo::fileExists(path))
             continue;
         // An image without a size has no area for a box to cover.
         if (entry.width <= 0 || entry.height <= 0)
@@ -375,31 +375,30 @@ QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString 
     LoadReport local;
     LoadReport &r = report ? *report : local;
     r = LoadReport();
-    Utils *utils = Utils::instance();
     Contents contents;
     // A standard COCO file holds both lists; given twice, it is read and parsed once.
     const QString canonical = QFileInfo(imagesFile).canonicalFilePath();
     const bool sameFile = !canonical.isEmpty() && canonical == QFileInfo(annsFile).canonicalFilePath();
     {
         QByteArray bytes;
-        r.read = utils->readFile(imagesFile, bytes, padding());
-        qDebug("Images file: %d", int(bytes.size()));
+        r.read = FileIo::readFile(imagesFile, bytes, padding());
+        qCDebug(lcCoco, "Images file: %d", int(bytes.size()));
         const int error = parse(bytes, true, sameFile, contents);
         r.error = error;
         if (error)
-            qDebug("Error: %d", error);
+            qCDebug(lcCoco, "Error: %d", error);
         if (sameFile) {
-            qDebug("Anns file  : %d", int(bytes.size()));
+            qCDebug(lcCoco, "Anns file  : %d", int(bytes.size()));
             if (error)
-                qDebug("Error: %d", error);
+                qCDebug(lcCoco, "Error: %d", error);
         }
     }
     if (!sameFile) {
         QByteArray bytes;
-        r.read &= utils->readFile(annsFile, bytes, padding());
-        qDebug("Anns file  : %d", int(bytes.size()));
+        r.read &= FileIo::readFile(annsFile, bytes, padding());
+        qCDebug(lcCoco, "Anns file  : %d", int(bytes.size()));
         if (const int error = parse(bytes, false, true, contents)) {
-            qDebug("Error: %d", error);
+            qCDebug(lcCoco, "Error: %d", error);
             if (!r.error)
                 r.error = error;
         }

@@ -1,40 +1,31 @@
 #ifndef BOXMERE_CONVERSION_H
 #define BOXMERE_CONVERSION_H
 
-#include "progresswatch.h"
+#include "ui/workercontroller.h"
 
 #include <QObject>
 
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
+
+class ImageList;
 
 // The window's conversions of whole sets: COCO import, JSON load and export, YOLO
 // export. Each reads and writes files on a worker thread, so that the window can
 // show its progress, and ends with a message of what was read or written, or of
-// what failed. QML sees it as the singleton Conversion of Boxmere 1.0.
-class Conversion : public QObject
+// what failed. QML sees the app's instance as the singleton Conversion.
+class Conversion : public WorkerController
 {
     Q_OBJECT
-    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
-    Q_PROPERTY(bool showProgress READ showProgress NOTIFY busyChanged)
-    Q_PROPERTY(int done READ done NOTIFY progressChanged)
-    Q_PROPERTY(int total READ total NOTIFY progressChanged)
     Q_PROPERTY(QString message READ message NOTIFY finished)
     Q_PROPERTY(bool failed READ failed NOTIFY finished)
 
 public:
+    explicit Conversion(ImageList *list);
     ~Conversion() override;
 
-    static Conversion *instance();
-    // Allocates the object and registers it with QML; true when it allocated one.
-    static bool createInstance();
-
-    bool busy() const { return bool(m_job); }
-    bool showProgress() const { return m_progress.shown(); }
-    int done() const { return m_progress.done(); }
-    int total() const { return m_progress.total(); }
+    bool busy() const override { return bool(m_job); }
     QString message() const { return m_message; }
     bool failed() const { return m_failed; }
 
@@ -42,8 +33,6 @@ public:
     void wait();
 
 Q_SIGNALS:
-    void busyChanged();
-    void progressChanged();
     // A conversion ended; message says what it read or wrote, or what failed.
     void finished(bool ok, const QString &message);
 
@@ -61,17 +50,14 @@ public Q_SLOTS:
 private:
     struct Job;
 
-    Conversion();
     // Runs work on a worker thread, then apply on this thread; false when one is running.
     bool start(std::function<void(Job &)> work, std::function<void(Job &)> apply);
     void finish();
 
+    ImageList *m_list;
     std::unique_ptr<Job> m_job;
-    ProgressWatch m_progress;
     QString m_message;
     bool m_failed = false;
-
-    static Conversion *s_instance;
 };
 
 #endif

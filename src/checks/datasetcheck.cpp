@@ -1,7 +1,7 @@
 #include "datasetcheck.h"
 
-#include "imagelist.h"
-#include "yolofolder.h"
+#include "formats/yolofolder.h"
+#include "images/imagelist.h"
 
 namespace DatasetCheck {
 

@@ -1,7 +1,7 @@
 #ifndef BOXMERE_DATASETCHECK_H
 #define BOXMERE_DATASETCHECK_H
 
-#include "boxes/classfile.h"
+#include "formats/classfile.h"
 
 #include <QList>
 #include <QSet>

@@ -1,26 +1,23 @@
 #ifndef BOXMERE_DATASETLOADER_H
 #define BOXMERE_DATASETLOADER_H
 
-#include "boxes/classfile.h"
-#include "progresswatch.h"
-#include "yolofolder.h"
+#include "formats/classfile.h"
+#include "formats/yolofolder.h"
+#include "ui/workercontroller.h"
 
 #include <QObject>
 #include <QVariantList>
 
 #include <memory>
-#include <thread>
+
+class ImageList;
 
 // Loads a label folder and its image folder into the ImageList on a worker thread,
 // with the class names that apply to it, so that the window stays responsive and a
-// load can be cancelled. QML sees it as the singleton DatasetLoader of Boxmere 1.0.
-class DatasetLoader : public QObject
+// load can be cancelled. QML sees the app's instance as the singleton DatasetLoader.
+class DatasetLoader : public WorkerController
 {
     Q_OBJECT
-    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
-    Q_PROPERTY(bool showProgress READ showProgress NOTIFY busyChanged)
-    Q_PROPERTY(int done READ done NOTIFY progressChanged)
-    Q_PROPERTY(int total READ total NOTIFY progressChanged)
     Q_PROPERTY(QVariantList categories READ categories NOTIFY categoriesChanged)
     Q_PROPERTY(QString classFile READ classFile NOTIFY categoriesChanged)
     Q_PROPERTY(QString classError READ classError NOTIFY categoriesChanged)
@@ -30,16 +27,10 @@ class DatasetLoader : public QObject
     Q_PROPERTY(int unknownClassBoxes READ unknownClassBoxes NOTIFY countsChanged)
 
 public:
+    explicit DatasetLoader(ImageList *list);
     ~DatasetLoader() override;
 
-    static DatasetLoader *instance();
-    // Allocates the object and registers it with QML; true when it allocated one.
-    static bool createInstance();
-
-    bool busy() const { return bool(m_job); }
-    bool showProgress() const { return m_progress.shown(); }
-    int done() const { return m_progress.done(); }
-    int total() const { return m_progress.total(); }
+    bool busy() const override { return bool(m_job); }
     // One map per category: catId, catName, catShortcut and catColor. Without a
     // class file, the one category "People" (1).
     QVariantList categories() const { return m_categories; }
@@ -55,8 +46,6 @@ public:
     static QVariantList categoriesFor(const QVector<ClassFile::ClassName> &names);
 
 Q_SIGNALS:
-    void busyChanged();
-    void progressChanged();
     void categoriesChanged();
     void countsChanged();
     // A load ended: its rows are in the ImageList, or, when cancelled, the list is as it was.
@@ -76,12 +65,11 @@ public Q_SLOTS:
 private:
     struct Job;
 
-    DatasetLoader();
     void finish(Job *job);
     void stopJob();
 
+    ImageList *m_list;
     std::unique_ptr<Job> m_job;
-    ProgressWatch m_progress;
     QVariantList m_categories;
     QString m_classFile;
     QString m_classError;
@@ -89,8 +77,6 @@ private:
     int m_labelsWithoutImage = 0;
     int m_imagesWithoutLabel = 0;
     int m_unknownClassBoxes = 0;
-
-    static DatasetLoader *s_instance;
 };
 
 #endif

@@ -1,7 +1,7 @@
 #ifndef BOXMERE_DATASETSTATS_H
 #define BOXMERE_DATASETSTATS_H
 
-#include "boxes/labelcheck.h"
+#include "checks/labelcheck.h"
 
 #include <QVariantMap>
 #include <QVector>

@@ -1,17 +1,14 @@
 #include "imagefilter.h"
 
-#include "boxes/labelcheck.h"
-#include "datasetstats.h"
-#include "imagelist.h"
+#include "checks/datasetstats.h"
+#include "checks/labelcheck.h"
+#include "images/imagelist.h"
 
-#include <QQmlEngine>
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <map>
 #include <numeric>
-
-ImageFilter *ImageFilter::s_instance = nullptr;
 
 ImageFilter::ImageFilter(ImageList *source) : QAbstractListModel(nullptr), m_source(source)
 {
@@ -35,25 +32,7 @@ ImageFilter::ImageFilter(ImageList *source) : QAbstractListModel(nullptr), m_sou
     refilterRows();
 }
 
-ImageFilter::~ImageFilter()
-{
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
-ImageFilter *ImageFilter::instance()
-{
-    if (!s_instance)
-        createInstance();
-    return s_instance;
-}
-
-bool ImageFilter::createInstance()
-{
-    s_instance = new ImageFilter(ImageList::instance());
-    qmlRegisterSingletonInstance("Boxmere", 1, 0, "ImageFilter", s_instance);
-    return s_instance != nullptr;
-}
+ImageFilter::~ImageFilter() = default;
 
 int ImageFilter::rowCount(const QModelIndex &parent) const
 {

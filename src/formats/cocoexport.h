@@ -1,7 +1,7 @@
 #ifndef BOXMERE_COCOEXPORT_H
 #define BOXMERE_COCOEXPORT_H
 
-#include "boxes/classfile.h"
+#include "formats/classfile.h"
 
 #include <QByteArray>
 #include <QString>

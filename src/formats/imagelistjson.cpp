@@ -1,6 +1,6 @@
 #include "imagelistjson.h"
 
-#include "imagelist.h"
+#include "images/imagelist.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,7 @@
 #ifndef BOXMERE_IMAGEFOLDER_H
 #define BOXMERE_IMAGEFOLDER_H
 
+#include <QSize>
 #include <QString>
 #include <QStringView>
 #include <QVector>
@@ -14,6 +15,9 @@ public:
     // The picture suffixes, in the order they are looked for: ".jpg" first, then the
     // other types in lower case, then all of them in upper case.
     static const QStringList &suffixes();
+    // The picture's size in pixels, read from its file's header only; an invalid
+    // size when the file cannot be read or gives no size.
+    static QSize pictureSize(const QString &path);
 
     // Lists the folder once; a folder that does not exist lists as empty.
     explicit ImageFolder(const QString &dir);

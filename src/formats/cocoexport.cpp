@@ -1,6 +1,6 @@
 #include "cocoexport.h"
 
-#include "imagelist.h"
+#include "images/imagelist.h"
 
 #include <QDir>
 #include <QSet>

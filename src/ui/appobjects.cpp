@@ -1,0 +1,44 @@
+#include "appobjects.h"
+
+#include "app/utils.h"
+#include "images/imagelist.h"
+#include "models/imagefilter.h"
+#include "ui/conversion.h"
+#include "ui/datasetloader.h"
+#include "ui/thumbnailprovider.h"
+
+#include <QQmlEngine>
+
+#include <algorithm>
+
+AppObjects::AppObjects()
+{
+    // Utils and ImageList register themselves when first made.
+    m_utils = Utils::instance();
+    m_owned.append(m_utils);
+    m_imageList = ImageList::instance();
+    m_owned.append(m_imageList);
+
+    // The window's own objects, each after the ones it is handed. A new one goes here,
+    // and gets a member and an accessor.
+    m_datasetLoader = add("DatasetLoader", new DatasetLoader(m_imageList));
+    m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList));
+    m_conversion = add("Conversion", new Conversion(m_imageList));
+}
+
+AppObjects::~AppObjects()
+{
+    std::for_each(m_owned.rbegin(), m_owned.rend(), [](QObject *object) { delete object; });
+}
+
+template <typename T> T *AppObjects::add(const char *typeName, T *object)
+{
+    qmlRegisterSingletonInstance("Boxmere", 1, 0, typeName, object);
+    m_owned.append(object);
+    return object;
+}
+
+void AppObjects::addTo(QQmlEngine *engine) const
+{
+    engine->addImageProvider(QLatin1String(ThumbnailProvider::Id), new ThumbnailProvider);
+}
