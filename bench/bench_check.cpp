@@ -9,8 +9,8 @@
 
 #include "boxes/bboxlist.h"
 #include "boxes/yololabelfile.h"
-#include "images/datasetcheck.h"
-#include "images/imagefilter.h"
+#include "checks/datasetcheck.h"
+#include "models/imagefilter.h"
 #include "images/imagelist.h"
 
 #include "bareloop.h"

@@ -18,7 +18,7 @@
 #include "app/startup.h"
 #include "boxes/bboxlist.h"
 #include "images/imagelist.h"
-#include "images/thumbnailprovider.h"
+#include "ui/thumbnailprovider.h"
 
 #include <QDir>
 #include <QElapsedTimer>

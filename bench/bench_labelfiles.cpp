@@ -9,8 +9,8 @@
 //   bench_labelfiles [COUNT] [DIR]    COUNT defaults to 100000; DIR to a temporary folder
 
 #include "boxes/bboxlist.h"
-#include "images/datasetcheck.h"
-#include "images/datasetloader.h"
+#include "checks/datasetcheck.h"
+#include "ui/datasetloader.h"
 #include "images/imagelist.h"
 
 #include "bareloop.h"

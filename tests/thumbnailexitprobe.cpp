@@ -1,6 +1,6 @@
 // Asks a provider that is never deleted (as an engine may leave it) for many
 // pictures and returns from main at once, with decodes still queued and running.
-#include "images/thumbnailprovider.h"
+#include "ui/thumbnailprovider.h"
 
 #include <QCoreApplication>
 #include <QUrl>

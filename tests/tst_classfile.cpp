@@ -1,4 +1,4 @@
-#include "boxes/classfile.h"
+#include "formats/classfile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,5 +1,5 @@
-#include "boxes/labelcheck.h"
-#include "images/datasetloader.h"
+#include "checks/labelcheck.h"
+#include "ui/datasetloader.h"
 #include "images/imagelist.h"
 
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
-#include "images/conversion.h"
-#include "images/imagefilter.h"
+#include "ui/conversion.h"
+#include "models/imagefilter.h"
 #include "images/imagelist.h"
 
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "images/thumbnailprovider.h"
+#include "ui/thumbnailprovider.h"
 
 #include <QFile>
 #include <QProcess>
