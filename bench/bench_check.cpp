@@ -10,8 +10,8 @@
 #include "boxes/bboxlist.h"
 #include "boxes/yololabelfile.h"
 #include "checks/datasetcheck.h"
-#include "models/imagefilter.h"
 #include "images/imagelist.h"
+#include "models/imagefilter.h"
 
 #include "bareloop.h"
 
@@ -53,7 +53,7 @@ double seconds(QElapsedTimer &timer)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? args.at(1).toInt() : 100000;
     QTemporaryDir temp;

@@ -147,7 +147,7 @@ int runQJson(const QString &file)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
     const QStringList args = app.arguments();
     const QString mode = args.value(1);
     if (mode == "generate" && args.size() >= 4)

@@ -311,7 +311,7 @@ int main(int argc, char *argv[])
 {
     Boxmere::setApplicationIdentity();
     QGuiApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqml.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false\nqml.debug=false"));
     const QStringList args = app.arguments();
     if (args.value(1) == "make") {
         makeFolder(args.value(2), args.value(3).toInt());

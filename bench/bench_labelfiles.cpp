@@ -10,8 +10,8 @@
 
 #include "boxes/bboxlist.h"
 #include "checks/datasetcheck.h"
-#include "ui/datasetloader.h"
 #include "images/imagelist.h"
+#include "ui/datasetloader.h"
 
 #include "bareloop.h"
 
@@ -58,7 +58,7 @@ void evict(const QStringList &paths)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? args.at(1).toInt() : 100000;
     QTemporaryDir temp;
@@ -153,6 +153,7 @@ int main(int argc, char *argv[])
         picture.open(QIODevice::WriteOnly);
     }
     std::vector<double> plainTimes, lookupTimes, loaderTimes;
+    DatasetLoader loader(images);
     for (int run = 0; run < 9; ++run) {
         timer.restart();
         YoloFolder::Scan plain;
@@ -170,9 +171,9 @@ int main(int argc, char *argv[])
         lookupTimes.push_back(timer.nsecsElapsed() / 1e9);
 
         QEventLoop loop;
-        QObject::connect(DatasetLoader::instance(), &DatasetLoader::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&loader, &DatasetLoader::finished, &loop, &QEventLoop::quit);
         timer.restart();
-        DatasetLoader::instance()->load(dir, pictures);
+        loader.load(dir, pictures);
         loop.exec();
         loaderTimes.push_back(timer.nsecsElapsed() / 1e9);
     }
@@ -180,8 +181,7 @@ int main(int argc, char *argv[])
                 median(lookupTimes), median(plainTimes), median(lookupTimes) / median(plainTimes));
     std::printf("DatasetLoader::load, worker thread until the list is reset: %.3f s (median of 9); %d without "
                 "label, %d without picture\n",
-                median(loaderTimes), DatasetLoader::instance()->imagesWithoutLabel(),
-                DatasetLoader::instance()->labelsWithoutImage());
+                median(loaderTimes), loader.imagesWithoutLabel(), loader.labelsWithoutImage());
     if (!reuse)
         QDir(pictures).removeRecursively();
 

@@ -1,3 +1,10 @@
+#include "app/utils.h"
+#include "images/imagelist.h"
+#include "models/imagefilter.h"
+#include "ui/appobjects.h"
+#include "ui/conversion.h"
+#include "ui/datasetloader.h"
+
 #include <QProcess>
 #include <QtTest>
 
@@ -8,6 +15,7 @@ class TestStartup : public QObject
 private Q_SLOTS:
     void exitCode_data();
     void exitCode();
+    void tearDownReversesMaking();
 };
 
 void TestStartup::exitCode_data()
@@ -44,6 +52,20 @@ void TestStartup::exitCode()
     QCOMPARE(probe.exitCode(), exitCode);
     // Nothing of the program's own goes to standard output.
     QCOMPARE(probe.readAllStandardOutput(), QByteArray());
+}
+
+// Each object goes before those it was handed, which it may still use on its way out.
+void TestStartup::tearDownReversesMaking()
+{
+    QVector<int> deleted;
+    {
+        AppObjects objects;
+        const QList<QObject *> made{objects.utils(), objects.imageList(), objects.datasetLoader(),
+                                    objects.imageFilter(), objects.conversion()};
+        for (int i = 0; i < made.size(); ++i)
+            connect(made[i], &QObject::destroyed, this, [&deleted, i] { deleted.append(i); });
+    }
+    QCOMPARE(deleted, (QVector<int>{4, 3, 2, 1, 0}));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
