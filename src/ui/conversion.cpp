@@ -53,10 +53,11 @@ Conversion::Conversion(ImageList *list) : m_list(list) {}
 
 Conversion::~Conversion()
 {
+    // The worker uses the job, which goes before the base class would wait for it.
     join();
 }
 
-bool Conversion::start(std::function<void(Job &)> work, std::function<void(Job &)> apply)
+bool Conversion::run(std::function<void(Job &)> work, std::function<void(Job &)> apply)
 {
     if (m_job) {
         qCWarning(lcConvert, "A conversion is running already");
@@ -71,7 +72,7 @@ bool Conversion::start(std::function<void(Job &)> work, std::function<void(Job &
     }
     // Exports read the rows while the window waits: it takes no input while busy.
     job->rows = m_list->images();
-    WorkerController::start([job, work] { work(*job); }, [this] { finish(); }, &job->done, &job->total);
+    start([job, work] { work(*job); }, [this] { finish(); }, &job->done, &job->total);
     return true;
 }
 
@@ -100,7 +101,7 @@ void Conversion::wait()
 
 void Conversion::importCoco(const QString &file)
 {
-    start(
+    run(
         [file](Job &job) {
             CocoImport::LoadReport report;
             job.records = CocoImport::load(file, file, QString(), &report);
@@ -132,7 +133,7 @@ void Conversion::importCoco(const QString &file)
 
 void Conversion::loadJson(const QString &file)
 {
-    start(
+    run(
         [file](Job &job) {
             QByteArray bytes;
             if (!FileIo::readFile(file, bytes)) {
@@ -158,7 +159,7 @@ void Conversion::loadJson(const QString &file)
 
 void Conversion::exportJson(const QString &file)
 {
-    start(
+    run(
         [file](Job &job) {
             const QList<std::shared_ptr<ImageInfo>> rows(job.rows.begin(), job.rows.end());
             job.ok = FileIo::writeFile(file, ImageListJson::write(job.rows));
@@ -173,7 +174,7 @@ void Conversion::exportJson(const QString &file)
 
 void Conversion::exportYolo(const QString &dir)
 {
-    start(
+    run(
         [dir](Job &job) {
             if (!QFileInfo(dir).isDir()) {
                 job.message = tr("%1 is not a folder").arg(dir);

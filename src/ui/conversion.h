@@ -5,7 +5,6 @@
 
 #include <QObject>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -51,7 +50,7 @@ private:
     struct Job;
 
     // Runs work on a worker thread, then apply on this thread; false when one is running.
-    bool start(std::function<void(Job &)> work, std::function<void(Job &)> apply);
+    bool run(std::function<void(Job &)> work, std::function<void(Job &)> apply);
     void finish();
 
     ImageList *m_list;
