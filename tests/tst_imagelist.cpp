@@ -34,7 +34,6 @@ class TestImageList : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void data_data();
     void data();
     void removeRow_data();
     void removeRow();
@@ -63,29 +62,19 @@ void TestImageList::cleanup()
     ModelCheck::verifyNone();
 }
 
-void TestImageList::data_data()
-{
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QVariant>("expected");
-    QTest::newRow("base name") << 0 << QVariant("cat");
-    QTest::newRow("image path") << 1 << QVariant("/images/cat.jpg");
-    QTest::newRow("width") << 2 << QVariant(640);
-    QTest::newRow("height") << 3 << QVariant(480);
-    QTest::newRow("label path") << 5 << QVariant("/labels/cat.txt");
-    QTest::newRow("problems") << 6 << QVariant(QVariantList());
-    QTest::newRow("role 7") << 7 << QVariant();
-    QTest::newRow("user role") << int(Qt::UserRole) << QVariant();
-}
-
 void TestImageList::data()
 {
-    QFETCH(int, role);
-    QFETCH(QVariant, expected);
     m_list->loadImages({makeImage(1, "cat", "/labels/cat.txt")}, true);
-    const QVariant value = m_list->data(m_list->index(0), role);
-    QCOMPARE(value, expected);
-    QCOMPARE(value.userType(), expected.userType());
-    QVERIFY(!m_list->data(m_list->index(1), role).isValid());
+    const QVariantList expected{"cat",          "/images/cat.jpg", 640, 480, QVariant(), "/labels/cat.txt",
+                                QVariantList(), QVariant()};
+    for (int role : {0, 1, 2, 3, 5, 6, 7, int(Qt::UserRole)}) {
+        const QVariant value = m_list->data(m_list->index(0), role);
+        QCOMPARE(value, expected.value(role));
+        QCOMPARE(value.userType(), expected.value(role).userType());
+        QVERIFY(!m_list->data(m_list->index(1), role).isValid());
+    }
+    QCOMPARE(m_list->data(m_list->index(0), ImageList::BBoxesRole).value<BBoxList *>(),
+             m_list->imageAt(0)->bboxes.get());
 }
 
 void TestImageList::removeRow_data()

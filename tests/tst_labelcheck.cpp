@@ -116,34 +116,23 @@ void TestLabelCheck::labelFile()
 
 void TestLabelCheck::sizedRows_data()
 {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<double>("cw");
-    QTest::addColumn<double>("ch");
+    QTest::addColumn<QString>("image"); // width, height and the box of a JSON row
     QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("2 pixels") << 100 << 50 << 0.02 << 0.04 << QStringList{};
-    QTest::newRow("narrow") << 100 << 50 << 0.019 << 0.5 << QStringList{"tiny@0"};
-    QTest::newRow("flat") << 100 << 50 << 0.5 << 0.039 << QStringList{"tiny@0"};
-    QTest::newRow("size unknown") << 0 << 0 << 0.001 << 0.001 << QStringList{};
+    QTest::newRow("2 pixels") << R"("width": 100, "height": 50, "bboxes": [{"cw": 0.02, "ch": 0.04)" << QStringList{};
+    QTest::newRow("narrow") << R"("width": 100, "height": 50, "bboxes": [{"cw": 0.019, "ch": 0.5)"
+                            << QStringList{"tiny@0"};
+    QTest::newRow("flat") << R"("width": 100, "height": 50, "bboxes": [{"cw": 0.5, "ch": 0.039)"
+                          << QStringList{"tiny@0"};
+    QTest::newRow("size unknown") << R"("width": 0, "height": 0, "bboxes": [{"cw": 0.001, "ch": 0.001)"
+                                  << QStringList{};
 }
 
 void TestLabelCheck::sizedRows()
 {
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(double, cw);
-    QFETCH(double, ch);
+    QFETCH(QString, image);
     QFETCH(QStringList, expected);
-
-    const QByteArray json = QString(R"([{"id": 1, "fileName": "x", "filePath": "x.jpg", "width": %1, "height": %2,
-        "bboxes": [{"catId": 0, "cx": 0.5, "cy": 0.5, "cw": %3, "ch": %4}]}])")
-                                .arg(width)
-                                .arg(height)
-                                .arg(cw)
-                                .arg(ch)
-                                .toUtf8();
-    QVERIFY(write(m_dir.filePath("list.json"), json));
+    QVERIFY(write(m_dir.filePath("list.json"), R"([{"id": 1, "fileName": "x", "filePath": "x.jpg", )" + image.toUtf8() +
+                                                   R"(, "cx": 0.5, "cy": 0.5}]}])"));
     m_list->loadJson(m_dir.filePath("list.json"));
     QCOMPARE(m_list->rowCount(), 1);
     QCOMPARE(problems(0), expected);
