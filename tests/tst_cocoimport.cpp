@@ -59,8 +59,6 @@ class TestCocoImport : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void sizeRules_data();
-    void sizeRules();
     void images_data();
     void images();
     void documents_data();
@@ -98,67 +96,47 @@ void TestCocoImport::import(const QJsonArray &images, const QJsonArray &annotati
     QCOMPARE(completed.count(), 1);
 }
 
-void TestCocoImport::sizeRules_data()
-{
-    // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
-    QTest::addColumn<QJsonArray>("bbox");
-    QTest::addColumn<QString>("kept");
-    QTest::newRow("area 50, too small") << QJsonArray{0, 0, 5, 10} << "";
-    QTest::newRow("area 60, a tenth") << QJsonArray{0, 0, 6, 10} << "1 0.1 0.25 0.2 0.5";
-    QTest::newRow("13 by 8, too wide") << QJsonArray{0, 0, 13, 8} << "";
-    QTest::newRow("12 by 8, just wide enough") << QJsonArray{0, 0, 12, 8} << "1 0.2 0.2 0.4 0.4";
-    QTest::newRow("area 400, two thirds") << QJsonArray{0, 0, 20, 20} << "1 0.333333 0.5 0.666667 1";
-    QTest::newRow("area 420, too large") << QJsonArray{0, 0, 20, 21} << "";
-    QTest::newRow("converted") << QJsonArray{4, 2, 10, 8} << "1 0.3 0.3 0.333333 0.4";
-    QTest::newRow("extra numbers ignored") << QJsonArray{4, 2, 10, 8, 99} << "1 0.3 0.3 0.333333 0.4";
-    QTest::newRow("three numbers") << QJsonArray{4, 2, 10} << "";
-    QTest::newRow("text reads as zero") << QJsonArray{"4", 2, 10, 8} << "1 0.166667 0.3 0.333333 0.4";
-}
-
-void TestCocoImport::sizeRules()
-{
-    QFETCH(QJsonArray, bbox);
-    QFETCH(QString, kept);
-    touch("a.jpg");
-    import({image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)});
-    QCOMPARE(describe(*m_list), kept.isEmpty() ? QStringList() : QStringList{"7:" + kept});
-}
-
 void TestCocoImport::images_data()
 {
     QTest::addColumn<QJsonArray>("images");
     QTest::addColumn<QJsonArray>("annotations");
     QTest::addColumn<QStringList>("rows");
-    const QJsonArray box{0, 0, 40, 40};
+    auto row = [](const char *name, const QJsonArray &images, const QJsonArray &anns, const QStringList &rows) {
+        QTest::newRow(name) << images << anns << rows;
+    };
+    // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
+    auto sized = [row](const char *name, const QJsonArray &bbox, const QString &kept) {
+        row(name, {image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)},
+            kept.isEmpty() ? QStringList() : QStringList{"7:" + kept});
+    };
+    sized("area 50, too small", {0, 0, 5, 10}, "");
+    sized("area 60, a tenth", {0, 0, 6, 10}, "1 0.1 0.25 0.2 0.5");
+    sized("13 by 8, too wide", {0, 0, 13, 8}, "");
+    sized("12 by 8, just wide enough", {0, 0, 12, 8}, "1 0.2 0.2 0.4 0.4");
+    sized("area 400, two thirds", {0, 0, 20, 20}, "1 0.333333 0.5 0.666667 1");
+    sized("area 420, too large", {0, 0, 20, 21}, "");
+    sized("converted", {4, 2, 10, 8}, "1 0.3 0.3 0.333333 0.4");
+    sized("extra numbers ignored", {4, 2, 10, 8, 99}, "1 0.3 0.3 0.333333 0.4");
+    sized("three numbers", {4, 2, 10}, "");
+    sized("text reads as zero", {"4", 2, 10, 8}, "1 0.166667 0.3 0.333333 0.4");
+
+    const QJsonArray a{image(1, "a.jpg", 100, 100)}, box{0, 0, 40, 40};
     const QString unit = "1 0.2 0.2 0.4 0.4";
-    QTest::newRow("category 2 only") << QJsonArray{image(1, "a.jpg", 100, 100)} << QJsonArray{annotation(1, 2, box)}
-                                     << QStringList{};
-    QTest::newRow("category 2 beside 1") << QJsonArray{image(1, "a.jpg", 100, 100)}
-                                         << QJsonArray{annotation(1, 2, box), annotation(1, 1, box)}
-                                         << QStringList{"1:" + unit};
-    QTest::newRow("image file missing") << QJsonArray{image(1, "missing.jpg", 100, 100), image(2, "a.jpg", 100, 100)}
-                                        << QJsonArray{annotation(1, 1, box), annotation(2, 1, box)}
-                                        << QStringList{"2:" + unit};
-    QTest::newRow("annotation of no image")
-        << QJsonArray{image(1, "a.jpg", 100, 100)} << QJsonArray{annotation(5, 1, box)} << QStringList{};
-    QTest::newRow("several boxes in file order")
-        << QJsonArray{image(1, "a.jpg", 100, 100)}
-        << QJsonArray{annotation(1, 1, {0, 0, 40, 40}), annotation(1, 1, {50, 50, 40, 40})}
-        << QStringList{"1:" + unit + ", 1 0.7 0.7 0.4 0.4"};
-    QTest::newRow("repeated id, each its own size")
-        << QJsonArray{image(3, "a.jpg", 100, 100), image(3, "b.jpg", 50, 50)} << QJsonArray{annotation(3, 1, box)}
-        << QStringList{"3:" + unit, "3:1 0.4 0.4 0.8 0.8"};
-    QTest::newRow("zero width") << QJsonArray{image(1, "a.jpg", 0, 100)} << QJsonArray{annotation(1, 1, box)}
-                                << QStringList{};
-    QTest::newRow("negative height") << QJsonArray{image(1, "a.jpg", 100, -100)} << QJsonArray{annotation(1, 1, box)}
-                                     << QStringList{};
-    QTest::newRow("area past 32 bits") << QJsonArray{image(1, "a.jpg", 100000, 100000)}
-                                       << QJsonArray{annotation(1, 1, {0, 0, 40000, 40000})}
-                                       << QStringList{"1:1 0.2 0.2 0.4 0.4"};
-    QTest::newRow("file in a subfolder") << QJsonArray{image(1, "JPEGImages/c.jpg", 100, 100)}
-                                         << QJsonArray{annotation(1, 1, box)} << QStringList{"1:" + unit};
-    QTest::newRow("element not an object") << QJsonArray{3, image(1, "a.jpg", 100, 100)}
-                                           << QJsonArray{"x", annotation(1, 1, box)} << QStringList{"1:" + unit};
+    row("category 2 only", a, {annotation(1, 2, box)}, {});
+    row("category 2 beside 1", a, {annotation(1, 2, box), annotation(1, 1, box)}, {"1:" + unit});
+    row("image file missing", {image(1, "missing.jpg", 100, 100), image(2, "a.jpg", 100, 100)},
+        {annotation(1, 1, box), annotation(2, 1, box)}, {"2:" + unit});
+    row("annotation of no image", a, {annotation(5, 1, box)}, {});
+    row("several boxes in file order", a, {annotation(1, 1, box), annotation(1, 1, {50, 50, 40, 40})},
+        {"1:" + unit + ", 1 0.7 0.7 0.4 0.4"});
+    row("repeated id, each its own size", {image(3, "a.jpg", 100, 100), image(3, "b.jpg", 50, 50)},
+        {annotation(3, 1, box)}, {"3:" + unit, "3:1 0.4 0.4 0.8 0.8"});
+    row("zero width", {image(1, "a.jpg", 0, 100)}, {annotation(1, 1, box)}, {});
+    row("negative height", {image(1, "a.jpg", 100, -100)}, {annotation(1, 1, box)}, {});
+    row("area past 32 bits", {image(1, "a.jpg", 100000, 100000)}, {annotation(1, 1, {0, 0, 40000, 40000})},
+        {"1:" + unit});
+    row("file in a subfolder", {image(1, "JPEGImages/c.jpg", 100, 100)}, {annotation(1, 1, box)}, {"1:" + unit});
+    row("element not an object", {3, image(1, "a.jpg", 100, 100)}, {"x", annotation(1, 1, box)}, {"1:" + unit});
 }
 
 void TestCocoImport::images()

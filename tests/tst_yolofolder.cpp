@@ -59,26 +59,25 @@ void TestYoloFolder::loadYolo_data()
 {
     QTest::addColumn<QStringList>("files");       // under the temporary folder; a trailing "/" makes a folder
     QTest::addColumn<QList<QStringList>>("rows"); // base name, picture, label file
+    auto row = [](const QString &name, const QStringList &files, const QList<QStringList> &rows) {
+        QTest::newRow(qPrintable(name)) << files << rows;
+    };
     const QList<QStringList> a{{"a", "a.jpg", "a.txt"}};
-    QTest::newRow("image missing") << QStringList{"labels/a.txt"} << a;
-    QTest::newRow("image without labels") << QStringList{"labels/a.txt", "images/a.jpg", "images/b.jpg"} << a;
-    QTest::newRow("dotted name") << QStringList{"labels/x.y.txt"} << QList<QStringList>{{"x.y", "x.y.jpg", "x.y.txt"}};
-    QTest::newRow("others ignored") << QStringList{"labels/sub/c.txt", "labels/notes.md", "labels/d.txt.bak",
-                                                   "labels/classes.TXT/", "labels/e.txt"}
-                                    << QList<QStringList>{{"e", "e.jpg", "e.txt"}};
-    QTest::newRow("upper-case suffix") << QStringList{"labels/F.TXT"} << QList<QStringList>{{"F", "F.jpg", "F.TXT"}};
-    QTest::newRow("empty folder") << QStringList{} << QList<QStringList>{};
-    for (const QString suffix : {"jpeg", "png", "bmp", "webp", "tif", "tiff", "JPG", "JPEG", "PNG", "TIFF"}) {
-        QTest::addRow("only .%s", qPrintable(suffix))
-            << QStringList{"labels/a.txt", "images/a." + suffix} << QList<QStringList>{{"a", "a." + suffix, "a.txt"}};
-    }
-    QTest::newRow(".jpg first") << QStringList{"labels/a.txt", "images/a.png", "images/a.jpg", "images/a.JPG"} << a;
-    QTest::newRow("in order") << QStringList{"labels/a.txt", "images/a.tif", "images/a.bmp", "images/a.webp"}
-                              << QList<QStringList>{{"a", "a.bmp", "a.txt"}};
-    QTest::newRow("lower case before upper")
-        << QStringList{"labels/a.txt", "images/a.JPG", "images/a.tiff"} << QList<QStringList>{{"a", "a.tiff", "a.txt"}};
-    QTest::newRow("other case is no match") << QStringList{"labels/a.txt", "images/a.Png", "images/A.png"} << a;
-    QTest::newRow("folder named like a picture") << QStringList{"labels/a.txt", "images/a.png/"} << a;
+    row("image missing", {"labels/a.txt"}, a);
+    row("image without labels", {"labels/a.txt", "images/a.jpg", "images/b.jpg"}, a);
+    row("dotted name", {"labels/x.y.txt"}, {{"x.y", "x.y.jpg", "x.y.txt"}});
+    row("others ignored",
+        {"labels/sub/c.txt", "labels/notes.md", "labels/d.txt.bak", "labels/classes.TXT/", "labels/e.txt"},
+        {{"e", "e.jpg", "e.txt"}});
+    row("upper-case suffix", {"labels/F.TXT"}, {{"F", "F.jpg", "F.TXT"}});
+    row("empty folder", {}, {});
+    for (const QString suffix : {"jpeg", "png", "bmp", "webp", "tif", "tiff", "JPG", "JPEG", "PNG", "TIFF"})
+        row("only ." + suffix, {"labels/a.txt", "images/a." + suffix}, {{"a", "a." + suffix, "a.txt"}});
+    row(".jpg first", {"labels/a.txt", "images/a.png", "images/a.jpg", "images/a.JPG"}, a);
+    row("in order", {"labels/a.txt", "images/a.tif", "images/a.bmp", "images/a.webp"}, {{"a", "a.bmp", "a.txt"}});
+    row("lower case before upper", {"labels/a.txt", "images/a.JPG", "images/a.tiff"}, {{"a", "a.tiff", "a.txt"}});
+    row("other case is no match", {"labels/a.txt", "images/a.Png", "images/A.png"}, a);
+    row("folder named like a picture", {"labels/a.txt", "images/a.png/"}, a);
 }
 
 void TestYoloFolder::loadYolo()
