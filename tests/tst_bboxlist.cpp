@@ -189,6 +189,7 @@ void TestBBoxList::rowsOutsideTheList()
     IndexableBBoxList list;
     ModelCheck check(&list);
     list.appendRow(1, 0.5, 0.5);
+    QCOMPARE(list.roleNames(), (QHash<int, QByteArray>{{0, "catId"}, {1, "cx"}, {2, "cy"}, {3, "cw"}, {4, "ch"}}));
     QCOMPARE(list.rowCount(list.index(0)), 0);
     const QModelIndex outside = list.createIndex(5, 0);
     const QStringList *log = recordSignals(list);

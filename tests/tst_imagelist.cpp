@@ -67,6 +67,11 @@ void TestImageList::data()
     m_list->loadImages({makeImage(1, "cat", "/labels/cat.txt")}, true);
     const QVariantList expected{"cat",          "/images/cat.jpg", 640, 480, QVariant(), "/labels/cat.txt",
                                 QVariantList(), QVariant()};
+    const QByteArrayList names{"imgBaseFileName", "imgFilePath",     "imgWidth",   "imgHeight",
+                               "imgBBoxes",       "yoloTxtFilePath", "imgProblems"};
+    QCOMPARE(m_list->roleNames().size(), names.size());
+    for (int role = 0; role < names.size(); ++role)
+        QCOMPARE(m_list->roleNames().value(role), names.at(role));
     for (int role : {0, 1, 2, 3, 5, 6, 7, int(Qt::UserRole)}) {
         const QVariant value = m_list->data(m_list->index(0), role);
         QCOMPARE(value, expected.value(role));
