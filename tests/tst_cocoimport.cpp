@@ -59,16 +59,11 @@ class TestCocoImport : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void sizeRules_data();
-    void sizeRules();
     void images_data();
     void images();
-    void layouts_data();
-    void layouts();
-    void brokenDocuments_data();
-    void brokenDocuments();
+    void documents_data();
+    void documents();
     void imageRecord();
-    void realCocoFile();
 
 private:
     void touch(const QString &relative) { QVERIFY(TestFiles::write(m_dir.filePath(relative), "jpeg")); }
@@ -101,67 +96,47 @@ void TestCocoImport::import(const QJsonArray &images, const QJsonArray &annotati
     QCOMPARE(completed.count(), 1);
 }
 
-void TestCocoImport::sizeRules_data()
-{
-    // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
-    QTest::addColumn<QJsonArray>("bbox");
-    QTest::addColumn<QString>("kept");
-    QTest::newRow("area 50, too small") << QJsonArray{0, 0, 5, 10} << "";
-    QTest::newRow("area 60, a tenth") << QJsonArray{0, 0, 6, 10} << "1 0.1 0.25 0.2 0.5";
-    QTest::newRow("13 by 8, too wide") << QJsonArray{0, 0, 13, 8} << "";
-    QTest::newRow("12 by 8, just wide enough") << QJsonArray{0, 0, 12, 8} << "1 0.2 0.2 0.4 0.4";
-    QTest::newRow("area 400, two thirds") << QJsonArray{0, 0, 20, 20} << "1 0.333333 0.5 0.666667 1";
-    QTest::newRow("area 420, too large") << QJsonArray{0, 0, 20, 21} << "";
-    QTest::newRow("converted") << QJsonArray{4, 2, 10, 8} << "1 0.3 0.3 0.333333 0.4";
-    QTest::newRow("extra numbers ignored") << QJsonArray{4, 2, 10, 8, 99} << "1 0.3 0.3 0.333333 0.4";
-    QTest::newRow("three numbers") << QJsonArray{4, 2, 10} << "";
-    QTest::newRow("text reads as zero") << QJsonArray{"4", 2, 10, 8} << "1 0.166667 0.3 0.333333 0.4";
-}
-
-void TestCocoImport::sizeRules()
-{
-    QFETCH(QJsonArray, bbox);
-    QFETCH(QString, kept);
-    touch("a.jpg");
-    import({image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)});
-    QCOMPARE(describe(*m_list), kept.isEmpty() ? QStringList() : QStringList{"7:" + kept});
-}
-
 void TestCocoImport::images_data()
 {
     QTest::addColumn<QJsonArray>("images");
     QTest::addColumn<QJsonArray>("annotations");
     QTest::addColumn<QStringList>("rows");
-    const QJsonArray box{0, 0, 40, 40};
+    auto row = [](const char *name, const QJsonArray &images, const QJsonArray &anns, const QStringList &rows) {
+        QTest::newRow(name) << images << anns << rows;
+    };
+    // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
+    auto sized = [row](const char *name, const QJsonArray &bbox, const QString &kept) {
+        row(name, {image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)},
+            kept.isEmpty() ? QStringList() : QStringList{"7:" + kept});
+    };
+    sized("area 50, too small", {0, 0, 5, 10}, "");
+    sized("area 60, a tenth", {0, 0, 6, 10}, "1 0.1 0.25 0.2 0.5");
+    sized("13 by 8, too wide", {0, 0, 13, 8}, "");
+    sized("12 by 8, just wide enough", {0, 0, 12, 8}, "1 0.2 0.2 0.4 0.4");
+    sized("area 400, two thirds", {0, 0, 20, 20}, "1 0.333333 0.5 0.666667 1");
+    sized("area 420, too large", {0, 0, 20, 21}, "");
+    sized("converted", {4, 2, 10, 8}, "1 0.3 0.3 0.333333 0.4");
+    sized("extra numbers ignored", {4, 2, 10, 8, 99}, "1 0.3 0.3 0.333333 0.4");
+    sized("three numbers", {4, 2, 10}, "");
+    sized("text reads as zero", {"4", 2, 10, 8}, "1 0.166667 0.3 0.333333 0.4");
+
+    const QJsonArray a{image(1, "a.jpg", 100, 100)}, box{0, 0, 40, 40};
     const QString unit = "1 0.2 0.2 0.4 0.4";
-    QTest::newRow("category 2 only") << QJsonArray{image(1, "a.jpg", 100, 100)} << QJsonArray{annotation(1, 2, box)}
-                                     << QStringList{};
-    QTest::newRow("category 2 beside 1") << QJsonArray{image(1, "a.jpg", 100, 100)}
-                                         << QJsonArray{annotation(1, 2, box), annotation(1, 1, box)}
-                                         << QStringList{"1:" + unit};
-    QTest::newRow("image file missing") << QJsonArray{image(1, "missing.jpg", 100, 100), image(2, "a.jpg", 100, 100)}
-                                        << QJsonArray{annotation(1, 1, box), annotation(2, 1, box)}
-                                        << QStringList{"2:" + unit};
-    QTest::newRow("annotation of no image")
-        << QJsonArray{image(1, "a.jpg", 100, 100)} << QJsonArray{annotation(5, 1, box)} << QStringList{};
-    QTest::newRow("several boxes in file order")
-        << QJsonArray{image(1, "a.jpg", 100, 100)}
-        << QJsonArray{annotation(1, 1, {0, 0, 40, 40}), annotation(1, 1, {50, 50, 40, 40})}
-        << QStringList{"1:" + unit + ", 1 0.7 0.7 0.4 0.4"};
-    QTest::newRow("repeated id, each its own size")
-        << QJsonArray{image(3, "a.jpg", 100, 100), image(3, "b.jpg", 50, 50)} << QJsonArray{annotation(3, 1, box)}
-        << QStringList{"3:" + unit, "3:1 0.4 0.4 0.8 0.8"};
-    QTest::newRow("zero width") << QJsonArray{image(1, "a.jpg", 0, 100)} << QJsonArray{annotation(1, 1, box)}
-                                << QStringList{};
-    QTest::newRow("negative height") << QJsonArray{image(1, "a.jpg", 100, -100)} << QJsonArray{annotation(1, 1, box)}
-                                     << QStringList{};
-    QTest::newRow("area past 32 bits") << QJsonArray{image(1, "a.jpg", 100000, 100000)}
-                                       << QJsonArray{annotation(1, 1, {0, 0, 40000, 40000})}
-                                       << QStringList{"1:1 0.2 0.2 0.4 0.4"};
-    QTest::newRow("file in a subfolder") << QJsonArray{image(1, "JPEGImages/c.jpg", 100, 100)}
-                                         << QJsonArray{annotation(1, 1, box)} << QStringList{"1:" + unit};
-    QTest::newRow("element not an object") << QJsonArray{3, image(1, "a.jpg", 100, 100)}
-                                           << QJsonArray{"x", annotation(1, 1, box)} << QStringList{"1:" + unit};
+    row("category 2 only", a, {annotation(1, 2, box)}, {});
+    row("category 2 beside 1", a, {annotation(1, 2, box), annotation(1, 1, box)}, {"1:" + unit});
+    row("image file missing", {image(1, "missing.jpg", 100, 100), image(2, "a.jpg", 100, 100)},
+        {annotation(1, 1, box), annotation(2, 1, box)}, {"2:" + unit});
+    row("annotation of no image", a, {annotation(5, 1, box)}, {});
+    row("several boxes in file order", a, {annotation(1, 1, box), annotation(1, 1, {50, 50, 40, 40})},
+        {"1:" + unit + ", 1 0.7 0.7 0.4 0.4"});
+    row("repeated id, each its own size", {image(3, "a.jpg", 100, 100), image(3, "b.jpg", 50, 50)},
+        {annotation(3, 1, box)}, {"3:" + unit, "3:1 0.4 0.4 0.8 0.8"});
+    row("zero width", {image(1, "a.jpg", 0, 100)}, {annotation(1, 1, box)}, {});
+    row("negative height", {image(1, "a.jpg", 100, -100)}, {annotation(1, 1, box)}, {});
+    row("area past 32 bits", {image(1, "a.jpg", 100000, 100000)}, {annotation(1, 1, {0, 0, 40000, 40000})},
+        {"1:" + unit});
+    row("file in a subfolder", {image(1, "JPEGImages/c.jpg", 100, 100)}, {annotation(1, 1, box)}, {"1:" + unit});
+    row("element not an object", {3, image(1, "a.jpg", 100, 100)}, {"x", annotation(1, 1, box)}, {"1:" + unit});
 }
 
 void TestCocoImport::images()
@@ -181,31 +156,44 @@ void TestCocoImport::images()
         QCOMPARE(m_list->imageById(m_list->imageAt(0)->id), m_list->imageAt(m_list->rowCount() - 1));
 }
 
-void TestCocoImport::layouts_data()
+void TestCocoImport::documents_data()
 {
     QTest::addColumn<QByteArray>("imagesDoc");
     QTest::addColumn<QByteArray>("annsDoc"); // empty: the images document is passed twice
     QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("errors"); // parse errors reported
     const QJsonArray images{image(1, "a.jpg", 100, 100)};
     const QJsonArray anns{annotation(1, 1, {0, 0, 40, 40})};
+    const QByteArray imagesArray = toJson(images), annsArray = toJson(anns);
     const QJsonObject standard{{"info", QJsonObject{{"year", 2017}}},
                                {"images", images},
                                {"annotations", anns},
                                {"categories", QJsonArray{QJsonObject{{"id", 1}, {"name", "person"}}}}};
-    QTest::newRow("two arrays") << toJson(images) << toJson(anns) << 1;
-    QTest::newRow("one standard file twice") << toJson(standard) << QByteArray() << 1;
+    QTest::newRow("two arrays") << imagesArray << annsArray << 1 << 0;
+    QTest::newRow("one standard file twice") << toJson(standard) << QByteArray() << 1 << 0;
     QTest::newRow("two standard files") << toJson(QJsonObject{{"images", images}})
-                                        << toJson(QJsonObject{{"annotations", anns}}) << 1;
-    QTest::newRow("standard file without images") << toJson(QJsonObject{{"annotations", anns}}) << QByteArray() << 0;
-    QTest::newRow("images array as both") << toJson(images) << QByteArray() << 0;
+                                        << toJson(QJsonObject{{"annotations", anns}}) << 1 << 0;
+    QTest::newRow("standard file without images")
+        << toJson(QJsonObject{{"annotations", anns}}) << QByteArray() << 0 << 0;
+    QTest::newRow("images array as both") << imagesArray << QByteArray() << 0 << 0;
+    QTest::newRow("truncated annotations") << imagesArray << annsArray.left(annsArray.size() / 2) << 0 << 1;
+    QTest::newRow("trailing garbage") << imagesArray << annsArray + "]" << 0 << 1;
+    QTest::newRow("two values") << imagesArray + imagesArray << annsArray << 0 << 1;
+    QTest::newRow("scalar document") << QByteArray("42") << annsArray << 0 << 0;
+    QTest::newRow("both broken") << QByteArray("[{") << QByteArray("nul") << 0 << 2;
 }
 
-void TestCocoImport::layouts()
+// Rows from before are gone whatever the documents hold.
+void TestCocoImport::documents()
 {
     QFETCH(QByteArray, imagesDoc);
     QFETCH(QByteArray, annsDoc);
     QFETCH(int, rows);
+    QFETCH(int, errors);
     touch("a.jpg");
+    auto old = std::make_shared<ImageInfo>();
+    old->bboxes = std::make_unique<BBoxList>();
+    m_list->loadImages({old}, true);
     const QString imagesFile = m_dir.filePath("instances.json");
     const QString annsFile = annsDoc.isEmpty() ? imagesFile : m_dir.filePath("anns.json");
     QVERIFY(TestFiles::write(imagesFile, imagesDoc));
@@ -215,102 +203,30 @@ void TestCocoImport::layouts()
     QTest::ignoreMessage(
         QtDebugMsg,
         qPrintable(QStringLiteral("Anns file  : %1").arg(annsDoc.isEmpty() ? imagesDoc.size() : annsDoc.size())));
+    for (int i = 0; i < errors; ++i)
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Error: [1-9][0-9]*$"));
+    QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Loaded %1 images").arg(rows)));
+    QSignalSpy completed(m_list, &ImageList::readFileCompleted);
     m_list->loadCocoJson(imagesFile, annsFile);
+    QCOMPARE(completed.count(), 1);
     QCOMPARE(m_list->rowCount(), rows);
 }
 
-void TestCocoImport::brokenDocuments_data()
-{
-    QTest::addColumn<QByteArray>("imagesDoc");
-    QTest::addColumn<QByteArray>("annsDoc");
-    QTest::addColumn<int>("errors");
-    const QByteArray images = toJson(QJsonArray{image(1, "a.jpg", 100, 100)});
-    const QByteArray anns = toJson(QJsonArray{annotation(1, 1, {0, 0, 10, 10})});
-    QTest::newRow("truncated annotations") << images << anns.left(anns.size() / 2) << 1;
-    QTest::newRow("trailing garbage") << images << anns + "]" << 1;
-    QTest::newRow("two values") << images + images << anns << 1;
-    QTest::newRow("empty images file") << QByteArray() << anns << 1;
-    QTest::newRow("scalar document") << QByteArray("42") << anns << 0;
-    QTest::newRow("both broken") << QByteArray("[{") << QByteArray("nul") << 2;
-}
-
-void TestCocoImport::brokenDocuments()
-{
-    QFETCH(QByteArray, imagesDoc);
-    QFETCH(QByteArray, annsDoc);
-    QFETCH(int, errors);
-    touch("a.jpg");
-    // Rows from before are gone whatever happens.
-    auto old = std::make_shared<ImageInfo>();
-    old->bboxes = std::make_unique<BBoxList>();
-    m_list->loadImages({old}, true);
-    QVERIFY(TestFiles::write(m_dir.filePath("images.json"), imagesDoc));
-    QVERIFY(TestFiles::write(m_dir.filePath("anns.json"), annsDoc));
-    for (int i = 0; i < errors; ++i)
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Error: [1-9][0-9]*$"));
-    QTest::ignoreMessage(QtDebugMsg, "Loaded 0 images");
-    QSignalSpy completed(m_list, &ImageList::readFileCompleted);
-    m_list->loadCocoJson(m_dir.filePath("images.json"), m_dir.filePath("anns.json"));
-    QCOMPARE(completed.count(), 1);
-    QCOMPARE(m_list->rowCount(), 0);
-}
-
+// Pictures are looked up beside the images file unless a folder is given.
 void TestCocoImport::imageRecord()
 {
     touch("sub/x.jpg");
-    const QJsonArray images{image(12, "sub/x.jpg", 640, 480)};
-    const QJsonArray anns{annotation(12, 1, {64, 48, 256, 192})};
-    QVERIFY(TestFiles::write(m_dir.filePath("json/images.json"), toJson(images)));
-    QVERIFY(TestFiles::write(m_dir.filePath("json/anns.json"), toJson(anns)));
-
-    // By default the images are looked up beside the images file: nothing there.
+    QVERIFY(TestFiles::write(m_dir.filePath("json/images.json"), toJson(QJsonArray{image(12, "sub/x.jpg", 640, 480)})));
+    QVERIFY(
+        TestFiles::write(m_dir.filePath("json/anns.json"), toJson(QJsonArray{annotation(12, 1, {64, 48, 256, 192})})));
     m_list->loadCocoJson(m_dir.filePath("json/images.json"), m_dir.filePath("json/anns.json"));
     QCOMPARE(m_list->rowCount(), 0);
-
     m_list->loadCocoJson(m_dir.filePath("json/images.json"), m_dir.filePath("json/anns.json"), m_dir.path());
-    QCOMPARE(m_list->rowCount(), 1);
     const auto img = m_list->imageAt(0);
-    QCOMPARE(img->id, 12);
-    QCOMPARE(img->fileName, QString("sub/x.jpg"));
-    QCOMPARE(img->filePath, m_dir.filePath("sub/x.jpg"));
-    QCOMPARE(img->width, 640);
-    QCOMPARE(img->height, 480);
+    QCOMPARE(QString("%1 %2 %3x%4").arg(img->fileName, img->filePath).arg(img->width).arg(img->height),
+             QString("sub/x.jpg %1 640x480").arg(m_dir.filePath("sub/x.jpg")));
     QCOMPARE(img->yoloTxtFilePath, QString());
     QCOMPARE(describe(*m_list), QStringList{"12:1 0.3 0.3 0.4 0.4"});
-}
-
-void TestCocoImport::realCocoFile()
-{
-    const QString examples = qEnvironmentVariable("LABELME_EXAMPLES", "/usr/share/doc/labelme-examples/examples");
-    const QString folder = examples + "/instance_segmentation/data_dataset_coco";
-    const QString file = folder + "/annotations.json";
-    if (!QFileInfo::exists(file))
-        QSKIP("labelme-examples is not installed");
-
-    // Its people are category 15; category 1 is "aeroplane", which none of its photos shows.
-    m_list->loadCocoJson(file, file);
-    QCOMPARE(m_list->rowCount(), 0);
-
-    // The same file with people renumbered to 1 (and aeroplanes to 15).
-    QJsonObject coco = QJsonDocument::fromJson(TestFiles::read(file)).object();
-    QJsonArray anns = coco.value("annotations").toArray();
-    for (int i = 0; i < anns.size(); ++i) {
-        QJsonObject a = anns[i].toObject();
-        const int category = a.value("category_id").toInt();
-        a.insert("category_id", category == 15 ? 1 : category == 1 ? 15 : category);
-        anns[i] = a;
-    }
-    coco.insert("annotations", anns);
-    const QString copy = m_dir.filePath("people.json");
-    QVERIFY(TestFiles::write(copy, QJsonDocument(coco).toJson()));
-    m_list->loadCocoJson(copy, copy, folder);
-    QCOMPARE(describe(*m_list), (QStringList{"0:1 0.505 0.643491 0.246 0.653846, 1 0.865 0.628698 0.27 0.742604",
-                                             "2:1 0.335 0.584 0.302 0.592, 1 0.479 0.517333 0.278 0.453333, "
-                                             "1 0.624 0.542667 0.24 0.472"}));
-    QCOMPARE(m_list->imageAt(0)->filePath, folder + "/JPEGImages/2011_000003.jpg");
-    QCOMPARE(m_list->imageAt(0)->width, 500);
-    QCOMPARE(m_list->imageAt(0)->height, 338);
-    QVERIFY(QFileInfo(m_list->imageAt(1)->filePath).isFile());
 }
 
 QTEST_GUILESS_MAIN(TestCocoImport)

@@ -68,33 +68,26 @@ void TestLabelCheck::labelFile_data()
     QTest::addColumn<bool>("image");
     QTest::addColumn<QList<int>>("classes"); // empty: no class list
     QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("sound") << QByteArray("0 0.5 0.5 0.2 0.2\n1 0.2 0.2 0.1 0.1\n") << true << QList<int>{0, 1}
-                           << QStringList{};
-    QTest::newRow("edge exactly") << QByteArray("0 0.95 0.05 0.1 0.1") << true << QList<int>{} << QStringList{};
-    QTest::newRow("out of range") << QByteArray("0 0.5 0.5 0.1 0.1\n0 1.2 0.5 0.1 0.1\n0 0.5 -0.1 0.1 0.1") << true
-                                  << QList<int>{} << QStringList{"out-of-range@1", "out-of-range@2"};
-    QTest::newRow("nan") << QByteArray("0 nan 0.5 0.1 0.1") << true << QList<int>{} << QStringList{"out-of-range@0"};
-    QTest::newRow("past edge") << QByteArray("0 0.05 0.5 0.2 0.1\n0 0.5 0.96 0.1 0.1") << true << QList<int>{}
-                               << QStringList{"past-edge@0", "past-edge@1"};
-    QTest::newRow("no size") << QByteArray("0 0.5 0.5 0 0.1\n0 0.5 0.5 0.1 -0.1") << true << QList<int>{}
-                             << QStringList{"no-size@0", "out-of-range@1", "no-size@1"};
-    QTest::newRow("tiny unknown without size")
-        << QByteArray("0 0.5 0.5 0.0001 0.0001") << true << QList<int>{} << QStringList{};
-    QTest::newRow("duplicate") << QByteArray("3 0.5 0.5 0.2 0.2\n3 0.3 0.3 0.1 0.1\n3 0.5 0.5 0.2 0.19") << true
-                               << QList<int>{} << QStringList{"duplicate@2"};
-    QTest::newRow("overlap under 0.9") << QByteArray("3 0.5 0.5 0.2 0.2\n3 0.5 0.5 0.2 0.17") << true << QList<int>{}
-                                       << QStringList{};
-    QTest::newRow("same place, other class")
-        << QByteArray("3 0.5 0.5 0.2 0.2\n4 0.5 0.5 0.2 0.2") << true << QList<int>{} << QStringList{};
-    QTest::newRow("unknown class") << QByteArray("0 0.5 0.5 0.2 0.2\n7 0.2 0.2 0.1 0.1\n-1 0.2 0.7 0.1 0.1") << true
-                                   << QList<int>{0, 1} << QStringList{"unknown-class@1", "unknown-class@2"};
-    QTest::newRow("partial lines") << QByteArray("0 0.5 0.5 0.2 0.2 0.9\n1 0.5\n\n0 0.2 0.2 x 0.1\n") << true
-                                   << QList<int>{}
-                                   << QStringList{"partial-line@0", "partial-line", "partial-line@1", "no-size@1"};
-    QTest::newRow("empty file") << QByteArray() << true << QList<int>{} << QStringList{"empty-file"};
-    QTest::newRow("blank lines only") << QByteArray("\n\r\n") << true << QList<int>{} << QStringList{"empty-file"};
-    QTest::newRow("no image") << QByteArray("0 0.5 0.5 0.2 0.2") << false << QList<int>{} << QStringList{"no-image"};
+    auto row = [](const char *name, const QByteArray &label, const QStringList &expected, bool image = true,
+                  const QList<int> &classes = {}) { QTest::newRow(name) << label << image << classes << expected; };
+    row("sound", "0 0.5 0.5 0.2 0.2\n1 0.2 0.2 0.1 0.1\n", {}, true, {0, 1});
+    row("edge exactly", "0 0.95 0.05 0.1 0.1", {});
+    row("out of range", "0 0.5 0.5 0.1 0.1\n0 1.2 0.5 0.1 0.1\n0 0.5 -0.1 0.1 0.1",
+        {"out-of-range@1", "out-of-range@2"});
+    row("nan", "0 nan 0.5 0.1 0.1", {"out-of-range@0"});
+    row("past edge", "0 0.05 0.5 0.2 0.1\n0 0.5 0.96 0.1 0.1", {"past-edge@0", "past-edge@1"});
+    row("no size", "0 0.5 0.5 0 0.1\n0 0.5 0.5 0.1 -0.1", {"no-size@0", "out-of-range@1", "no-size@1"});
+    row("tiny unknown without size", "0 0.5 0.5 0.0001 0.0001", {});
+    row("duplicate", "3 0.5 0.5 0.2 0.2\n3 0.3 0.3 0.1 0.1\n3 0.5 0.5 0.2 0.19", {"duplicate@2"});
+    row("overlap under 0.9", "3 0.5 0.5 0.2 0.2\n3 0.5 0.5 0.2 0.17", {});
+    row("same place, other class", "3 0.5 0.5 0.2 0.2\n4 0.5 0.5 0.2 0.2", {});
+    row("unknown class", "0 0.5 0.5 0.2 0.2\n7 0.2 0.2 0.1 0.1\n-1 0.2 0.7 0.1 0.1",
+        {"unknown-class@1", "unknown-class@2"}, true, {0, 1});
+    row("partial lines", "0 0.5 0.5 0.2 0.2 0.9\n1 0.5\n\n0 0.2 0.2 x 0.1\n",
+        {"partial-line@0", "partial-line", "partial-line@1", "no-size@1"});
+    row("empty file", "", {"empty-file"});
+    row("blank lines only", "\n\r\n", {"empty-file"});
+    row("no image", "0 0.5 0.5 0.2 0.2", {"no-image"}, false);
 }
 
 void TestLabelCheck::labelFile()
@@ -116,34 +109,23 @@ void TestLabelCheck::labelFile()
 
 void TestLabelCheck::sizedRows_data()
 {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<double>("cw");
-    QTest::addColumn<double>("ch");
+    QTest::addColumn<QString>("image"); // width, height and the box of a JSON row
     QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("2 pixels") << 100 << 50 << 0.02 << 0.04 << QStringList{};
-    QTest::newRow("narrow") << 100 << 50 << 0.019 << 0.5 << QStringList{"tiny@0"};
-    QTest::newRow("flat") << 100 << 50 << 0.5 << 0.039 << QStringList{"tiny@0"};
-    QTest::newRow("size unknown") << 0 << 0 << 0.001 << 0.001 << QStringList{};
+    QTest::newRow("2 pixels") << R"("width": 100, "height": 50, "bboxes": [{"cw": 0.02, "ch": 0.04)" << QStringList{};
+    QTest::newRow("narrow") << R"("width": 100, "height": 50, "bboxes": [{"cw": 0.019, "ch": 0.5)"
+                            << QStringList{"tiny@0"};
+    QTest::newRow("flat") << R"("width": 100, "height": 50, "bboxes": [{"cw": 0.5, "ch": 0.039)"
+                          << QStringList{"tiny@0"};
+    QTest::newRow("size unknown") << R"("width": 0, "height": 0, "bboxes": [{"cw": 0.001, "ch": 0.001)"
+                                  << QStringList{};
 }
 
 void TestLabelCheck::sizedRows()
 {
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(double, cw);
-    QFETCH(double, ch);
+    QFETCH(QString, image);
     QFETCH(QStringList, expected);
-
-    const QByteArray json = QString(R"([{"id": 1, "fileName": "x", "filePath": "x.jpg", "width": %1, "height": %2,
-        "bboxes": [{"catId": 0, "cx": 0.5, "cy": 0.5, "cw": %3, "ch": %4}]}])")
-                                .arg(width)
-                                .arg(height)
-                                .arg(cw)
-                                .arg(ch)
-                                .toUtf8();
-    QVERIFY(write(m_dir.filePath("list.json"), json));
+    QVERIFY(write(m_dir.filePath("list.json"), R"([{"id": 1, "fileName": "x", "filePath": "x.jpg", )" + image.toUtf8() +
+                                                   R"(, "cx": 0.5, "cy": 0.5}]}])"));
     m_list->loadJson(m_dir.filePath("list.json"));
     QCOMPARE(m_list->rowCount(), 1);
     QCOMPARE(problems(0), expected);
