@@ -5,11 +5,13 @@
 #include "images/imagefilter.h"
 #include "images/imagelist.h"
 #include "images/thumbnailprovider.h"
+#include "ui/editsession.h"
 #include "utils.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QtQml>
 
 #include <memory>
 
@@ -21,6 +23,9 @@ static void initResources()
 
 namespace Boxmere {
 
+// Made with the other singletons, and deleted before them.
+static EditSession *s_session = nullptr;
+
 void registerQmlTypes(QQmlEngine *engine)
 {
     static const bool registered = [] {
@@ -29,6 +34,14 @@ void registerQmlTypes(QQmlEngine *engine)
                ImageFilter::createInstance() && Conversion::createInstance();
     }();
     Q_UNUSED(registered);
+    if (!s_session) {
+        s_session = new EditSession(ImageList::instance(), ImageFilter::instance());
+        auto *loader = DatasetLoader::instance();
+        s_session->setCategories(loader->categories());
+        QObject::connect(loader, &DatasetLoader::categoriesChanged, s_session,
+                         [loader] { s_session->setCategories(loader->categories()); });
+        qmlRegisterSingletonInstance("Boxmere", 1, 0, "EditSession", s_session);
+    }
     engine->addImageProvider(QLatin1String(ThumbnailProvider::Id), new ThumbnailProvider);
 }
 
@@ -61,6 +74,8 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         result = app->exec();
     }
     // The engine is gone before the singletons it refers to.
+    delete s_session;
+    s_session = nullptr;
     delete Conversion::instance();
     delete ImageFilter::instance();
     delete DatasetLoader::instance();
