@@ -284,6 +284,13 @@ private Q_SLOTS:
         QCOMPARE(m_session->open(from), from >= 0);
         QCOMPARE(m_session->shownRow(), from);
         QCOMPARE(m_session->stepTarget(delta), target);
+        if (target < 0)
+            return;
+        // Straight to the next image, without closing in between.
+        QSignalSpy rowSpy(m_session.get(), &EditSession::rowChanged);
+        QVERIFY(m_session->open(target));
+        QCOMPARE(rowSpy.count(), 1);
+        QCOMPARE(m_session->shownRow(), target);
     }
 
     // The selection stays on its box while boxes before it go, and goes with it.
