@@ -240,7 +240,7 @@ ApplicationWindow {
                     objectName: "gridImages"
                     anchors.fill: parent
                     anchors.margins: 1
-                    columns: gridSettings.columns
+                    numCols: gridSettings.columns
                     thumbnails: root.thumbnails
                     openRow: EditSession.row
                     openBlocked: DatasetLoader.busy

@@ -7,13 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
-
 #include "modelcheck.h"
 #include "testfiles.h"
-
-using Edit = std::function<void(EditSession &)>;
-Q_DECLARE_METATYPE(Edit)
 
 // The editing rules on a folder of generated pictures: a (200 by 100) with a CRLF
 // label file, b (400 by 200) with two boxes, c whose line holds a score after the
@@ -36,6 +31,45 @@ private:
     void open(const QString &name) { QVERIFY(m_session->open(shownRowOf(name))); }
     // The open list as the writer would put it.
     QByteArray boxes() const { return YoloLabelFile::format(m_session->boxes()->boxes()); }
+
+    // Edits written as "verb numbers; ...": add C X Y W H, draw X0 Y0 X1 Y1 W H, pick C,
+    // select N, relabel C, delete (the selected box), remove N, move DX DY [W H],
+    // rect N CX CY CW CH, and drag ... drop around a drag.
+    void run(const QString &script)
+    {
+        EditSession &s = *m_session;
+        for (const QString &step : script.split(';', Qt::SkipEmptyParts)) {
+            QStringList words = step.split(' ', Qt::SkipEmptyParts);
+            const QString verb = words.takeFirst();
+            QVector<double> n(6);
+            for (int i = 0; i < words.size(); ++i)
+                n[i] = words[i].toDouble();
+            if (verb == "add")
+                s.addBox(int(n[0]), {n[1], n[2]}, {n[3], n[4]});
+            else if (verb == "draw")
+                s.drawBox({n[0], n[1]}, {n[2], n[3]}, {n[4], n[5]});
+            else if (verb == "pick")
+                s.pickCategory(int(n[0]));
+            else if (verb == "select")
+                s.select(int(n[0]));
+            else if (verb == "relabel")
+                s.relabelSelected(int(n[0]));
+            else if (verb == "delete")
+                s.deleteSelected();
+            else if (verb == "remove")
+                s.deleteBox(int(n[0]));
+            else if (verb == "move")
+                s.moveSelected(int(n[0]), int(n[1]), {n[2], n[3]});
+            else if (verb == "rect")
+                s.setBoxRect(int(n[0]), n[1], n[2], n[3], n[4]);
+            else if (verb == "drag")
+                s.beginDrag();
+            else if (verb == "drop")
+                s.endDrag();
+            else
+                QFAIL(qPrintable("unknown edit " + verb));
+        }
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ImageFilter> m_shown;
@@ -101,7 +135,9 @@ private Q_SLOTS:
         QVERIFY(!list->canRedo());
         QVERIFY(!m_session->canSave());
         QCOMPARE(m_session->saveError(), QString());
+        m_session->select(0);
         m_session->close();
+        QCOMPARE(m_session->selected(), -1);
         QCOMPARE(m_session->row(), -1);
         QCOMPARE(m_session->boxes(), nullptr);
     }
@@ -109,79 +145,46 @@ private Q_SLOTS:
     void edit_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QString>("script");
         QTest::addColumn<int>("steps");
+        QTest::addColumn<int>("selected");
         QTest::addColumn<QByteArray>("saved");
-        const QSizeF b(400, 200);
         const QByteArray two("1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
-        QTest::newRow("add under the pointer") << "b" << Edit([b](EditSession &s) {
-            s.addBox(2, {100, 50}, b);
-        }) << 1 << two + "\n2 0.25 0.25 0.1 0.1";
-        QTest::newRow("add beside the picture") << "b" << Edit([b](EditSession &s) {
-            s.addBox(1, {-30, 250}, b);
-        }) << 1 << two + "\n1 0 1 0.1 0.1";
-        QTest::newRow("add without a picture") << "b" << Edit([](EditSession &s) {
-            s.addBox(1, {10, 10}, {});
-        }) << 0 << two;
-        QTest::newRow("draw backwards, picked category") << "b" << Edit([b](EditSession &s) {
-            s.pickCategory(2);
-            s.drawBox({300, 150}, {100, 50}, b);
-        }) << 1 << two + "\n2 0.5 0.5 0.5 0.5";
-        QTest::newRow("draw, picked category gone") << "b" << Edit([b](EditSession &s) {
-            s.pickCategory(7);
-            s.drawBox({0, 0}, {40, 20}, b);
-        }) << 1 << two + "\n1 0.05 0.05 0.1 0.1";
-        QTest::newRow("draw without area") << "b" << Edit([b](EditSession &s) {
-            s.drawBox({10, 10}, {10, 50}, b);
-        }) << 0 << two;
-        QTest::newRow("relabel, nothing selected")
-            << "b" << Edit([](EditSession &s) { s.relabelSelected(2); }) << 0 << two;
-        QTest::newRow("relabel selected") << "b" << Edit([](EditSession &s) {
-            s.select(0);
-            s.relabelSelected(2);
-        }) << 1 << QByteArray("2 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
-        QTest::newRow("delete selected") << "b" << Edit([](EditSession &s) {
-            s.select(0);
-            s.deleteSelected();
-            s.deleteSelected();
-        }) << 1 << QByteArray("2 0.75 0.75 0.2 0.2");
-        QTest::newRow("move by pixels of the picture") << "b" << Edit([](EditSession &s) {
-            s.select(0);
-            s.moveSelected(1, 0, {});
-            s.moveSelected(0, 10, {});
-        }) << 2 << QByteArray("1 0.2525 0.3 0.1 0.1\n2 0.75 0.75 0.2 0.2");
-        QTest::newRow("move stops at the border") << "b" << Edit([](EditSession &s) {
-            s.select(0);
-            for (int i = 0; i < 30; ++i)
-                s.moveSelected(-10, 0, {});
-        }) << 9 << QByteArray("1 0.05 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
-        QTest::newRow("move no further out") << "b" << Edit([](EditSession &s) {
-            s.select(0);
-            s.setBoxRect(0, 0.02, 0.25, 0.1, 0.1);
-            s.moveSelected(-1, 0, {});
-            s.moveSelected(1, 0, {});
-        }) << 2 << QByteArray("1 0.0225 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
-        QTest::newRow("move, picture size unknown") << "d" << Edit([](EditSession &s) {
-            s.select(0);
-            s.moveSelected(1, 0, {100, 100});
-        }) << 1 << QByteArray("1 0.51 0.5 0.2 0.2");
-        QTest::newRow("a drag is one step") << "b" << Edit([](EditSession &s) {
-            s.beginDrag();
-            s.setBoxRect(1, 0.3, 0.3, 0.1, 0.1);
-            s.setBoxRect(1, 0.4, 0.4, 0.2, 0.1);
-            s.endDrag();
-        }) << 1 << QByteArray("1 0.25 0.25 0.1 0.1\n2 0.4 0.4 0.2 0.1");
+        const auto row = [](const char *tag, const char *name, const QString &script, int steps, int selected,
+                            const QByteArray &saved) {
+            QTest::newRow(tag) << name << script << steps << selected << saved;
+        };
+        row("add under the pointer", "b", "add 2 100 50 400 200", 1, -1, two + "\n2 0.25 0.25 0.1 0.1");
+        row("add beside the picture", "b", "add 1 -30 250 400 200", 1, -1, two + "\n1 0 1 0.1 0.1");
+        row("add without a picture", "b", "add 1 10 10 0 0", 0, -1, two);
+        row("draw backwards", "b", "pick 2; draw 300 150 100 50 400 200", 1, -1, two + "\n2 0.5 0.5 0.5 0.5");
+        row("draw, picked category gone", "b", "pick 7; draw 0 0 40 20 400 200", 1, -1, two + "\n1 0.05 0.05 0.1 0.1");
+        row("draw without area", "b", "draw 10 10 10 50 400 200", 0, -1, two);
+        row("relabel, nothing selected", "b", "relabel 2", 0, -1, two);
+        row("relabel selected", "b", "select 0; relabel 2", 1, 0, "2 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
+        row("delete selected", "b", "select 0; delete; delete", 1, -1, "2 0.75 0.75 0.2 0.2");
+        row("selection follows its box", "b", "select 1; remove 0", 1, 0, "2 0.75 0.75 0.2 0.2");
+        row("move by pixels", "b", "select 0; move 1 0; move 0 10", 2, 0, "1 0.2525 0.3 0.1 0.1\n2 0.75 0.75 0.2 0.2");
+        row("move stops at the border", "b", "select 0;" + QString("move -10 0;").repeated(30), 9, 0,
+            "1 0.05 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
+        row("move no further out", "b", "select 0; rect 0 0.02 0.25 0.1 0.1; move -1 0; move 1 0", 2, 0,
+            "1 0.0225 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
+        row("move, picture size unknown", "d", "select 0; move 1 0 100 100", 1, 0, "1 0.51 0.5 0.2 0.2");
+        row("a drag is one step", "b", "drag; rect 1 0.3 0.3 0.1 0.1; rect 1 0.4 0.4 0.2 0.1; drop", 1, -1,
+            "1 0.25 0.25 0.1 0.1\n2 0.4 0.4 0.2 0.1");
     }
 
     void edit()
     {
         QFETCH(QString, name);
-        QFETCH(Edit, edit);
+        QFETCH(QString, script);
         QFETCH(int, steps);
+        QFETCH(int, selected);
         QFETCH(QByteArray, saved);
         open(name);
         const QByteArray opened = file(name);
-        edit(*m_session);
+        run(script);
+        QCOMPARE(m_session->selected(), selected);
         QCOMPARE(m_session->canSave(), steps > 0);
         QCOMPARE(file(name), opened);
         for (int i = 0; i < steps; ++i)
@@ -196,72 +199,54 @@ private Q_SLOTS:
         QVERIFY(!m_session->canSave());
     }
 
-    void leave_data()
+    void leaveAndReset_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<bool>("removeLabels");
-        QTest::addColumn<bool>("leaves");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("removed"); // before the action: a label file or the labels folder
+        QTest::addColumn<bool>("reset");      // or leave
+        QTest::addColumn<bool>("result");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QString>("error");
-        const QByteArray b("1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2");
-        QTest::newRow("unchanged") << "b" << false << true << true << QByteArray("<missing>") << "";
-        QTest::newRow("changes saved") << "b" << true << false << true << b + "\n1 0.5 0.5 0.1 0.1"
-                                       << "";
-        QTest::newRow("save fails") << "b" << true << true << false << QByteArray("<missing>") << "Could not save %1";
-        QTest::newRow("lines not read whole") << "c" << true << false << false << QByteArray("1 0.5 0.5 0.3 0.3 0.87")
-                                              << "c.txt holds lines that saving would drop: Save or Reset first";
+        const QByteArray b("1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2"), missing("<missing>");
+        const auto row = [](const char *tag, const char *name, const char *script, const QString &removed, bool reset,
+                            bool result, const QByteArray &after, const QString &error) {
+            QTest::newRow(tag) << name << script << removed << reset << result << after << error;
+        };
+        row("leave unchanged", "b", "", "labels", false, true, missing, "");
+        row("leave changed", "b", "add 1 5 5 10 10", "", false, true, b + "\n1 0.5 0.5 0.1 0.1", "");
+        row("leave, save fails", "b", "add 1 5 5 10 10", "labels", false, false, missing, "Could not save %1");
+        row("leave, lines not read whole", "c", "add 1 5 5 10 10", "", false, false, "1 0.5 0.5 0.3 0.3 0.87",
+            "c.txt holds lines that saving would drop: Save or Reset first");
+        row("reset", "b", "add 1 5 5 10 10", "", true, true, b, "");
+        row("reset, file gone: boxes kept", "b", "add 1 5 5 10 10", "labels/b.txt", true, false, missing,
+            "Could not read %1");
     }
 
-    void leave()
+    void leaveAndReset()
     {
         QFETCH(QString, name);
-        QFETCH(bool, edited);
-        QFETCH(bool, removeLabels);
-        QFETCH(bool, leaves);
+        QFETCH(QString, script);
+        QFETCH(QString, removed);
+        QFETCH(bool, reset);
+        QFETCH(bool, result);
         QFETCH(QByteArray, after);
         QFETCH(QString, error);
         open(name);
-        if (edited)
-            m_session->addBox(1, {5, 5}, {10, 10});
-        if (removeLabels)
-            QVERIFY(QDir(m_dir->filePath("labels")).removeRecursively());
-        QCOMPARE(m_session->saveBeforeLeaving(), leaves);
+        run(script);
+        const QByteArray edited = boxes();
+        if (!removed.isEmpty())
+            QVERIFY(QFile::remove(m_dir->filePath(removed)) || QDir(m_dir->filePath(removed)).removeRecursively());
+        QCOMPARE(reset ? m_session->reset() : m_session->saveBeforeLeaving(), result);
         QCOMPARE(file(name), after);
         QCOMPARE(m_session->saveError(), error.contains("%1") ? error.arg(label(name)) : error);
-        QCOMPARE(m_session->canSave(), edited && !leaves);
-        if (name == "c") {
-            // Saved by hand, the file holds what the list holds; edits after that go along.
-            QVERIFY(m_session->save());
-            m_session->addBox(1, {5, 5}, {10, 10});
-            QVERIFY(m_session->saveBeforeLeaving());
-            QCOMPARE(file(name), "1 0.5 0.5 0.3 0.3\n1 0.5 0.5 0.1 0.1\n1 0.5 0.5 0.1 0.1");
-        }
+        QCOMPARE(m_session->canSave(), !result);
+        if (!result)
+            QCOMPARE(boxes(), edited);
+        else if (reset)
+            QVERIFY(!m_session->boxes()->canUndo());
         m_session->close();
         QCOMPARE(m_session->saveError(), QString());
-    }
-
-    void reset_data()
-    {
-        QTest::addColumn<bool>("readable");
-        QTest::newRow("back to the file") << true;
-        QTest::newRow("file gone: boxes kept") << false;
-    }
-
-    void reset()
-    {
-        QFETCH(bool, readable);
-        open("b");
-        const QByteArray opened = boxes();
-        m_session->addBox(1, {5, 5}, {10, 10});
-        const QByteArray edited = boxes();
-        if (!readable)
-            QVERIFY(QFile::remove(label("b")));
-        QCOMPARE(m_session->reset(), readable);
-        QCOMPARE(boxes(), readable ? opened : edited);
-        QCOMPARE(m_session->canSave(), !readable);
-        QCOMPARE(m_session->saveError(), readable ? QString() : "Could not read " + label("b"));
-        QCOMPARE(m_session->boxes()->canUndo(), !readable);
     }
 
     void stepTarget_data()
@@ -291,26 +276,6 @@ private Q_SLOTS:
         QVERIFY(m_session->open(target));
         QCOMPARE(rowSpy.count(), 1);
         QCOMPARE(m_session->shownRow(), target);
-    }
-
-    // The selection stays on its box while boxes before it go, and goes with it.
-    void selectionFollowsItsBox()
-    {
-        open("b");
-        m_session->addBox(1, {5, 5}, {10, 10});
-        m_session->select(1);
-        m_session->deleteBox(0);
-        QCOMPARE(m_session->selected(), 0);
-        m_session->deleteBox(1);
-        QCOMPARE(m_session->selected(), 0);
-        m_session->deleteSelected();
-        QCOMPARE(m_session->selected(), -1);
-        m_session->select(0);
-        QVERIFY(m_session->undo());
-        QCOMPARE(m_session->selected(), -1);
-        m_session->select(0);
-        m_session->close();
-        QCOMPARE(m_session->selected(), -1);
     }
 
     // A new box on top of another is a duplicate as soon as it is made.

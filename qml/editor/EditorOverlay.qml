@@ -18,7 +18,7 @@ Popup {
     property bool thumbnails: true
     readonly property bool editing: EditSession.row >= 0
     // Where the open tile's content goes.
-    readonly property EditorStage stage: editorStage
+    readonly property EditorStage stage: ctxItems
 
     signal stepRequested(int delta)
 
@@ -43,8 +43,8 @@ Popup {
     }
 
     onClosed: {
-        editorStage.spaceHeld = false
-        editorStage.boxesHidden = false
+        ctxItems.spaceHeld = false
+        ctxItems.boxesHidden = false
         keyList.close()
     }
 
@@ -53,14 +53,14 @@ Popup {
         name: "boxmere.ui"
     }
 
-    function save() {
+    function doSave() {
         console.log(uiLog, "Save")
         EditSession.save()
     }
 
     Connections {
         target: EditSession
-        function onRowChanged() { editorStage.fit() }
+        function onRowChanged() { ctxItems.fit() }
     }
 
     Shortcut {
@@ -91,7 +91,7 @@ Popup {
     Shortcut {
         sequence: StandardKey.Save
         enabled: overlay.editing
-        onActivated: overlay.save()
+        onActivated: overlay.doSave()
     }
     Shortcut {
         sequence: "Esc"
@@ -111,14 +111,14 @@ Popup {
                 sequence: modelData.keys
                 autoRepeat: true
                 enabled: overlay.editing
-                onActivated: EditSession.moveSelected(modelData.dx, modelData.dy, editorStage.pictureSize)
+                onActivated: EditSession.moveSelected(modelData.dx, modelData.dy, ctxItems.pictureSize)
             }
         }
     }
     Shortcut {
         sequence: "F"
         enabled: overlay.editing
-        onActivated: editorStage.fit()
+        onActivated: ctxItems.fit()
     }
     Shortcut {
         sequence: "?"
@@ -128,7 +128,7 @@ Popup {
 
     NeighbourPictures {
         paths: overlay.neighbourPaths
-        sourceSize: editorStage.pictureRequest
+        sourceSize: ctxItems.pictureRequest
         active: overlay.prefetch && overlay.thumbnails && overlay.editing
     }
 
@@ -146,10 +146,10 @@ Popup {
             if (event.isAutoRepeat)
                 return
             if (event.key === Qt.Key_H && event.modifiers === Qt.NoModifier) {
-                editorStage.boxesHidden = true
+                ctxItems.boxesHidden = true
                 event.accepted = true
             } else if (event.key === Qt.Key_Space) {
-                editorStage.spaceHeld = true
+                ctxItems.spaceHeld = true
                 event.accepted = true
             }
         }
@@ -157,10 +157,10 @@ Popup {
             if (event.isAutoRepeat)
                 return
             if (event.key === Qt.Key_H) {
-                editorStage.boxesHidden = false
+                ctxItems.boxesHidden = false
                 event.accepted = true
             } else if (event.key === Qt.Key_Space) {
-                editorStage.spaceHeld = false
+                ctxItems.spaceHeld = false
                 event.accepted = true
             }
         }
@@ -174,7 +174,7 @@ Popup {
             onPicked: EditSession.pickCategory(catId)
             onAddRequested: {
                 console.log(uiLog, "Activated " + name)
-                EditSession.addBox(catId, editorStage.pointer, editorStage.pictureSize)
+                EditSession.addBox(catId, ctxItems.pointer, ctxItems.pictureSize)
             }
             onRelabelRequested: EditSession.relabelSelected(catId)
 
@@ -182,7 +182,7 @@ Popup {
             Item {}
             ZoomLabel {
                 objectName: "lblZoom"
-                zoom: editorStage.zoom
+                zoom: ctxItems.zoom
             }
             Button {
                 objectName: "btnKeys"
@@ -194,7 +194,7 @@ Popup {
         }
 
         EditorStage {
-            id: editorStage
+            id: ctxItems
             objectName: "ctxItems"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -204,7 +204,7 @@ Popup {
             canSave: EditSession.canSave
             saveError: EditSession.saveError
             onResetClicked: EditSession.reset()
-            onSaveClicked: overlay.save()
+            onSaveClicked: overlay.doSave()
             onCloseClicked: EditSession.close()
         }
     }

@@ -8,7 +8,7 @@ import "../editor"
 GridView {
     id: grid
 
-    property int columns: 4
+    property int numCols: 4
     property bool thumbnails: true
     // The image-list row open for editing, or -1.
     property int openRow: -1
@@ -24,7 +24,7 @@ GridView {
     // none are made ahead of time (a reset then makes fewer).
     cacheBuffer: 0
     model: ImageFilter
-    cellWidth: width / columns
+    cellWidth: width / numCols
     cellHeight: cellWidth
     ScrollBar.vertical: ScrollBar {}
 

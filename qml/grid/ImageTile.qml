@@ -52,42 +52,49 @@ Item {
         anchors.margins: 2
 
         Rectangle {
-            id: body
+            id: rcDelegate
             objectName: "cell" + tile.shownRow
             readonly property int row: tile.shownRow
+            readonly property bool single: tile.open && tile.stage !== null
             readonly property real zoom: tile.open ? tile.stage.zoom : 1
             readonly property real panX: tile.open ? tile.stage.panX : 0
             readonly property real panY: tile.open ? tile.stage.panY : 0
             anchors.fill: parent
             border.width: 1
             border.color: "gray"
-            clip: state === "single"
+            clip: single
 
-            states: State {
-                name: "single"
-                when: tile.open && tile.stage !== null
-                ParentChange { target: body; parent: tile.stage }
-            }
+            states: [
+                State {
+                    name: "multiple"
+                    when: !rcDelegate.single
+                },
+                State {
+                    name: "single"
+                    when: rcDelegate.single
+                    ParentChange { target: rcDelegate; parent: tile.stage }
+                }
+            ]
 
             // What the editor needs to know of the open picture. Not restored on
             // leaving, so that the tile opened next is not overwritten.
             Binding {
                 target: tile.stage
-                when: body.state === "single"
+                when: rcDelegate.single
                 property: "pointer"
                 value: Qt.point(mouseFull.mouseX - content.x, mouseFull.mouseY - content.y)
                 restoreMode: Binding.RestoreNone
             }
             Binding {
                 target: tile.stage
-                when: body.state === "single"
+                when: rcDelegate.single
                 property: "pictureSize"
                 value: Qt.size(content.width, content.height)
                 restoreMode: Binding.RestoreNone
             }
             Binding {
                 target: tile.stage
-                when: body.state === "single"
+                when: rcDelegate.single
                 property: "pictureRequest"
                 value: image.sourceSize
                 restoreMode: Binding.RestoreNone
@@ -98,8 +105,8 @@ Item {
                 anchors.fill: parent
                 anchors.margins: 1
                 transform: [
-                    Scale { xScale: body.zoom; yScale: body.zoom },
-                    Translate { x: body.panX; y: body.panY }
+                    Scale { xScale: rcDelegate.zoom; yScale: rcDelegate.zoom },
+                    Translate { x: rcDelegate.panX; y: rcDelegate.panY }
                 ]
 
                 Image {
@@ -175,8 +182,8 @@ Item {
                             return
                         if (mouse.button === Qt.MiddleButton || (mouse.button === Qt.LeftButton && tile.stage.spaceHeld)) {
                             gesture = "pan"
-                            from = mapToItem(body, mouse.x, mouse.y)
-                            panFrom = Qt.point(body.panX, body.panY)
+                            from = mapToItem(rcDelegate, mouse.x, mouse.y)
+                            panFrom = Qt.point(rcDelegate.panX, rcDelegate.panY)
                         } else if (mouse.button === Qt.LeftButton) {
                             gesture = "draw"
                             from = inPicture(mouse)
@@ -184,13 +191,13 @@ Item {
                     }
                     onPositionChanged: {
                         if (gesture === "pan") {
-                            const at = mapToItem(body, mouse.x, mouse.y)
+                            const at = mapToItem(rcDelegate, mouse.x, mouse.y)
                             moved = true
                             tile.stage.panTo(panFrom.x + at.x - from.x, panFrom.y + at.y - from.y, view.width, view.height)
                         } else if (gesture === "draw") {
                             const to = inPicture(mouse)
                             // A few pixels on screen tell a drag from a click.
-                            if (!moved && Math.max(Math.abs(to.x - from.x), Math.abs(to.y - from.y)) * body.zoom < 4)
+                            if (!moved && Math.max(Math.abs(to.x - from.x), Math.abs(to.y - from.y)) * rcDelegate.zoom < 4)
                                 return
                             moved = true
                             band.x = Math.min(from.x, to.x)
@@ -213,8 +220,8 @@ Item {
                             wheel.accepted = false
                             return
                         }
-                        const at = mapToItem(body, wheel.x, wheel.y)
-                        tile.stage.zoomAt(at.x - view.x, at.y - view.y, body.zoom * Math.pow(1.25, wheel.angleDelta.y / 120),
+                        const at = mapToItem(rcDelegate, wheel.x, wheel.y)
+                        tile.stage.zoomAt(at.x - view.x, at.y - view.y, rcDelegate.zoom * Math.pow(1.25, wheel.angleDelta.y / 120),
                                           view.width, view.height)
                     }
                     onClicked: {
@@ -257,7 +264,7 @@ Item {
                         visible: mouseFull.gesture === "draw" && mouseFull.moved
                         color: "transparent"
                         border.color: tile.colorOf(EditSession.category)
-                        border.width: 1 / body.zoom
+                        border.width: 1 / rcDelegate.zoom
                         z: 200
                     }
 
@@ -277,8 +284,8 @@ Item {
                             width: bwidth
                             height: bheight
                             // Handles and lines keep their size on screen at any zoom.
-                            handleSize: 12 / body.zoom
-                            lineWidth: 1 / body.zoom
+                            handleSize: 12 / rcDelegate.zoom
+                            lineWidth: 1 / rcDelegate.zoom
                             visible: !(tile.open && tile.stage.boxesHidden)
                             xMax: content.width
                             yMax: content.height
@@ -307,7 +314,7 @@ Item {
                             onEditFinished: EditSession.endDrag()
                             onDimensionsChanged: {
                                 EditSession.setBoxRect(index, newCx, newCy, newCw, newCh)
-                                // A drag of the body moved the box by hand; follow the
+                                // A drag of the rcDelegate moved the box by hand; follow the
                                 // model again, e.g. when the window is resized.
                                 x = Qt.binding(function () { return box.bx })
                                 y = Qt.binding(function () { return box.by })

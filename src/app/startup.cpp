@@ -11,7 +11,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QtQml>
+#include <qqml.h>
 
 #include <memory>
 

@@ -95,7 +95,9 @@ bool EditSession::open(int shownRow)
     const auto image = m_images->imageAt(row);
     if (!image)
         return false;
-    close();
+    // Straight from one image to the next: the overlay stays up.
+    select(-1);
+    setSaveError(QString());
     m_row = row;
     m_shownRow = shownRow;
     watch(image->bboxes.get());

@@ -15,7 +15,11 @@ WindowFixture {
     }
 
     function test_openDataset() {
+        win.openDataset(base + "/images")
+        compare(child("lblDatasetError").text, base + "/images holds no images and labels folders")
+        verify(child("lblDatasetError").visible)
         openDataset()
+        verify(!child("lblDatasetError").visible)
         const split = child("cmbSplit")
         compare([split.visible, split.count, split.currentText], [true, 2, "train"])
         compare(child("txtImgsFolder").text, base + "/images/train")
@@ -31,15 +35,6 @@ WindowFixture {
         compare(split.currentText, "val")
         compare(child("txtImgsFolder").text, base + "/images/val")
         compare(child("gridImages").count, 1)
-    }
-
-    function test_notADataset() {
-        win.openDataset(base + "/images")
-        compare(child("lblDatasetError").text, base + "/images holds no images and labels folders")
-        verify(child("lblDatasetError").visible)
-        verify(!child("cmbSplit").visible)
-        openDataset()
-        verify(!child("lblDatasetError").visible)
     }
 
     // A picture without a label file is a row to label; its file comes with the first save.

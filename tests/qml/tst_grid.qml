@@ -102,8 +102,7 @@ WindowFixture {
         compare(child("chartPerClass", panel.contentItem).values, [4, 1])
         compare(child("chartPerClass", panel.contentItem).labels, ["People", "class 2"])
         compare(child("chartPerImage", panel.contentItem).values, [0, 3, 1])
-        const problems = child("chartProblems", panel.contentItem)
-        compare(problems.values.reduce(function (a, b) { return a + b }), 3)
+        compare(child("chartProblems", panel.contentItem).values.reduce(function (a, b) { return a + b }), 3)
     }
 
     // An edit left unsaved, in a tile that went out of view since.
