@@ -29,6 +29,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QQmlApplicationEngine>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRandomGenerator>
@@ -265,7 +266,8 @@ int runNext(const QString &dir, int rows, bool prefetch, int pauseMs, int steps)
     QQuickItem *first = findItem(grid, QStringLiteral("cell0"));
     if (!first)
         return 1;
-    first->setProperty("state", "single");
+    QObject *session = engine.singletonInstance<QObject *>(qmlTypeId("Boxmere", 1, 0, "EditSession"));
+    QMetaObject::invokeMethod(session, "open", Q_ARG(int, 0));
 
     // The open picture is drawn once it was asked for at the overlay's size and came.
     const auto openPicture = [&](int row) -> QQuickItem * {

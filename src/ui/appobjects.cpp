@@ -5,6 +5,7 @@
 #include "models/imagefilter.h"
 #include "ui/conversion.h"
 #include "ui/datasetloader.h"
+#include "ui/editsession.h"
 #include "ui/thumbnailprovider.h"
 
 #include <QQmlEngine>
@@ -24,6 +25,10 @@ AppObjects::AppObjects()
     m_datasetLoader = add("DatasetLoader", new DatasetLoader(m_imageList));
     m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList));
     m_conversion = add("Conversion", new Conversion(m_imageList));
+    m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter));
+    m_editSession->setCategories(m_datasetLoader->categories());
+    QObject::connect(m_datasetLoader, &DatasetLoader::categoriesChanged, m_editSession,
+                     [this] { m_editSession->setCategories(m_datasetLoader->categories()); });
 }
 
 AppObjects::~AppObjects()

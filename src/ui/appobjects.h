@@ -5,6 +5,7 @@
 
 class Conversion;
 class DatasetLoader;
+class EditSession;
 class ImageFilter;
 class ImageList;
 class QObject;
@@ -31,6 +32,7 @@ public:
     DatasetLoader *datasetLoader() const { return m_datasetLoader; }
     ImageFilter *imageFilter() const { return m_imageFilter; }
     Conversion *conversion() const { return m_conversion; }
+    EditSession *editSession() const { return m_editSession; }
 
 private:
     // Registers object with QML under typeName and takes it into the tear-down.
@@ -42,6 +44,7 @@ private:
     DatasetLoader *m_datasetLoader = nullptr;
     ImageFilter *m_imageFilter = nullptr;
     Conversion *m_conversion = nullptr;
+    EditSession *m_editSession = nullptr;
 };
 
 #endif

@@ -1,0 +1,71 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Boxmere 1.0
+
+// What the last load found, counts of what does not match up included; what the
+// last conversion did; and why the class names could not be read.
+ColumnLayout {
+    id: summary
+
+    property bool loaded: false
+    property int rows: 0
+    property int labelsWithoutImage: 0
+    property int imagesWithoutLabel: 0
+    property int unknownClassBoxes: 0
+    // The class file of the last load ("" for none) and why it could not be read.
+    property string classFile: ""
+    property string classError: ""
+    property string conversionMessage: ""
+    property bool conversionFailed: false
+
+    visible: loaded || conversionMessage.length > 0 || classError.length > 0
+
+    // A count with the locale's digit grouping and its noun, in the singular for one.
+    function counted(n, one, many) {
+        return (n === 1 ? one : many).arg(Number(n).toLocaleString(Qt.locale(), "f", 0))
+    }
+
+    function summaryText() {
+        const parts = [counted(rows, qsTr("%1 image"), qsTr("%1 images")),
+                       counted(labelsWithoutImage, qsTr("%1 label file without an image"),
+                               qsTr("%1 label files without an image")),
+                       counted(imagesWithoutLabel, qsTr("%1 image without a label file"),
+                               qsTr("%1 images without a label file")),
+                       counted(unknownClassBoxes, qsTr("%1 box of a class not in the list"),
+                               qsTr("%1 boxes of a class not in the list"))]
+        parts.push(classFile.length > 0 ? qsTr("classes from %1").arg(Utils.fileName(classFile))
+                                        : qsTr("no class file"))
+        return parts.join(" · ")
+    }
+
+    Label {
+        id: lblLoadSummary
+        objectName: "lblLoadSummary"
+        Layout.fillWidth: true
+        visible: summary.loaded
+        wrapMode: Text.Wrap
+        text: summary.summaryText()
+    }
+    Label {
+        id: lblConversion
+        objectName: "lblConversion"
+        Layout.fillWidth: true
+        visible: text.length > 0
+        wrapMode: Text.Wrap
+        color: summary.conversionFailed ? "firebrick" : palette.text
+        text: summary.conversionMessage
+    }
+    Label {
+        id: lblClassError
+        objectName: "lblClassError"
+        Layout.fillWidth: true
+        visible: text.length > 0
+        wrapMode: Text.Wrap
+        color: "firebrick"
+        text: summary.classError.length > 0
+              ? qsTr("Could not read the class names in %1: %2. Boxes show their class numbers.")
+                .arg(summary.classFile).arg(summary.classError)
+              : ""
+    }
+}

@@ -1,0 +1,44 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// Reset, Save, what went wrong with the last save, and Close.
+RowLayout {
+    id: buttons
+
+    property bool canSave: false
+    property string saveError: ""
+
+    signal resetClicked()
+    signal saveClicked()
+    signal closeClicked()
+
+    // Space pans the picture; it must not press a button that has focus.
+    Button {
+        objectName: "btnReset"
+        text: qsTr("Reset")
+        focusPolicy: Qt.NoFocus
+        enabled: buttons.canSave
+        onClicked: buttons.resetClicked()
+    }
+    Button {
+        objectName: "btnSave"
+        text: qsTr("Save")
+        focusPolicy: Qt.NoFocus
+        enabled: buttons.canSave
+        onClicked: buttons.saveClicked()
+    }
+    Label {
+        objectName: "lblSaveError"
+        Layout.fillWidth: true
+        color: "firebrick"
+        elide: Text.ElideMiddle
+        text: buttons.saveError
+    }
+    Button {
+        objectName: "btnClose"
+        text: qsTr("Close")
+        focusPolicy: Qt.NoFocus
+        onClicked: buttons.closeClicked()
+    }
+}

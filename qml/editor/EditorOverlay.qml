@@ -1,0 +1,211 @@
+import QtQuick 2.15
+import QtQml 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Boxmere 1.0
+
+// The open image over the whole window: the category palette, the picture the open
+// tile moves into, and Reset, Save and Close. The image open is the edit session's.
+Popup {
+    id: overlay
+
+    // {catId, catName, catShortcut, catColor} per category.
+    property var categories: []
+    // The pictures of the rows before and after the open one, "" for none.
+    property var neighbourPaths: []
+    // Neighbours' pictures are asked for ahead, so that next and previous find them ready.
+    property bool prefetch: true
+    property bool thumbnails: true
+    readonly property bool editing: EditSession.row >= 0
+    // Where the open tile's content goes.
+    readonly property EditorStage stage: ctxItems
+
+    signal stepRequested(int delta)
+
+    // Over the whole window, menu bar included, which it is as large as.
+    parent: Overlay.overlay
+    // Takes the keys from a text field of the window, which would swallow the category keys.
+    focus: true
+    x: (parent.width - width) / 2
+    y: (parent.height - height) / 2
+    width: parent.width
+    height: parent.height
+    dim: true
+    modal: true
+    closePolicy: Popup.NoAutoClose
+    visible: editing
+
+    enter: Transition {
+        NumberAnimation { property: "y"; from: overlay.height; to: 0; duration: 150; easing.type: Easing.OutExpo }
+    }
+    exit: Transition {
+        NumberAnimation { property: "y"; from: 0; to: overlay.height; duration: 150; easing.type: Easing.InExpo }
+    }
+
+    onClosed: {
+        ctxItems.spaceHeld = false
+        ctxItems.boxesHidden = false
+        keyList.close()
+    }
+
+    LoggingCategory {
+        id: uiLog
+        name: "boxmere.ui"
+    }
+
+    function doSave() {
+        console.log(uiLog, "Save")
+        EditSession.save()
+    }
+
+    Connections {
+        target: EditSession
+        function onRowChanged() { ctxItems.fit() }
+    }
+
+    Shortcut {
+        sequences: ["D", "PgDown"]
+        enabled: overlay.editing
+        onActivated: overlay.stepRequested(1)
+    }
+    Shortcut {
+        sequences: ["A", "PgUp"]
+        enabled: overlay.editing
+        onActivated: overlay.stepRequested(-1)
+    }
+    Shortcut {
+        sequences: [StandardKey.Undo]
+        enabled: overlay.editing
+        onActivated: EditSession.undo()
+    }
+    Shortcut {
+        sequences: [StandardKey.Redo]
+        enabled: overlay.editing
+        onActivated: EditSession.redo()
+    }
+    Shortcut {
+        sequence: "Del"
+        enabled: overlay.editing
+        onActivated: EditSession.deleteSelected()
+    }
+    Shortcut {
+        sequence: StandardKey.Save
+        enabled: overlay.editing
+        onActivated: overlay.doSave()
+    }
+    Shortcut {
+        sequence: "Esc"
+        enabled: overlay.editing
+        onActivated: EditSession.close()
+    }
+    Repeater {
+        // Arrow keys move the selected box by one pixel of the picture, ten with Shift.
+        model: [
+            { keys: "Left", dx: -1, dy: 0 }, { keys: "Right", dx: 1, dy: 0 },
+            { keys: "Up", dx: 0, dy: -1 }, { keys: "Down", dx: 0, dy: 1 },
+            { keys: "Shift+Left", dx: -10, dy: 0 }, { keys: "Shift+Right", dx: 10, dy: 0 },
+            { keys: "Shift+Up", dx: 0, dy: -10 }, { keys: "Shift+Down", dx: 0, dy: 10 }
+        ]
+        delegate: Item {
+            Shortcut {
+                sequence: modelData.keys
+                autoRepeat: true
+                enabled: overlay.editing
+                onActivated: EditSession.moveSelected(modelData.dx, modelData.dy, ctxItems.pictureSize)
+            }
+        }
+    }
+    Shortcut {
+        sequence: "F"
+        enabled: overlay.editing
+        onActivated: ctxItems.fit()
+    }
+    Shortcut {
+        sequence: "?"
+        enabled: overlay.editing && !keyList.visible
+        onActivated: keyList.open()
+    }
+
+    NeighbourPictures {
+        paths: overlay.neighbourPaths
+        sourceSize: ctxItems.pictureRequest
+        active: overlay.prefetch && overlay.thumbnails && overlay.editing
+    }
+
+    KeyHelp {
+        id: keyList
+        objectName: "keyList"
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        // Takes the keys that are held rather than pressed.
+        focus: true
+
+        Keys.onPressed: {
+            if (event.isAutoRepeat)
+                return
+            if (event.key === Qt.Key_H && event.modifiers === Qt.NoModifier) {
+                ctxItems.boxesHidden = true
+                event.accepted = true
+            } else if (event.key === Qt.Key_Space) {
+                ctxItems.spaceHeld = true
+                event.accepted = true
+            }
+        }
+        Keys.onReleased: {
+            if (event.isAutoRepeat)
+                return
+            if (event.key === Qt.Key_H) {
+                ctxItems.boxesHidden = false
+                event.accepted = true
+            } else if (event.key === Qt.Key_Space) {
+                ctxItems.spaceHeld = false
+                event.accepted = true
+            }
+        }
+
+        CategoryPalette {
+            objectName: "palette"
+            Layout.fillWidth: true
+            categories: overlay.categories
+            current: EditSession.category
+            shortcutsEnabled: overlay.editing
+            onPicked: EditSession.pickCategory(catId)
+            onAddRequested: {
+                console.log(uiLog, "Activated " + name)
+                EditSession.addBox(catId, ctxItems.pointer, ctxItems.pictureSize)
+            }
+            onRelabelRequested: EditSession.relabelSelected(catId)
+
+            // A gap after the swatches.
+            Item {}
+            ZoomLabel {
+                objectName: "lblZoom"
+                zoom: ctxItems.zoom
+            }
+            Button {
+                objectName: "btnKeys"
+                text: qsTr("Keys (?)")
+                focusPolicy: Qt.NoFocus
+                flat: true
+                onClicked: keyList.open()
+            }
+        }
+
+        EditorStage {
+            id: ctxItems
+            objectName: "ctxItems"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+        }
+
+        EditorButtons {
+            canSave: EditSession.canSave
+            saveError: EditSession.saveError
+            onResetClicked: EditSession.reset()
+            onSaveClicked: overlay.doSave()
+            onCloseClicked: EditSession.close()
+        }
+    }
+}

@@ -1,0 +1,51 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// The editor's keys and mouse gestures, two columns.
+Popup {
+    id: keyList
+
+    x: (parent.width - width) / 2
+    y: (parent.height - height) / 2
+    modal: false
+    closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
+
+    readonly property var keys: [
+        [qsTr("Category shortcut"), qsTr("add a box of that category under the pointer")],
+        [qsTr("Left drag on the picture"), qsTr("draw a box of the current category (the swatch clicked last)")],
+        [qsTr("Ctrl+category shortcut"), qsTr("give the selected box that category")],
+        [qsTr("Del"), qsTr("delete the selected box")],
+        [qsTr("Arrows, Shift+arrows"), qsTr("move the selected box by 1 or 10 pixels of the picture")],
+        [qsTr("H (held)"), qsTr("hide all boxes")],
+        [qsTr("Ctrl+Z"), qsTr("undo")],
+        [qsTr("Ctrl+Shift+Z, Ctrl+Y"), qsTr("redo")],
+        [qsTr("D, Page Down"), qsTr("next image (saves this one if changed)")],
+        [qsTr("A, Page Up"), qsTr("previous image (saves this one if changed)")],
+        [qsTr("Ctrl+wheel"), qsTr("zoom around the pointer")],
+        [qsTr("Middle drag, Space+left drag"), qsTr("pan")],
+        [qsTr("F"), qsTr("fit the picture")],
+        [qsTr("Ctrl+S"), qsTr("save")],
+        [qsTr("Esc"), qsTr("back to the grid, without saving")],
+        [qsTr("?"), qsTr("show or hide this list")]
+    ]
+
+    // Shortcuts outside the popup on top do not fire while it is open.
+    Shortcut {
+        sequence: "?"
+        enabled: keyList.visible
+        onActivated: keyList.close()
+    }
+
+    GridLayout {
+        columns: 2
+        columnSpacing: 16
+        Repeater {
+            model: keyList.keys.length * 2
+            delegate: Label {
+                text: keyList.keys[Math.floor(index / 2)][index % 2]
+                font.bold: index % 2 === 0
+            }
+        }
+    }
+}

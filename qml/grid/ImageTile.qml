@@ -1,0 +1,329 @@
+import QtQuick 2.15
+import QtQml 2.15
+import QtQuick.Window 2.15
+import QtQuick.Controls 2.15
+import Boxmere 1.0
+import "../editor"
+import "../review"
+import "qrc:/"
+
+// One image of the grid: its picture, caption, row number and problem marks, and
+// its boxes. The open tile's content moves into the editor's stage, where a left
+// drag draws a box, a middle drag (or a left one with Space held) pans and
+// Ctrl+wheel zooms; its edits go to the edit session.
+Item {
+    id: tile
+
+    property int shownRow: -1
+    property int imageRow: -1
+    property QtObject boxes: null
+    property string filePath: ""
+    property string fileName: ""
+    property var problems: []
+    // Pictures come decoded at the size shown, off the GUI thread; false loads them
+    // whole and synchronously.
+    property bool thumbnails: true
+    property bool open: false
+    // A load under way would take the open tile away.
+    property bool openBlocked: false
+    property EditorStage stage: null
+    property var colorOf: function (catId) { return "black" }
+
+    signal openRequested()
+    signal menuRequested(Item area, real x, real y)
+
+    // Picture sizes are asked for in steps, so that resizing the window does not
+    // decode the picture again for every pixel.
+    function pictureSize(length) {
+        return Math.max(64, Math.ceil(length * Screen.devicePixelRatio / 64) * 64)
+    }
+
+    function clamp(val, min, max) {
+        return val < min ? min : (val > max ? max : val)
+    }
+
+    // The problems of one box, one a line, for its tool tip.
+    function boxProblems(box) {
+        return problems.filter(function (p) { return p.box === box }).map(function (p) { return p.text }).join("\n")
+    }
+
+    Item {
+        anchors.fill: parent
+        anchors.margins: 2
+
+        Rectangle {
+            id: rcDelegate
+            objectName: "cell" + tile.shownRow
+            readonly property int row: tile.shownRow
+            readonly property bool single: tile.open && tile.stage !== null
+            readonly property real zoom: tile.open ? tile.stage.zoom : 1
+            readonly property real panX: tile.open ? tile.stage.panX : 0
+            readonly property real panY: tile.open ? tile.stage.panY : 0
+            anchors.fill: parent
+            border.width: 1
+            border.color: "gray"
+            clip: single
+
+            states: [
+                State {
+                    name: "multiple"
+                    when: !rcDelegate.single
+                },
+                State {
+                    name: "single"
+                    when: rcDelegate.single
+                    ParentChange { target: rcDelegate; parent: tile.stage }
+                }
+            ]
+
+            // What the editor needs to know of the open picture. Not restored on
+            // leaving, so that the tile opened next is not overwritten.
+            Binding {
+                target: tile.stage
+                when: rcDelegate.single
+                property: "pointer"
+                value: Qt.point(mouseFull.mouseX - content.x, mouseFull.mouseY - content.y)
+                restoreMode: Binding.RestoreNone
+            }
+            Binding {
+                target: tile.stage
+                when: rcDelegate.single
+                property: "pictureSize"
+                value: Qt.size(content.width, content.height)
+                restoreMode: Binding.RestoreNone
+            }
+            Binding {
+                target: tile.stage
+                when: rcDelegate.single
+                property: "pictureRequest"
+                value: image.sourceSize
+                restoreMode: Binding.RestoreNone
+            }
+
+            Item {
+                id: view
+                anchors.fill: parent
+                anchors.margins: 1
+                transform: [
+                    Scale { xScale: rcDelegate.zoom; yScale: rcDelegate.zoom },
+                    Translate { x: rcDelegate.panX; y: rcDelegate.panY }
+                ]
+
+                Image {
+                    id: image
+                    objectName: "image"
+                    anchors.fill: parent
+                    fillMode: Image.PreserveAspectFit
+                    asynchronous: tile.thumbnails
+                    // The provider keeps a cache of its own, bounded in size;
+                    // Qt's would hold every picture that scrolled by.
+                    cache: !tile.thumbnails
+                    sourceSize: tile.thumbnails ? Qt.size(tile.pictureSize(width), tile.pictureSize(height))
+                                                : Qt.size(-1, -1)
+                    source: tile.filePath.length === 0 ? ""
+                            : tile.thumbnails ? "image://thumbnail/" + Utils.toFileUrl(tile.filePath)
+                                              : Utils.toFileUrl(tile.filePath)
+                }
+
+                Label {
+                    anchors.left: parent.left
+                    anchors.top: parent.top
+                    anchors.margins: 2
+                    text: "%1".arg(tile.shownRow)
+                }
+
+                // A tile whose labels have problems says how many.
+                Label {
+                    objectName: "problemMark"
+                    anchors.right: parent.right
+                    anchors.top: parent.top
+                    anchors.margins: 2
+                    visible: tile.problems.length > 0
+                    text: visible ? "⚠ %1".arg(tile.problems.length) : ""
+                    color: "white"
+                    font.bold: true
+                    padding: 2
+                    background: Rectangle { color: "#c000c0"; radius: 3 }
+                }
+
+                Label {
+                    objectName: "lblImageProblem"
+                    anchors.centerIn: parent
+                    // Clear of the caption, which sits at the centre without a picture.
+                    anchors.verticalCenterOffset: -height
+                    visible: image.status === Image.Error || tile.filePath.length === 0
+                    text: visible && Utils.fileExists(tile.filePath) ? qsTr("unreadable image") : qsTr("missing image")
+                    color: "firebrick"
+                    font.bold: true
+                }
+
+                MouseArea {
+                    id: mouseFull
+                    objectName: "mouseFull"
+                    anchors.fill: parent
+                    acceptedButtons: Qt.LeftButton | Qt.RightButton | Qt.MiddleButton
+                    hoverEnabled: true
+
+                    // "draw", "pan", or "" when neither runs.
+                    property string gesture: ""
+                    property point from      // in the picture, or the view for a pan
+                    property point panFrom
+                    property bool moved: false
+
+                    function inPicture(mouse) {
+                        return Qt.point(tile.clamp(mouse.x - content.x, 0, content.width),
+                                        tile.clamp(mouse.y - content.y, 0, content.height))
+                    }
+
+                    onPressed: {
+                        gesture = ""
+                        moved = false
+                        if (!tile.open)
+                            return
+                        if (mouse.button === Qt.MiddleButton || (mouse.button === Qt.LeftButton && tile.stage.spaceHeld)) {
+                            gesture = "pan"
+                            from = mapToItem(rcDelegate, mouse.x, mouse.y)
+                            panFrom = Qt.point(rcDelegate.panX, rcDelegate.panY)
+                        } else if (mouse.button === Qt.LeftButton) {
+                            gesture = "draw"
+                            from = inPicture(mouse)
+                        }
+                    }
+                    onPositionChanged: {
+                        if (gesture === "pan") {
+                            const at = mapToItem(rcDelegate, mouse.x, mouse.y)
+                            moved = true
+                            tile.stage.panTo(panFrom.x + at.x - from.x, panFrom.y + at.y - from.y, view.width, view.height)
+                        } else if (gesture === "draw") {
+                            const to = inPicture(mouse)
+                            // A few pixels on screen tell a drag from a click.
+                            if (!moved && Math.max(Math.abs(to.x - from.x), Math.abs(to.y - from.y)) * rcDelegate.zoom < 4)
+                                return
+                            moved = true
+                            band.x = Math.min(from.x, to.x)
+                            band.y = Math.min(from.y, to.y)
+                            band.width = Math.abs(to.x - from.x)
+                            band.height = Math.abs(to.y - from.y)
+                        }
+                    }
+                    onReleased: {
+                        if (gesture === "draw" && moved)
+                            EditSession.drawBox(from, inPicture(mouse), Qt.size(content.width, content.height))
+                        gesture = ""
+                    }
+                    onCanceled: {
+                        gesture = ""
+                        moved = false
+                    }
+                    onWheel: {
+                        if (!tile.open || !(wheel.modifiers & Qt.ControlModifier)) {
+                            wheel.accepted = false
+                            return
+                        }
+                        const at = mapToItem(rcDelegate, wheel.x, wheel.y)
+                        tile.stage.zoomAt(at.x - view.x, at.y - view.y, rcDelegate.zoom * Math.pow(1.25, wheel.angleDelta.y / 120),
+                                          view.width, view.height)
+                    }
+                    onClicked: {
+                        // The end of a drag or a pan, not a click.
+                        if (moved || mouse.button === Qt.MiddleButton)
+                            return
+                        if (mouse.button === Qt.LeftButton) {
+                            if (EditSession.selected >= 0) {
+                                EditSession.select(-1)
+                                return
+                            }
+                            if (!tile.open && !tile.openBlocked)
+                                tile.openRequested()
+                        } else if (!tile.open) {
+                            tile.menuRequested(mouseFull, mouse.x, mouse.y)
+                        }
+                    }
+                }
+
+                Item {
+                    id: content
+                    objectName: "rcContent"
+                    anchors.centerIn: parent
+                    width: image.paintedWidth
+                    height: image.paintedHeight
+
+                    Label {
+                        anchors.left: parent.left
+                        anchors.top: parent.top
+                        text: tile.fileName
+                        color: "white"
+                        style: Label.Outline
+                        styleColor: "black"
+                    }
+
+                    // The box being drawn.
+                    Rectangle {
+                        id: band
+                        objectName: "rcBand"
+                        visible: mouseFull.gesture === "draw" && mouseFull.moved
+                        color: "transparent"
+                        border.color: tile.colorOf(EditSession.category)
+                        border.width: 1 / rcDelegate.zoom
+                        z: 200
+                    }
+
+                    Repeater {
+                        objectName: "rptBoxes"
+                        model: tile.boxes
+                        delegate: BBox {
+                            id: box
+                            objectName: "box" + index
+                            readonly property real bwidth: cw * content.width
+                            readonly property real bheight: ch * content.height
+                            readonly property real bx: cx * content.width - bwidth / 2
+                            readonly property real by: cy * content.height - bheight / 2
+                            readonly property int row: index
+                            x: bx
+                            y: by
+                            width: bwidth
+                            height: bheight
+                            // Handles and lines keep their size on screen at any zoom.
+                            handleSize: 12 / rcDelegate.zoom
+                            lineWidth: 1 / rcDelegate.zoom
+                            visible: !(tile.open && tile.stage.boxesHidden)
+                            xMax: content.width
+                            yMax: content.height
+                            iCx: cx
+                            iCy: cy
+                            iCw: cw
+                            iCh: ch
+                            enabled: tile.open && !tile.stage.spaceHeld
+                            bboxColor: tile.colorOf(catId)
+                            selected: tile.open && EditSession.selected === index
+                            z: selected ? 100 : 10
+
+                            // Open for editing, a box with problems is ringed and names them.
+                            readonly property string problemText: tile.open ? tile.boxProblems(index) : ""
+                            Loader {
+                                anchors.fill: parent
+                                active: box.problemText.length > 0
+                                sourceComponent: ProblemOutline {
+                                    objectName: "problemOutline"
+                                    text: box.problemText
+                                }
+                            }
+
+                            onPressed: EditSession.select(index)
+                            onEditStarted: EditSession.beginDrag()
+                            onEditFinished: EditSession.endDrag()
+                            onDimensionsChanged: {
+                                EditSession.setBoxRect(index, newCx, newCy, newCw, newCh)
+                                // A drag of the rcDelegate moved the box by hand; follow the
+                                // model again, e.g. when the window is resized.
+                                x = Qt.binding(function () { return box.bx })
+                                y = Qt.binding(function () { return box.by })
+                            }
+                            onDeleteRequested: EditSession.deleteBox(index)
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,17 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// The context menu of a tile; one for all tiles, so that a tile costs less to make.
+Menu {
+    id: menu
+
+    // The image-list row the menu was opened on.
+    property int row: -1
+
+    signal deleteRequested(int row)
+
+    MenuItem {
+        text: qsTr("Delete")
+        onTriggered: menu.deleteRequested(menu.row)
+    }
+}
