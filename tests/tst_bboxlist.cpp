@@ -87,80 +87,48 @@ private Q_SLOTS:
     void rowsOutsideTheList();
     void savingAndReadingClearModified();
     void groupsUndoAsOneStep();
-    void undoSignals();
 };
 
 void TestBBoxList::edit_data()
 {
-    QTest::addColumn<Edit>("edit");
     QTest::addColumn<QStringList>("boxes"); // afterwards, as the roles give them
     QTest::addColumn<QString>("emitted");
     QTest::addColumn<bool>("modified");
+    QTest::addColumn<Edit>("edit");
     const QString a = "1 0.3 0.333333 0.123457 2e-310", b = "2 0 0.7 0.25 0.5", no;
-    auto row = [](const char *name, Edit edit, const QStringList &boxes, const QString &emitted, bool modified) {
-        QTest::newRow(name) << edit << boxes << emitted << modified;
+    auto row = [](const char *name, const QStringList &boxes, const QString &emitted, bool modified, Edit edit) {
+        QTest::newRow(name) << boxes << emitted << modified << edit;
     };
-    row(
-        "appendRow", [](BBoxList &l) { l.appendRow(3, 0.5, 0.25); }, {a, b, "3 0.5 0.25 0.1 0.1"}, "inserted 2-2",
-        true);
-    row(
-        "appendRect", [](BBoxList &l) { l.appendRect(1, 0.5, 0.5, 0.2, 0.3); }, {a, b, "1 0.5 0.5 0.2 0.3"},
-        "inserted 2-2", true);
-    row(
-        "appendBox, as loaders do", [](BBoxList &l) { l.appendBox(1, 0.5, 0.5, 0.2, 0.3); },
-        {a, b, "1 0.5 0.5 0.2 0.3"}, "inserted 2-2", false);
-    row(
-        "deleteRow first", [](BBoxList &l) { l.deleteRow(0); }, {b}, "removed 0-0", true);
-    row(
-        "deleteRow last", [](BBoxList &l) { l.deleteRow(1); }, {a}, "removed 1-1", true);
-    row(
-        "deleteRow -1", [](BBoxList &l) { l.deleteRow(-1); }, {a, b}, no, false);
-    row(
-        "deleteRow count", [](BBoxList &l) { l.deleteRow(2); }, {a, b}, no, false);
-    row(
-        "setData cx", [](BBoxList &l) { l.setData(l.index(1), 0.7, 1); }, {a, "2 0.7 0.7 0.25 0.5"}, "changed 1-1 1",
-        true);
-    row(
-        "setData cy", [](BBoxList &l) { l.setData(l.index(1), 0.6, 2); }, {a, "2 0 0.6 0.25 0.5"}, "changed 1-1 2",
-        true);
-    row(
-        "setData cw", [](BBoxList &l) { l.setData(l.index(1), 1.5, 3); }, {a, "2 0 0.7 1.5 0.5"}, "changed 1-1 3",
-        true);
-    row(
-        "setData ch", [](BBoxList &l) { l.setData(l.index(1), -0.25, 4); }, {a, "2 0 0.7 0.25 -0.25"}, "changed 1-1 4",
-        true);
-    row(
-        "setData no number", [](BBoxList &l) { l.setData(l.index(1), "abc", 2); }, {a, "2 0 0 0.25 0.5"},
-        "changed 1-1 2", true);
-    row(
-        "setData catId", [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 7, 0)); }, {a, b}, no, false);
-    row(
-        "setData role 5", [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 0.9, 5)); }, {a, b}, no, false);
-    row(
-        "setData user role", [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 0.9, Qt::UserRole)); }, {a, b}, no,
-        false);
-    row(
-        "setRect", [](BBoxList &l) { QVERIFY(l.setRect(1, 0.1, 0.2, 0.3, 0.4)); }, {a, "2 0.1 0.2 0.3 0.4"},
-        "changed 1-1 1,2,3,4", true);
-    row(
-        "relabelRow", [](BBoxList &l) { QVERIFY(l.relabelRow(1, 42)); }, {a, "42 0 0.7 0.25 0.5"}, "changed 1-1 0",
-        true);
-    row(
-        "relabelRow outside", [](BBoxList &l) { QVERIFY(!l.relabelRow(2, 7)); }, {a, b}, no, false);
-    row(
-        "undo with no history", [](BBoxList &l) { QVERIFY(!l.undo()); }, {a, b}, no, false);
-    row(
-        "clear", [](BBoxList &l) { l.clear(); }, {}, "reset", false);
+    row("appendRow", {a, b, "3 0.5 0.25 0.1 0.1"}, "inserted 2-2", true,
+        [](BBoxList &l) { l.appendRow(3, 0.5, 0.25); });
+    row("appendBox, as loaders do", {a, b, "1 0.5 0.5 0.2 0.3"}, "inserted 2-2", false,
+        [](BBoxList &l) { l.appendBox(1, 0.5, 0.5, 0.2, 0.3); });
+    row("deleteRow first", {b}, "removed 0-0", true, [](BBoxList &l) { l.deleteRow(0); });
+    row("deleteRow past the end", {a, b}, no, false, [](BBoxList &l) { l.deleteRow(2); });
+    row("setData cx", {a, "2 0.7 0.7 0.25 0.5"}, "changed 1-1 1", true,
+        [](BBoxList &l) { l.setData(l.index(1), 0.7, BBoxList::CxRole); });
+    row("setData ch", {a, "2 0 0.7 0.25 -0.25"}, "changed 1-1 4", true,
+        [](BBoxList &l) { l.setData(l.index(1), -0.25, BBoxList::ChRole); });
+    row("setData no number", {a, "2 0 0 0.25 0.5"}, "changed 1-1 2", true,
+        [](BBoxList &l) { l.setData(l.index(1), "abc", BBoxList::CyRole); });
+    row("setData catId", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 7, 0)); });
+    row("setData role 5", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 0.9, 5)); });
+    row("setRect", {a, "2 0.1 0.2 0.3 0.4"}, "changed 1-1 1,2,3,4", true,
+        [](BBoxList &l) { QVERIFY(l.setRect(1, 0.1, 0.2, 0.3, 0.4)); });
+    row("relabelRow", {a, "42 0 0.7 0.25 0.5"}, "changed 1-1 0", true,
+        [](BBoxList &l) { QVERIFY(l.relabelRow(1, 42)); });
+    row("relabelRow outside", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.relabelRow(2, 7)); });
+    row("clear", {}, "reset", false, [](BBoxList &l) { l.clear(); });
 }
 
 // Each edit changes what it says and announces it; one undo and one redo give
 // back the very same bits.
 void TestBBoxList::edit()
 {
-    QFETCH(Edit, edit);
     QFETCH(QStringList, boxes);
     QFETCH(QString, emitted);
     QFETCH(bool, modified);
+    QFETCH(Edit, edit);
     BBoxList list;
     ModelCheck check(&list);
     fill(list);
@@ -189,22 +157,14 @@ void TestBBoxList::rowsOutsideTheList()
     IndexableBBoxList list;
     ModelCheck check(&list);
     list.appendRow(1, 0.5, 0.5);
-    QCOMPARE(list.roleNames(), (QHash<int, QByteArray>{{0, "catId"}, {1, "cx"}, {2, "cy"}, {3, "cw"}, {4, "ch"}}));
-    QCOMPARE(list.rowCount(list.index(0)), 0);
     const QModelIndex outside = list.createIndex(5, 0);
     const QStringList *log = recordSignals(list);
-    for (int role : {int(BBoxList::CxRole), BBoxList::ChRole + 1, int(Qt::UserRole)}) {
-        QVERIFY(!list.data(outside, role).isValid());
-        QVERIFY(!list.data(QModelIndex(), role).isValid());
-        QCOMPARE(list.data(list.index(0), role).isValid(), role == BBoxList::CxRole);
-    }
+    QVERIFY(!list.data(outside, BBoxList::CxRole).isValid());
+    QVERIFY(!list.data(list.index(0), BBoxList::ChRole + 1).isValid());
     QVERIFY(!list.setData(outside, 0.2, BBoxList::CxRole));
-    QVERIFY(!list.setData(QModelIndex(), 0.2, BBoxList::CxRole));
     QVERIFY(!list.setRect(1, 0.1, 0.1, 0.1, 0.1));
-    QVERIFY(!list.boxAt(1));
-    QVERIFY(!list.boxAt(-1));
+    QVERIFY(!list.boxAt(1) && !list.boxAt(-1));
     QCOMPARE(*log, QStringList());
-    QCOMPARE(rolesOf(list), QStringList{"1 0.5 0.5 0.1 0.1"});
     ModelCheck::verifyNone();
 }
 
@@ -230,9 +190,6 @@ void TestBBoxList::savingAndReadingClearModified()
     QCOMPARE(state(), "101");
     QVERIFY(list.redo());
     QCOMPARE(state(), "011");
-    QVERIFY(list.redo());
-    QCOMPARE(state(), "110");
-    QVERIFY(list.undo());
 
     // Reading the file again, or clearing, forgets the edits and the history.
     list.clear();
@@ -248,6 +205,7 @@ void TestBBoxList::savingAndReadingClearModified()
 void TestBBoxList::groupsUndoAsOneStep()
 {
     BBoxList list;
+    ModelCheck check(&list);
     fill(list);
     const QByteArray start = bytesOf(list);
     // A resize that reports three times, each report four writes in a group of its own.
@@ -267,39 +225,24 @@ void TestBBoxList::groupsUndoAsOneStep()
     list.deleteRow(0);
     const QByteArray deleted = bytesOf(list);
 
+    // Another number of boxes: one reset. The same number: rows change in place.
+    const QStringList *log = recordSignals(list);
+    QSignalSpy history(&list, &BBoxList::historyChanged);
     QVERIFY(list.undo());
     QCOMPARE(bytesOf(list), resized);
     QVERIFY(list.undo());
     QCOMPARE(bytesOf(list), start);
-    QVERIFY(!list.undo());
-    QVERIFY(list.redo());
-    QCOMPARE(bytesOf(list), resized);
-    QVERIFY(list.redo());
+    QCOMPARE(*log, (QStringList{"reset", "changed 0-1 0,1,2,3,4"}));
+    QCOMPARE(history.count(), 2);
+    QVERIFY(!list.isModified() && !list.undo());
+    QVERIFY(list.redo() && list.redo());
     QCOMPARE(bytesOf(list), deleted);
     QVERIFY(!list.redo());
-    list.undo();
     list.undo();
     list.appendRow(9, 0.5, 0.5);
     QVERIFY(!list.canRedo());
     QVERIFY(list.undo());
-    QCOMPARE(bytesOf(list), start);
-}
-
-void TestBBoxList::undoSignals()
-{
-    BBoxList list;
-    ModelCheck check(&list);
-    fill(list);
-    list.setData(list.index(1), 0.9, BBoxList::CxRole);
-    list.appendRow(1, 0.5, 0.5);
-    const QStringList *log = recordSignals(list);
-    QSignalSpy history(&list, &BBoxList::historyChanged);
-    // Another number of boxes: one reset. The same number: rows change in place.
-    list.undo();
-    list.undo();
-    QCOMPARE(*log, (QStringList{"reset", "changed 0-1 0,1,2,3,4"}));
-    QCOMPARE(history.count(), 2);
-    QVERIFY(!list.isModified());
+    QCOMPARE(bytesOf(list), resized);
     ModelCheck::verifyNone();
 }
 

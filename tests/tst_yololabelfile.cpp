@@ -1,8 +1,7 @@
-#include "app/utils.h"
 #include "boxes/bboxlist.h"
 #include "boxes/yololabelfile.h"
+#include "formats/fileio.h"
 
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,30 +10,12 @@
 #include "modelcheck.h"
 #include "testfiles.h"
 
-#include <cmath>
 #include <limits>
 
 using Boxes = QVector<BoxInfo>;
 Q_DECLARE_METATYPE(BoxInfo)
 
-namespace {
-
-void fill(BBoxList &list, const Boxes &boxes)
-{
-    for (const BoxInfo &b : boxes)
-        list.appendBox(b.catId, b.cx, b.cy, b.cw, b.ch);
-}
-
-Boxes boxesOf(const BBoxList &list)
-{
-    Boxes out;
-    for (const auto &box : list.boxes())
-        out.append(*box);
-    return out;
-}
-
-} // namespace
-
+// Label files and the whole-file reading and writing beneath them.
 class TestYoloLabelFile : public QObject
 {
     Q_OBJECT
@@ -48,6 +29,7 @@ private Q_SLOTS:
     void load();
     void saveFails_data();
     void saveFails();
+    void files();
 
 private:
     QTemporaryDir m_dir;
@@ -57,13 +39,12 @@ void TestYoloLabelFile::save_data()
 {
     QTest::addColumn<Boxes>("boxes");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("one box, 17 bytes") << Boxes{{0, 0.5, 0.5, 0.1, 0.1}} << QByteArray("0 0.5 0.5 0.1 0.1");
-    QTest::newRow("two boxes, 37 bytes") << Boxes{{0, 0.5, 0.5, 0.1, 0.1}, {1, 0.25, 0.75, 0.2, 0.3}}
-                                         << QByteArray("0 0.5 0.5 0.1 0.1\n1 0.25 0.75 0.2 0.3");
+    QTest::newRow("two boxes, no line feed at the end") << Boxes{{0, 0.5, 0.5, 0.1, 0.1}, {1, 0.25, 0.75, 0.2, 0.3}}
+                                                        << QByteArray("0 0.5 0.5 0.1 0.1\n1 0.25 0.75 0.2 0.3");
     QTest::newRow("no boxes") << Boxes{} << QByteArray();
     QTest::newRow("six digits") << Boxes{{0, 0.123456789, 0.1 + 0.2, 0.25, 0.0001}}
                                 << QByteArray("0 0.123457 0.3 0.25 0.0001");
-    QTest::newRow("negatives") << Boxes{{-2, -0.03, 0.5, 0.5, 0.5}} << QByteArray("-2 -0.03 0.5 0.5 0.5");
+    QTest::newRow("negatives, negative zero") << Boxes{{-2, -0.03, -0.0, 0.5, 0.5}} << QByteArray("-2 -0.03 0 0.5 0.5");
 }
 
 void TestYoloLabelFile::save()
@@ -72,9 +53,9 @@ void TestYoloLabelFile::save()
     QFETCH(QByteArray, bytes);
     const QString path = m_dir.filePath("save.txt");
     QVERIFY(TestFiles::write(path, "an older, longer content that must go\n"));
-
     BBoxList list;
-    fill(list, boxes);
+    for (const BoxInfo &b : boxes)
+        list.appendBox(b.catId, b.cx, b.cy, b.cw, b.ch);
     QVERIFY(list.saveTxtFile(path));
     QCOMPARE(TestFiles::read(path), bytes);
 }
@@ -82,28 +63,16 @@ void TestYoloLabelFile::save()
 void TestYoloLabelFile::numbersMatchQString_data()
 {
     QTest::addColumn<double>("value");
-    QTest::newRow("zero") << 0.0;
-    QTest::newRow("negative zero") << -0.0;
-    QTest::newRow("rounds up to next decade") << 0.9999995;
-    QTest::newRow("rounds to 1e+06") << 999999.5;
-    QTest::newRow("just below 1e-4") << 0.000099999;
-    QTest::newRow("huge") << 1.7976931348623157e308;
-    QTest::newRow("tiny") << 4.9e-324;
-    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
-    QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity();
-    QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN();
-    auto *random = QRandomGenerator::global();
-    for (int i = 0; i < 200; ++i) {
-        const double mantissa = random->generateDouble() * 2 - 1;
-        const double value = mantissa * std::pow(10.0, random->bounded(-12, 12));
-        QTest::addRow("random %d", i) << value;
-    }
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double value : {0.0, -0.0, 0.9999995, 999999.5, 0.000099999, 1.7976931348623157e308, 4.9e-324, inf, -inf,
+                         std::numeric_limits<double>::quiet_NaN()})
+        QTest::addRow("%.17g", value) << value;
 }
 
+// The writer must agree with QString::arg(double) to the byte, which is how
+// label files have always been written.
 void TestYoloLabelFile::numbersMatchQString()
 {
-    // The writer must agree with QString::arg(double) to the byte, which is how
-    // label files have always been written.
     QFETCH(double, value);
     QByteArray out;
     YoloLabelFile::appendNumber(out, value);
@@ -119,20 +88,16 @@ void TestYoloLabelFile::load_data()
         QTest::newRow(name) << bytes << boxes << whole;
     };
     const BoxInfo box{0, 0.5, 0.5, 0.1, 0.1}, one{1, 0.5, 0.5, 0.1, 0.1};
-    row("one line", "0 0.5 0.5 0.1 0.1", {box}, true);
     row("empty file", "", {}, true);
     row("missing file", QByteArray(), {}, true);
-    row("trailing line feed", "1 0.5 0.5 0.1 0.1\n", {one}, true);
     row("crlf", "1 0.5 0.5 0.1 0.1\r\n2 0.25 0.75 0.2 0.3\r\n", {one, {2, 0.25, 0.75, 0.2, 0.3}}, true);
     row("blank lines between", "\n1 0.5 0.5 0.1 0.1\n\n \r\n", {one}, true);
+    row("trailing space", "0 0.5 0.5 0.1 0.1 ", {box}, true);
     row("two spaces shift the fields", "0  0.5 0.5 0.1 0.1", {{0, 0.0, 0.5, 0.5, 0.1}}, false);
     row("six fields", "0 0.5 0.5 0.1 0.1 0.93", {box}, false);
-    row("segmentation polygon", "4 0.1 0.2 0.3 0.4 0.1 0.2 0.3 0.4", {{4, 0.1, 0.2, 0.3, 0.4}}, false);
-    row("trailing space", "0 0.5 0.5 0.1 0.1 ", {box}, true);
     row("category written 1.0", "1.0 0.5 0.5 0.1 0.1", {box}, false);
     row("decimal comma", "1 0,5 0.5 0.1 0.1", {{1, 0.0, 0.5, 0.1, 0.1}}, false);
     row("signs and exponents", "+7 +0.5 -0.25 1e-05 1E+00", {{7, 0.5, -0.25, 0.00001, 1.0}}, true);
-    row("double sign", "+-1 0.5 0.5 0.1 0.1", {box}, false);
     row("category out of range", "4294967296 0.5 0.5 0.1 0.1", {box}, false);
     row("short line skipped", "0 0.5 0.5\n1 0.5 0.5 0.1 0.1", {one}, false);
     row("tabs are no separators", "0\t0.5\t0.5\t0.1\t0.1", {}, false);
@@ -150,7 +115,6 @@ void TestYoloLabelFile::load()
     QFile::remove(path);
     if (!bytes.isNull())
         QVERIFY(TestFiles::write(path, bytes));
-
     BBoxList list;
     ModelCheck check(&list);
     list.appendRow(9, 0.25, 0.75);
@@ -159,7 +123,10 @@ void TestYoloLabelFile::load()
     list.loadTxtFile(path);
     QCOMPARE(resets.count(), 1);
     QCOMPARE(inserts.count(), 0);
-    QCOMPARE(boxesOf(list), (Boxes{{9, 0.25, 0.75, 0.1, 0.1}} + boxes));
+    Boxes got;
+    for (const auto &b : list.boxes())
+        got.append(*b);
+    QCOMPARE(got, (Boxes{{9, 0.25, 0.75, 0.1, 0.1}} + boxes));
     QCOMPARE(list.lastReadWhole(), whole);
     ModelCheck::verifyNone();
 }
@@ -187,14 +154,33 @@ void TestYoloLabelFile::saveFails()
         list.appendRow(1, i / 100.0, 0.5);
     bool saved = true;
     {
-        FileSizeLimit limit(fullDisk ? 100 : RLIM_INFINITY);
+        FileSizeLimit limit(fullDisk ? 100 : RLIM_INFINITY); // the write stops part-way
         saved = list.saveTxtFile(path);
     }
     QVERIFY(!saved);
     QCOMPARE(list.rowCount(), 100);
     if (fullDisk)
         QCOMPARE(TestFiles::read(path), QByteArray("0 0.5 0.5 0.1 0.1"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), fullDisk ? QStringList{file} : QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             fullDisk ? QStringList{file} : QStringList());
+}
+
+// A file that cannot be read is never taken as empty; base names pair label
+// files with pictures, the last dot anywhere ending the name.
+void TestYoloLabelFile::files()
+{
+    const QString path = m_dir.filePath("files/labels.txt");
+    QByteArray data("untouched");
+    QVERIFY(!FileIo::readFile(path, data));
+    QCOMPARE(data, QByteArray("untouched"));
+    QVERIFY(TestFiles::write(path, ""));
+    QVERIFY(FileIo::readFile(path, data));
+    QCOMPARE(data, QByteArray());
+    QVERIFY(FileIo::removeFile(path));
+    QVERIFY(!FileIo::fileExists(path) && !FileIo::removeFile(path) && !FileIo::removeFile(QString()));
+    for (const char *pair : {"a.b.c=a.b", ".hidden=", "old.dir/file=old", "photo=photo"})
+        QCOMPARE(FileIo::baseName(QString(pair).section('=', 0, 0)), QString(pair).section('=', 1));
+    QCOMPARE(FileIo::fileName("/data/labels/"), QString());
 }
 
 QTEST_GUILESS_MAIN(TestYoloLabelFile)
