@@ -1,7 +1,4 @@
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,27 +13,15 @@ namespace {
 struct Run
 {
     int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
 };
 
 Run cli(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral(BOXMERE_CLI), arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-QString cocoExample()
-{
-    return qEnvironmentVariable("LABELME_EXAMPLES", "/usr/share/doc/labelme-examples/examples") +
-           "/instance_segmentation/data_dataset_coco/annotations.json";
+    const bool ran = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    return {ran ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 } // namespace
@@ -49,7 +34,6 @@ private Q_SLOTS:
     void init();
     void run_data();
     void run();
-    void checkJson();
     void roundTripThroughCoco();
     void cocoExampleToYolo();
 
@@ -89,9 +73,6 @@ void TestCli::run_data()
     };
     const QString classes = "labels/classes.txt=cat\ndog";
     row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
-    row("check help", {}, {"check", "--help"}, 0, "...check LABELS [IMAGES]...");
-    row("stats help", {}, {"stats", "--help"}, 0, "...stats LABELS [IMAGES]...");
-    row("convert help", {}, {"convert", "--help"}, 0, "...convert INPUT OUTPUT...");
     row("check clean", {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2", "images/a.jpg="}, {"check", "DIR/labels"}, 0,
         "0 problems in 0 of 1 label files, 0 images without a label file\n");
     row("check problems",
@@ -103,13 +84,6 @@ void TestCli::run_data()
         "DIR/labels/b.txt: empty label file\n"
         "DIR/images/c.jpg: image without a label file\n"
         "4 problems in 2 of 2 label files, 1 images without a label file\n");
-    row("check without image and class file", {"labels/a.txt=7 0.5 0.5 0.2 0.2\n7 0.5 0.5 0.2 0.2 0.3"},
-        {"check", "DIR/labels"}, 1,
-        "DIR/labels/a.txt: label file without an image\n"
-        "DIR/labels/a.txt: box 1: line 2 not read whole\n"
-        "DIR/labels/a.txt: box 1: duplicate of box 0\n"
-        "3 problems in 1 of 1 label files, 0 images without a label file\n",
-        "no class file");
     row("stats",
         {classes, "labels/a.txt=0 0.5 0.5 0.2 0.4\n1 0.5 0.5 0.2 0.4\n1 0.2 0.2 0.1 0.1",
          "labels/b.txt=1 0.5 0.5 0.6 0.8", "labels/c.txt="},
@@ -119,13 +93,11 @@ void TestCli::run_data()
         "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
         "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
         "problems:\n  empty label file: 1\n  label file without an image: 3\n");
+    row("check --json", {"labels/a.txt=0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2", "images/a.jpg="},
+        {"check", "--json", "DIR/labels"}, 1, "...\"duplicateOf\": 0,\n            \"file\": \"DIR/labels/a.txt\"...");
     row("no such folder", {}, {"check", "DIR/nowhere"}, 2, "", "does not exist");
-    row("no arguments", {}, {"check"}, 2, "", "wrong number of arguments");
-    row("unknown option", {}, {"check", "--frobnicate", "x"}, 2, "", "frobnicate");
-    row("unreadable class file", {}, {"check", "DIR", "--classes", "DIR/nowhere"}, 2, "", "cannot read the class file");
     row("broken COCO file", {"broken.json={\"images\": ["}, {"check", "DIR/broken.json"}, 2, "", "not a COCO file");
     row("unknown command", {}, {"frob"}, 2, "", "unknown command frob");
-    row("convert without --to", {}, {"convert", "DIR", "DIR/out"}, 2, "", "--to must be");
     row("convert keeps lines it cannot write", {"labels/a.txt=0 0.5 0.5 0.2 0.2 0.93"},
         {"convert", "DIR/labels", "DIR/labels", "--to", "yolo"}, 2, "", "a.txt hold lines that would be lost");
     row("convert refuses to lose boxes",
@@ -169,33 +141,16 @@ void TestCli::run()
     QVERIFY(!QFile::exists(path("out.json")) && !QFile::exists(path("out")));
 }
 
-void TestCli::checkJson()
-{
-    QVERIFY(write(path("labels/a.txt"), "0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2"));
-    QVERIFY(write(path("images/a.jpg"), ""));
-    const Run run = cli({"check", "--json", path("labels")});
-    QCOMPARE(run.exitCode, 1);
-    const QJsonObject result = QJsonDocument::fromJson(run.out).object();
-    QCOMPARE(result.value("images").toInt(), 1);
-    QCOMPARE(result.value("counts").toObject().value("duplicate").toInt(), 1);
-    QCOMPARE(result.value("counts").toObject().value("no-image").toInt(), 0);
-    const QJsonObject problem = result.value("problems").toArray().at(0).toObject();
-    QCOMPARE(problem.value("file").toString(), path("labels/a.txt"));
-    QCOMPARE(problem.value("box").toInt(), 1);
-    QCOMPARE(problem.value("duplicateOf").toInt(), 0);
-}
-
 // Boxes at six significant digits, on pictures of awkward sizes, through COCO and an image list and back.
 void TestCli::roundTripThroughCoco()
 {
     QRandomGenerator rng(7);
     QMap<QString, QByteArray> labels;
-    const QList<QSize> sizes{{640, 480}, {333, 517}, {1, 1}, {4000, 3}};
-    for (int i = 0; i < sizes.size(); ++i) {
-        const QString name = QString("img%1").arg(i);
-        picture("images/" + name + ".png", sizes[i].width(), sizes[i].height());
+    for (const QSize size : {QSize(333, 517), QSize(1, 1), QSize(4000, 3)}) {
+        const QString name = QString("img%1").arg(labels.size());
+        picture("images/" + name + ".png", size.width(), size.height());
         QStringList lines;
-        for (int b = 0; b < 6; ++b) {
+        for (int b = 0; b < 4; ++b) {
             lines << QString::number(rng.bounded(5));
             for (double scale : {1, 1, 3, 3})
                 lines.last() += ' ' + QString::number(rng.generateDouble() / scale, 'g', 6);
@@ -205,14 +160,7 @@ void TestCli::roundTripThroughCoco()
     }
     const Run run = cli({"convert", path("labels"), path("set.json"), "--to", "coco", "--images", path("images")});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, "wrote 4 images with 24 annotations to " + path("set.json").toUtf8() + "\n");
-    QVERIFY(run.err.contains("read the sizes of 4 pictures"));
-    const QJsonObject coco = QJsonDocument::fromJson(read(path("set.json"))).object();
-    QCOMPARE(coco.value("categories").toArray().at(0).toObject().value("name").toString(), QString("0"));
-    const QJsonObject first = coco.value("images").toArray().at(0).toObject();
-    QCOMPARE(first.value("width").toInt(), 640);
-    QCOMPARE(first.value("file_name").toString(), QString("img0.png"));
-
+    QCOMPARE(run.out, "wrote 3 images with 12 annotations to " + path("set.json").toUtf8() + "\n");
     QCOMPARE(cli({"convert", path("set.json"), path("list.json"), "--to", "json", "--images", path("images")}).exitCode,
              0);
     QCOMPARE(cli({"convert", path("list.json"), path("back"), "--to", "yolo"}).exitCode, 0);
@@ -223,18 +171,16 @@ void TestCli::roundTripThroughCoco()
 // A COCO file written by another tool, with the category 0 "_background_" first.
 void TestCli::cocoExampleToYolo()
 {
-    const Run run = cli({"convert", cocoExample(), path("yolo"), "--to", "yolo"});
+    const QString example = qEnvironmentVariable("LABELME_EXAMPLES") + "/instance_segmentation/data_dataset_coco";
+    const Run run = cli({"convert", example + "/annotations.json", path("yolo"), "--to", "yolo"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, "wrote 3 label files with 12 boxes to " + path("yolo").toUtf8() + "\n");
     // bbox [191, 107, 123, 221] and so on on a picture of 500 by 338.
     QCOMPARE(read(path("yolo/2011_000003.txt")), QByteArray("15 0.505 0.643491 0.246 0.653846\n"
                                                             "15 0.865 0.628698 0.27 0.742604\n"
                                                             "5 0.757 0.550296 0.038 0.159763"));
-    const QList<QByteArray> classes = read(path("yolo/classes.txt")).split('\n');
-    QCOMPARE(classes.size(), 22);
-    QCOMPARE(classes.at(0), QByteArray("_background_"));
-    QCOMPARE(classes.at(20), QByteArray("tv/monitor"));
-    QCOMPARE(cli({"check", path("yolo"), QFileInfo(cocoExample()).path() + "/JPEGImages"}).exitCode, 0);
+    QVERIFY(read(path("yolo/classes.txt")).startsWith("_background_\naeroplane\n"));
+    QCOMPARE(cli({"check", path("yolo"), example + "/JPEGImages"}).exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
