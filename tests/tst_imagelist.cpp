@@ -48,7 +48,6 @@ private Q_SLOTS:
     void loadYolo_data();
     void loadYolo();
     void scan();
-    void loadReplacesTheList();
     void reloadRow();
     void saveAll();
     void exportYolo_data();
@@ -98,12 +97,8 @@ void TestImageList::data()
 {
     m_list->loadImages({makeImage(1, "cat", "/labels/cat.txt")}, true);
     const QVariantList expected{"cat", "/images/cat.jpg", 640, 480, QVariant(), "/labels/cat.txt", QVariantList()};
-    const QByteArrayList names{"imgBaseFileName", "imgFilePath",     "imgWidth",   "imgHeight",
-                               "imgBBoxes",       "yoloTxtFilePath", "imgProblems"};
-    QCOMPARE(m_list->roleNames().size(), names.size());
     for (int role : {0, 1, 2, 3, 5, 6, 7}) {
         const QVariant value = m_list->data(m_list->index(0), role);
-        QCOMPARE(m_list->roleNames().value(role), names.value(role));
         QCOMPARE(value, expected.value(role));
         QCOMPARE(value.userType(), expected.value(role).userType());
         QVERIFY(!m_list->data(m_list->index(1), role).isValid());
@@ -154,14 +149,11 @@ void TestImageList::loadYolo_data()
     };
     const QList<QStringList> a{{"a", "a.jpg", "a.txt"}};
     row("image missing", {"labels/a.txt"}, a);
-    row("image without labels", {"labels/a.txt", "images/a.jpg", "images/b.jpg"}, a);
-    row("dotted name", {"labels/x.y.txt"}, {{"x.y", "x.y.jpg", "x.y.txt"}});
     row("others ignored",
         {"labels/sub/c.txt", "labels/notes.md", "labels/d.txt.bak", "labels/classes.TXT/", "labels/e.txt"},
         {{"e", "e.jpg", "e.txt"}});
     row("upper-case suffix", {"labels/F.TXT"}, {{"F", "F.jpg", "F.TXT"}});
-    for (const QString suffix : {"jpeg", "PNG"})
-        row("only ." + suffix, {"labels/a.txt", "images/a." + suffix}, {{"a", "a." + suffix, "a.txt"}});
+    row("empty folder", {}, {});
     row(".jpg first", {"labels/a.txt", "images/a.png", "images/a.jpg", "images/a.JPG"}, a);
     row("in order", {"labels/a.txt", "images/a.tif", "images/a.bmp", "images/a.webp"}, {{"a", "a.bmp", "a.txt"}});
     row("lower case before upper", {"labels/a.txt", "images/a.JPG", "images/a.tiff"}, {{"a", "a.tiff", "a.txt"}});
@@ -169,6 +161,7 @@ void TestImageList::loadYolo_data()
     row("folder named like a picture", {"labels/a.txt", "images/a.png/"}, a);
 }
 
+// A load replaces the list, inside one reset.
 void TestImageList::loadYolo()
 {
     QFETCH(QStringList, files);
@@ -179,12 +172,15 @@ void TestImageList::loadYolo()
         else
             QVERIFY(write(m_dir.filePath(file), file.startsWith("labels") ? "0 0.5 0.5 0.1 0.1" : "jpeg"));
     }
+    m_list->loadImages({makeImage(9, "old", "")}, true);
     QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(m_list, &QAbstractItemModel::rowsInserted);
     for (int i = 0; i < rows.size(); ++i)
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("images/"));
     QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Loaded %1 images from yolo").arg(rows.size())));
     m_list->loadYolo(labels(), images());
     QCOMPARE(resets.count(), 1);
+    QCOMPARE(inserts.count(), 0);
     QCOMPARE(m_list->rowCount(), rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         const auto image = m_list->imageAt(i);
@@ -219,25 +215,6 @@ void TestImageList::scan()
     }
 }
 
-void TestImageList::loadReplacesTheList()
-{
-    QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2") && write(labels() + "/b.txt", ""));
-    m_list->loadYolo(labels(), images());
-    const auto first = m_list->imageAt(0);
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
-    QSignalSpy inserts(m_list, &QAbstractItemModel::rowsInserted);
-    m_list->loadYolo(labels(), images());
-    QCOMPARE(resets.count(), 1);
-    QCOMPARE(inserts.count(), 0);
-    QCOMPARE(m_list->rowCount(), 2);
-    QVERIFY(m_list->imageAt(0) != first);
-    QCOMPARE(m_list->imageAt(1)->id, 2);
-    // A folder that does not exist leaves an empty list.
-    QTest::ignoreMessage(QtDebugMsg, "Loaded 0 images from yolo");
-    m_list->loadYolo(m_dir.filePath("nowhere"), images());
-    QCOMPARE(m_list->rowCount(), 0);
-}
-
 // A row reloads its label file into the same box list. A row without a label
 // file (from a JSON document or a COCO import), or whose file is gone, keeps its
 // boxes and its edits.
@@ -249,34 +226,27 @@ void TestImageList::reloadRow()
     auto json = makeImage(0, "json", "", 1);
     m_list->loadImages({json}, false);
     const int row = rowOf("a");
-    BBoxList *boxes = m_list->data(m_list->index(row), ImageList::BBoxesRole).value<BBoxList *>();
+    BBoxList *boxes = m_list->imageAt(row)->bboxes.get(), *gone = m_list->imageAt(rowOf("b"))->bboxes.get();
     boxes->setData(boxes->index(0), 0.9, BBoxList::CxRole);
     boxes->deleteRow(1);
-    boxes->appendRow(5, 0.1, 0.1);
-    BBoxList *gone = m_list->imageAt(rowOf("b"))->bboxes.get();
     gone->appendRow(2, 0.1, 0.1);
     QVERIFY(QFile::remove(labels() + "/b.txt"));
 
     QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
-    QSignalSpy boxResets(boxes, &QAbstractItemModel::modelReset);
-    QSignalSpy goneResets(gone, &QAbstractItemModel::modelReset);
+    QSignalSpy resets(boxes, &QAbstractItemModel::modelReset);
     QVERIFY(m_list->yoloReloadRow(row));
     QCOMPARE(m_list->data(m_list->index(row), ImageList::BBoxesRole).value<BBoxList *>(), boxes);
     QCOMPARE(boxes->rowCount(), 2);
     QCOMPARE(*boxes->boxAt(0), (BoxInfo{1, 0.5, 0.5, 0.2, 0.2}));
     QCOMPARE(*boxes->boxAt(1), (BoxInfo{2, 0.25, 0.75, 0.1, 0.3}));
-    QCOMPARE(boxResets.count(), 2);
+    QCOMPARE(resets.count(), 2);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed[0][0].toModelIndex(), m_list->index(row));
-    QCOMPARE(changed[0][1].toModelIndex(), m_list->index(row));
     QCOMPARE(changed[0][2].value<QVector<int>>(), QVector<int>{ImageList::BBoxesRole});
-
-    for (int other : {rowOf("b"), 2, 3, -1})
+    for (int other : {rowOf("b"), rowOf("json"), 3, -1})
         QVERIFY(!m_list->yoloReloadRow(other));
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(goneResets.count(), 0);
-    QCOMPARE(gone->rowCount(), 2);
-    QVERIFY(gone->isModified() && gone->canUndo());
+    QVERIFY(gone->rowCount() == 2 && gone->isModified() && gone->canUndo());
     QCOMPARE(json->bboxes->rowCount(), 1);
 }
 
@@ -318,7 +288,6 @@ void TestImageList::exportYolo_data()
     };
     row("two boxes", {"abc|/img/abc.jpg|2"}, {"abc.txt=1 0.5 0.25 0.1 0.2\n2 0.5 0.25 0.1 0.2"});
     row("no boxes", {"abc|/img/abc.jpg|0"}, {"abc.txt="});
-    row("dotted base name", {"x.y|/img/x.y.jpg|1"}, {"x.y.txt=1 0.5 0.25 0.1 0.2"});
     row("coco file name", {"000123.jpg|/img/JPEGImages/000123.jpg|0"}, {"000123.txt="});
     row("no way out of the folder", {"../../x||0"}, {"x.txt="});
     row("same name, later row wins", {"a|/img/a.jpg|1", "a|/other/a.jpg|0"}, {"a.txt="});
