@@ -32,9 +32,49 @@ std::shared_ptr<ImageInfo> makeImage(int id, const QString &name, const QString 
     return image;
 }
 
+// Each row as "id name WxH: cat cx cy cw ch, ..." with six significant digits.
+QStringList describe(const ImageList &list)
+{
+    QStringList out;
+    for (const auto &image : list.images()) {
+        QStringList boxes;
+        for (const auto &b : image->bboxes->boxes())
+            boxes << QStringLiteral("%1 %2 %3 %4 %5").arg(b->catId).arg(b->cx).arg(b->cy).arg(b->cw).arg(b->ch);
+        out << QStringLiteral("%1 %2 %3x%4: %5")
+                   .arg(image->id)
+                   .arg(image->fileName)
+                   .arg(image->width)
+                   .arg(image->height)
+                   .arg(boxes.join(", "));
+    }
+    return out;
+}
+
+QByteArray toJson(const QJsonValue &value)
+{
+    return value.isArray() ? QJsonDocument(value.toArray()).toJson() : QJsonDocument(value.toObject()).toJson();
+}
+
+QJsonObject image(int id, const QString &file, int width, int height)
+{
+    return {{"id", id}, {"file_name", file}, {"width", width}, {"height", height}, {"license", 3}};
+}
+
+QJsonObject annotation(int imageId, int category, const QJsonArray &bbox)
+{
+    // Real annotations carry a polygon first, which the import must skip over.
+    return {{"segmentation", QJsonArray{QJsonArray{1, 2, 3, 4, 5, 6}}},
+            {"area", 10.5},
+            {"iscrowd", 0},
+            {"image_id", imageId},
+            {"bbox", bbox},
+            {"category_id", category},
+            {"id", 1}};
+}
+
 } // namespace
 
-// The list of images: its roles and rows, the YOLO folder and the JSON document.
+// The list of images: its rows, the YOLO folder, the JSON document and the COCO import.
 class TestImageList : public QObject
 {
     Q_OBJECT
@@ -42,7 +82,6 @@ class TestImageList : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void data();
     void removeRow_data();
     void removeRow();
     void loadYolo_data();
@@ -52,10 +91,12 @@ private Q_SLOTS:
     void saveAll();
     void exportYolo_data();
     void exportYolo();
-    void exportJsonBytes();
-    void jsonRoundTrip();
+    void jsonDocument();
     void loadJson_data();
     void loadJson();
+    void importCoco_data();
+    void importCoco();
+    void cocoImagesFolder();
 
 private:
     QString labels() const { return m_dir.filePath("labels"); }
@@ -83,7 +124,7 @@ void TestImageList::init()
     QDir().mkpath(labels());
     QDir().mkpath(images());
     m_list = ImageList::instance();
-    m_list->loadImages({}, true);
+    m_list->loadImages({makeImage(9, "old", "")}, true);
     m_check = std::make_unique<ModelCheck>(m_list);
 }
 
@@ -91,20 +132,6 @@ void TestImageList::cleanup()
 {
     m_check.reset();
     ModelCheck::verifyNone();
-}
-
-void TestImageList::data()
-{
-    m_list->loadImages({makeImage(1, "cat", "/labels/cat.txt")}, true);
-    const QVariantList expected{"cat", "/images/cat.jpg", 640, 480, QVariant(), "/labels/cat.txt", QVariantList()};
-    for (int role : {0, 1, 2, 3, 5, 6, 7}) {
-        const QVariant value = m_list->data(m_list->index(0), role);
-        QCOMPARE(value, expected.value(role));
-        QCOMPARE(value.userType(), expected.value(role).userType());
-        QVERIFY(!m_list->data(m_list->index(1), role).isValid());
-    }
-    QCOMPARE(m_list->data(m_list->index(0), ImageList::BBoxesRole).value<BBoxList *>(),
-             m_list->imageAt(0)->bboxes.get());
 }
 
 void TestImageList::removeRow_data()
@@ -172,7 +199,6 @@ void TestImageList::loadYolo()
         else
             QVERIFY(write(m_dir.filePath(file), file.startsWith("labels") ? "0 0.5 0.5 0.1 0.1" : "jpeg"));
     }
-    m_list->loadImages({makeImage(9, "old", "")}, true);
     QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
     QSignalSpy inserts(m_list, &QAbstractItemModel::rowsInserted);
     for (int i = 0; i < rows.size(); ++i)
@@ -325,13 +351,16 @@ void TestImageList::exportYolo()
     QCOMPARE(QFileInfo::exists(out), folder);
 }
 
-void TestImageList::exportJsonBytes()
+// The document's bytes; what is written reads back into the same records, to the
+// last bit of every coordinate, with no label file.
+void TestImageList::jsonDocument()
 {
-    const QString path = m_dir.filePath("empty.json");
-    m_list->exportJson(path);
-    QCOMPARE(read(path), QByteArray("[\n]\n"));
+    const QString first = m_dir.filePath("first.json"), second = m_dir.filePath("second.json");
+    m_list->loadImages({}, true);
+    m_list->exportJson(first);
+    QCOMPARE(read(first), QByteArray("[\n]\n"));
     m_list->loadImages({makeImage(3, "a", "/labels/a.txt", 1)}, true);
-    m_list->exportJson(path);
+    m_list->exportJson(first);
     const QJsonObject box{{"catId", 1}, {"cx", 0.5}, {"cy", 0.25}, {"cw", 0.1}, {"ch", 0.2}};
     const QJsonObject row{{"bboxes", QJsonArray{box}},
                           {"fileName", "a"},
@@ -339,29 +368,18 @@ void TestImageList::exportJsonBytes()
                           {"height", 480},
                           {"id", 3},
                           {"width", 640}};
-    QCOMPARE(read(path), QJsonDocument(QJsonArray{row}).toJson());
-}
+    QCOMPARE(read(first), QJsonDocument(QJsonArray{row}).toJson());
 
-// What is written reads back into the same records, to the last bit of every
-// coordinate, with no label file.
-void TestImageList::jsonRoundTrip()
-{
-    QList<std::shared_ptr<ImageInfo>> records;
-    for (int i = 0; i < 3; ++i)
-        records << makeImage(100 - i, QStringLiteral("img %1 ü").arg(i), "/labels/x.txt");
-    records[1]->width = 7;
-    records[1]->bboxes->appendBox(-1, 0.1, 0.2, 0.3, 0.4);
-    records[2]->bboxes->appendBox(2, 1.0 / 3, 2.0 / 3, 1e-9, 1.5);
-    records[2]->bboxes->appendBox(0, 0.1 + 0.2, -0.0, 2e-310, 7);
+    QList<std::shared_ptr<ImageInfo>> records{makeImage(100, "img ü", "/labels/x.txt"), makeImage(99, "b", "")};
+    records[0]->width = 7;
+    records[0]->bboxes->appendBox(-1, 1.0 / 3, 2.0 / 3, 1e-9, 1.5);
+    records[0]->bboxes->appendBox(0, 0.1 + 0.2, -0.0, 2e-310, 7);
     m_list->loadImages(records, true);
-    const QString first = m_dir.filePath("first.json"), second = m_dir.filePath("second.json");
     m_list->exportJson(first);
     m_list->loadImages({}, true);
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
     m_list->loadJson(first);
-    QCOMPARE(resets.count(), 1);
-    QCOMPARE(m_list->imageAt(2)->yoloTxtFilePath, QString());
-    QCOMPARE(*m_list->imageAt(2)->bboxes->boxAt(1), *records[2]->bboxes->boxAt(1));
+    QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
+    QCOMPARE(*m_list->imageAt(0)->bboxes->boxAt(1), *records[0]->bboxes->boxAt(1));
     m_list->exportJson(second);
     QCOMPARE(read(second), read(first));
 }
@@ -369,47 +387,118 @@ void TestImageList::jsonRoundTrip()
 void TestImageList::loadJson_data()
 {
     QTest::addColumn<QByteArray>("document"); // null: no file
-    QTest::addColumn<QStringList>("rows");    // id:fileName:width:height:boxes, with boxes "cat/cx" joined by ","
-    QTest::newRow("missing file") << QByteArray() << QStringList{"old"};
-    QTest::newRow("object top level") << QByteArray(R"({"images": [{"id": 1}]})") << QStringList{"old"};
-    QTest::newRow("not json") << QByteArray("[{\"id\": 1,") << QStringList{"old"};
-    QTest::newRow("non-object element") << QByteArray(R"([3, "x", {"id": 4, "fileName": "f"}])")
-                                        << QStringList{"old", "0::0:0:", "0::0:0:", "4:f:0:0:"};
+    QTest::addColumn<QStringList>("rows");    // after the row from before
+    QTest::newRow("missing file") << QByteArray() << QStringList{};
+    QTest::newRow("object top level") << QByteArray(R"({"images": [{"id": 1}]})") << QStringList{};
+    QTest::newRow("not json") << QByteArray("[{\"id\": 1,") << QStringList{};
+    QTest::newRow("non-object element") << QByteArray(R"([3, {"id": 4, "fileName": "f"}])")
+                                        << QStringList{"0  0x0: ", "4 f 0x0: "};
     QTest::newRow("keys in any order, extra keys")
         << QByteArray(R"([{"width": 7, "extra": true, "id": 2, "height": 5, "fileName": "n",
                         "bboxes": [{"cy": 0.5, "cx": 0.25, "catId": 3, "ch": 1, "cw": 1, "score": 0.9}]}])")
-        << QStringList{"old", "2:n:7:5:3/0.25"};
+        << QStringList{"2 n 7x5: 3 0.25 0.5 1 1"};
     QTest::newRow("mistyped values") << QByteArray(R"([{"id": "7", "fileName": 5, "width": 2.5, "height": null,
                                                      "bboxes": [{"catId": 2.5, "cx": "0.5"}]}])")
-                                     << QStringList{"old", "0::0:0:0/0"};
+                                     << QStringList{"0  0x0: 0 0 0 0 0"};
 }
 
-// A document's rows come after those already in the list.
+// A document's rows come after those already in the list, and are found by their id.
 void TestImageList::loadJson()
 {
     QFETCH(QByteArray, document);
     QFETCH(QStringList, rows);
-    m_list->loadImages({makeImage(0, "old", "")}, true);
     const QString path = m_dir.filePath("doc.json");
     QVERIFY(document.isNull() || write(path, document));
     QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
     m_list->loadJson(path);
     QCOMPARE(resets.count(), 1);
-    QStringList got{m_list->imageAt(0)->fileName};
-    for (int row = 1; row < m_list->rowCount(); ++row) {
-        const auto image = m_list->imageAt(row);
-        QStringList boxes;
-        for (const auto &box : image->bboxes->boxes())
-            boxes << QStringLiteral("%1/%2").arg(box->catId).arg(box->cx);
-        got << QStringLiteral("%1:%2:%3:%4:%5")
-                   .arg(image->id)
-                   .arg(image->fileName)
-                   .arg(image->width)
-                   .arg(image->height)
-                   .arg(boxes.join(','));
-        QVERIFY(image->id == 0 || m_list->imageById(image->id) == image);
-    }
-    QCOMPARE(got, rows);
+    QCOMPARE(describe(*m_list), QStringList{"9 old 640x480: "} + rows);
+    const auto last = m_list->imageAt(m_list->rowCount() - 1);
+    QCOMPARE(m_list->imageById(last->id), last);
+}
+
+void TestImageList::importCoco_data()
+{
+    QTest::addColumn<QByteArray>("imagesDoc");
+    QTest::addColumn<QByteArray>("annsDoc"); // empty: the images document is passed twice
+    QTest::addColumn<QStringList>("rows");
+    auto row = [](const char *name, const QJsonArray &images, const QJsonArray &anns, const QStringList &rows) {
+        QTest::newRow(name) << toJson(images) << toJson(anns) << rows;
+    };
+    // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
+    auto sized = [row](const char *name, const QJsonArray &bbox, const QString &kept) {
+        row(name, {image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)},
+            kept.isEmpty() ? QStringList() : QStringList{"7 a.jpg 30x20: " + kept});
+    };
+    sized("area 59, too small", {0, 0, 5.9, 10}, "");
+    sized("area 60, a tenth", {0, 0, 6, 10}, "1 0.1 0.25 0.2 0.5");
+    sized("12.1 by 8, too wide", {0, 0, 12.1, 8}, "");
+    sized("12 by 8, just wide enough", {0, 0, 12, 8}, "1 0.2 0.2 0.4 0.4");
+    sized("area 400, two thirds", {0, 0, 20, 20}, "1 0.333333 0.5 0.666667 1");
+    sized("area 401, too large", {0, 0, 20, 20.05}, "");
+    sized("converted", {4, 2, 10, 8}, "1 0.3 0.3 0.333333 0.4");
+    sized("three numbers", {4, 2, 10}, "");
+
+    const QJsonArray a{image(1, "a.jpg", 100, 100)}, box{0, 0, 40, 40};
+    const QJsonArray anns{annotation(1, 1, box)};
+    const QStringList unit{"1 a.jpg 100x100: 1 0.2 0.2 0.4 0.4"};
+    row("category 2 beside 1", a, {annotation(1, 2, box), annotation(1, 1, box)}, unit);
+    row("image file missing", {image(5, "missing.jpg", 100, 100), image(1, "a.jpg", 100, 100)},
+        {annotation(5, 1, box), annotation(1, 1, box)}, unit);
+    row("annotation of no image", a, {annotation(5, 1, box)}, {});
+    row("several boxes in file order", a, {annotation(1, 1, box), annotation(1, 1, {50, 50, 40, 40})},
+        {unit[0] + ", 1 0.7 0.7 0.4 0.4"});
+    row("zero width", {image(1, "a.jpg", 0, 100)}, anns, {});
+    row("area past 32 bits", {image(1, "a.jpg", 100000, 100000)}, {annotation(1, 1, {0, 0, 40000, 40000})},
+        {"1 a.jpg 100000x100000: 1 0.2 0.2 0.4 0.4"});
+    row("element not an object", {3, image(1, "a.jpg", 100, 100)}, {"x", annotation(1, 1, box)}, unit);
+
+    // The layouts of the documents, and broken ones; the rows from before are gone whatever they hold.
+    const QByteArray annsArray = toJson(anns);
+    const QJsonObject standard{{"info", QJsonObject{{"year", 2017}}},
+                               {"images", a},
+                               {"annotations", anns},
+                               {"categories", QJsonArray{QJsonObject{{"id", 1}, {"name", "person"}}}}};
+    QTest::newRow("one standard file twice") << toJson(standard) << QByteArray() << unit;
+    QTest::newRow("two standard files") << toJson(QJsonObject{{"images", a}})
+                                        << toJson(QJsonObject{{"annotations", anns}}) << unit;
+    QTest::newRow("standard file without images")
+        << toJson(QJsonObject{{"annotations", anns}}) << QByteArray() << QStringList();
+    QTest::newRow("truncated annotations") << toJson(a) << annsArray.left(annsArray.size() / 2) << QStringList();
+    QTest::newRow("trailing garbage") << toJson(a) << annsArray + "]" << QStringList();
+    QTest::newRow("both broken") << QByteArray("[{") << QByteArray("nul") << QStringList();
+}
+
+void TestImageList::importCoco()
+{
+    QFETCH(QByteArray, imagesDoc);
+    QFETCH(QByteArray, annsDoc);
+    QFETCH(QStringList, rows);
+    QVERIFY(write(m_dir.filePath("a.jpg"), "jpeg"));
+    const QString imagesFile = m_dir.filePath("instances.json");
+    const QString annsFile = annsDoc.isEmpty() ? imagesFile : m_dir.filePath("anns.json");
+    QVERIFY(write(imagesFile, imagesDoc) && (annsDoc.isEmpty() || write(annsFile, annsDoc)));
+    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+    QSignalSpy completed(m_list, &ImageList::readFileCompleted);
+    m_list->loadCocoJson(imagesFile, annsFile);
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(describe(*m_list), rows);
+}
+
+// Pictures are looked up beside the images file unless a folder is given.
+void TestImageList::cocoImagesFolder()
+{
+    QVERIFY(write(m_dir.filePath("sub/x.jpg"), "jpeg"));
+    const QString images = m_dir.filePath("json/images.json"), anns = m_dir.filePath("json/anns.json");
+    QVERIFY(write(images, toJson(QJsonArray{image(12, "sub/x.jpg", 640, 480)})));
+    QVERIFY(write(anns, toJson(QJsonArray{annotation(12, 1, {64, 48, 256, 192})})));
+    m_list->loadCocoJson(images, anns);
+    QCOMPARE(m_list->rowCount(), 0);
+    m_list->loadCocoJson(images, anns, m_dir.path());
+    QCOMPARE(describe(*m_list), QStringList{"12 sub/x.jpg 640x480: 1 0.3 0.3 0.4 0.4"});
+    QCOMPARE(m_list->imageAt(0)->filePath, m_dir.filePath("sub/x.jpg"));
+    QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
 }
 
 QTEST_GUILESS_MAIN(TestImageList)
