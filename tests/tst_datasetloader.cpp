@@ -1,4 +1,5 @@
 #include "checks/labelcheck.h"
+#include "formats/classfile.h"
 #include "images/imagelist.h"
 #include "ui/datasetloader.h"
 
@@ -12,6 +13,10 @@
 using TestFiles::read;
 using TestFiles::write;
 
+using Names = QVector<QPair<int, QString>>;
+Q_DECLARE_METATYPE(Names)
+
+// Opening a data set: its class file, its folders, and the loader that reads them.
 class TestDatasetLoader : public QObject
 {
     Q_OBJECT
@@ -27,6 +32,10 @@ private Q_SLOTS:
     void newLoadReplacesRunningOne();
     void splits_data();
     void splits();
+    void classFileRead_data();
+    void classFileRead();
+    void classFileFind_data();
+    void classFileFind();
 
 private:
     // Loads and waits for the end; true when the load was not cancelled.
@@ -74,10 +83,7 @@ void TestDatasetLoader::categories_data()
     QTest::addColumn<QString>("classFile");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("expected"); // "id name shortcut colour" per category
-    QTest::addColumn<bool>("error");
-
-    QStringList names;
-    QStringList eleven;
+    QStringList names, eleven;
     const QStringList colours{"#e6194b", "#3cb44b", "#ffe119", "#4363d8", "#f58231", "#911eb4",
                               "#42d4f4", "#f032e6", "#bfef45", "#fabed4", "#469990"};
     for (int i = 0; i < 11; ++i) {
@@ -85,14 +91,10 @@ void TestDatasetLoader::categories_data()
         const QString shortcut = i < 9 ? QString::number(i + 1) : i == 9 ? "0" : "";
         eleven << QStringLiteral("%1 c%1 %2 %3").arg(i).arg(shortcut, colours[i]).simplified();
     }
-    const QStringList people{"1 People 1 blue"};
-    QTest::newRow("no class file") << QString() << QByteArray() << people << false;
     // Kept among the label files, it is no row and is never written.
-    QTest::newRow("classes.txt, shortcuts for ten")
-        << "labels/classes.txt" << names.join("\r\n").toUtf8() << eleven << false;
+    QTest::newRow("classes.txt, shortcuts for ten") << "labels/classes.txt" << names.join("\r\n").toUtf8() << eleven;
     QTest::newRow("data.yaml above, index map") << "data.yaml" << QByteArray("names:\n  0: car\n  7: bus\n")
-                                                << QStringList{"0 car 1 #e6194b", "7 bus 2 #3cb44b"} << false;
-    QTest::newRow("class file that does not parse") << "data.yaml" << QByteArray("names: [car\n") << people << true;
+                                                << QStringList{"0 car 1 #e6194b", "7 bus 2 #3cb44b"};
 }
 
 void TestDatasetLoader::categories()
@@ -100,13 +102,8 @@ void TestDatasetLoader::categories()
     QFETCH(QString, classFile);
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, expected);
-    QFETCH(bool, error);
-    QVERIFY(write(path("labels/a.txt"), "0 0.5 0.5 0.1 0.1"));
-    if (!classFile.isEmpty())
-        QVERIFY(write(path(classFile), bytes));
+    QVERIFY(write(path("labels/a.txt"), "0 0.5 0.5 0.1 0.1") && write(path(classFile), bytes));
     QSignalSpy changed(m_loader.get(), &DatasetLoader::categoriesChanged);
-    if (error)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Class file .*data.yaml: "));
     QVERIFY(load(path("labels"), path("images")));
     QCOMPARE(changed.count(), 1);
     QStringList got;
@@ -118,12 +115,10 @@ void TestDatasetLoader::categories()
                    .simplified();
     }
     QCOMPARE(got, expected);
-    QCOMPARE(m_loader->classFile(), classFile.isEmpty() ? QString() : path(classFile));
-    QCOMPARE(m_loader->classError().isEmpty(), !error);
+    QCOMPARE(m_loader->classFile(), path(classFile));
     QCOMPARE(m_list->rowCount(), 1);
     QVERIFY(m_list->imageAt(0)->bboxes->saveTxtFile(m_list->imageAt(0)->yoloTxtFilePath));
-    if (!classFile.isEmpty())
-        QCOMPARE(read(path(classFile)), bytes);
+    QCOMPARE(read(path(classFile)), bytes);
 }
 
 void TestDatasetLoader::counts()
@@ -242,6 +237,76 @@ void TestDatasetLoader::splits()
                         map["labels"].toString().remove(root));
     }
     QCOMPARE(got, expected);
+}
+
+void TestDatasetLoader::classFileRead_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Names>("names"); // empty: the file does not parse
+
+    const Names three{{0, "person"}, {1, "bicycle"}, {2, "traffic light"}};
+    QTest::newRow("CRLF, trailing blank lines")
+        << "classes.txt" << QByteArray("person\r\nbicycle\r\ntraffic light\r\n\r\n\n") << three;
+    QTest::newRow("blank line inside") << "obj.names" << QByteArray("a\n\nc") << Names{{0, "a"}, {1, ""}, {2, "c"}};
+    QTest::newRow("UTF-8") << "coco.names" << QByteArray("Fußgänger\n自行车") << Names{{0, "Fußgänger"}, {1, "自行车"}};
+    QTest::newRow("yaml list") << "data.yaml"
+                               << QByteArray("path: ../datasets/x\ntrain: images/train\nval: images/val\nnc: 3\n"
+                                             "names: ['person', 'bicycle', 'traffic light']\n")
+                               << three;
+    QTest::newRow("yaml block list") << "data.yaml"
+                                     << QByteArray("names:\n  - person\n  - bicycle\n  - traffic light\n") << three;
+    QTest::newRow("yaml map with a gap, out of order")
+        << "data.yaml" << QByteArray("names: {5: truck, 0: car}") << Names{{0, "car"}, {5, "truck"}};
+
+    QTest::newRow("empty txt") << "classes.txt" << QByteArray("\n\n") << Names{};
+    QTest::newRow("not UTF-8") << "classes.txt" << QByteArray("caf\xe9\n") << Names{};
+    QTest::newRow("binary") << "classes.txt" << QByteArray("a\0b", 3) << Names{};
+    QTest::newRow("yaml without names") << "data.yaml" << QByteArray("nc: 2\ntrain: images\n") << Names{};
+    QTest::newRow("yaml map with text keys") << "data.yaml" << QByteArray("names: {a: car}") << Names{};
+}
+
+// Reading never touches the file; a file that does not parse says why.
+void TestDatasetLoader::classFileRead()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(Names, names);
+    QVERIFY(write(path(name), bytes));
+    const ClassFile::Classes classes = ClassFile::read(path(name));
+    QCOMPARE(classes.path, path(name));
+    Names got;
+    for (const ClassFile::ClassName &n : classes.names)
+        got.append({n.id, n.name});
+    QCOMPARE(got, names);
+    QCOMPARE(classes.error.isEmpty(), !names.isEmpty());
+    QCOMPARE(read(path(name)), bytes);
+}
+
+void TestDatasetLoader::classFileFind_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("labelDir");
+    QTest::addColumn<QString>("found"); // empty: none
+    auto row = [](const char *name, const QStringList &files, const char *labelDir, const char *found) {
+        QTest::newRow(name) << files << labelDir << found;
+    };
+    row("classes.txt first", {"l/classes.txt", "l/a.names", "l/data.yaml"}, "l", "l/classes.txt");
+    row("names before yaml", {"l/b.names", "l/a.names", "l/data.yaml"}, "l", "l/a.names");
+    row("data.yaml before dataset.yaml", {"l/dataset.yaml", "l/data.yaml"}, "l", "l/data.yaml");
+    row("own folder before the one above", {"data.yaml", "l/obj.names"}, "l", "l/obj.names");
+    row("split folder", {"set/data.yaml", "set/labels/train/a.txt"}, "set/labels/train", "set/data.yaml");
+    row("not two levels up elsewhere", {"set/data.yaml", "set/x/train/a.txt"}, "set/x/train", "");
+}
+
+void TestDatasetLoader::classFileFind()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, labelDir);
+    QFETCH(QString, found);
+    for (const QString &file : files)
+        QVERIFY(write(path(file), "x\n"));
+    QCOMPARE(ClassFile::find(path(labelDir)), found.isEmpty() ? QString() : path(found));
 }
 
 QTEST_GUILESS_MAIN(TestDatasetLoader)
