@@ -88,300 +88,291 @@ class TestBBoxList : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void edit_data();
-    void edit();
-    void rowsOutsideTheList();
-    void savingAndReadingClearModified();
-    void groupsUndoAsOneStep();
-    void save_data();
-    void save();
-    void load_data();
-    void load();
-    void fullDisk();
-    void files();
+    void edit_data()
+    {
+        QTest::addColumn<QStringList>("boxes"); // afterwards, as the roles give them
+        QTest::addColumn<QString>("emitted");
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<Edit>("edit");
+        const QString a = "1 0.3 0.333333 0.123457 2e-310", b = "2 0 0.7 0.25 0.5", no;
+        auto row = [](const char *name, const QStringList &boxes, const QString &emitted, bool modified, Edit edit) {
+            QTest::newRow(name) << boxes << emitted << modified << edit;
+        };
+        row("appendRow", {a, b, "3 0.5 0.25 0.1 0.1"}, "inserted 2-2", true,
+            [](BBoxList &l) { l.appendRow(3, 0.5, 0.25); });
+        row("appendBox, as loaders do", {a, b, "1 0.5 0.5 0.2 0.3"}, "inserted 2-2", false,
+            [](BBoxList &l) { l.appendBox(1, 0.5, 0.5, 0.2, 0.3); });
+        row("deleteRow first", {b}, "removed 0-0", true, [](BBoxList &l) { l.deleteRow(0); });
+        row("deleteRow past the end", {a, b}, no, false, [](BBoxList &l) { l.deleteRow(2); });
+        row("setData cx", {a, "2 0.7 0.7 0.25 0.5"}, "changed 1-1 1", true,
+            [](BBoxList &l) { l.setData(l.index(1), 0.7, BBoxList::CxRole); });
+        row("setData ch", {a, "2 0 0.7 0.25 -0.25"}, "changed 1-1 4", true,
+            [](BBoxList &l) { l.setData(l.index(1), -0.25, BBoxList::ChRole); });
+        row("setData no number", {a, "2 0 0 0.25 0.5"}, "changed 1-1 2", true,
+            [](BBoxList &l) { l.setData(l.index(1), "abc", BBoxList::CyRole); });
+        row("setData catId", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 7, 0)); });
+        row("setData role 5", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 0.9, 5)); });
+        row("setRect", {a, "2 0.1 0.2 0.3 0.4"}, "changed 1-1 1,2,3,4", true,
+            [](BBoxList &l) { QVERIFY(l.setRect(1, 0.1, 0.2, 0.3, 0.4)); });
+        row("relabelRow", {a, "42 0 0.7 0.25 0.5"}, "changed 1-1 0", true,
+            [](BBoxList &l) { QVERIFY(l.relabelRow(1, 42)); });
+        row("relabelRow outside", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.relabelRow(2, 7)); });
+        row("clear", {}, "reset", false, [](BBoxList &l) { l.clear(); });
+    }
+
+    // Each edit changes what it says and announces it; one undo and one redo give
+    // back the very same bits.
+    void edit()
+    {
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, emitted);
+        QFETCH(bool, modified);
+        QFETCH(Edit, edit);
+        BBoxList list;
+        ModelCheck check(&list);
+        fill(list);
+        const QByteArray before = bytesOf(list);
+        const QStringList *log = recordSignals(list);
+        QSignalSpy modifiedChanged(&list, &BBoxList::modifiedChanged);
+        edit(list);
+        QCOMPARE(rolesOf(list), boxes);
+        QCOMPARE(log->join("; "), emitted);
+        QCOMPARE(list.isModified(), modified);
+        QCOMPARE(modifiedChanged.count(), modified ? 1 : 0);
+        QCOMPARE(list.canUndo(), modified);
+        if (modified) {
+            const QByteArray after = bytesOf(list);
+            QVERIFY(list.undo());
+            QCOMPARE(bytesOf(list), before);
+            QVERIFY(!list.isModified());
+            QVERIFY(list.redo());
+            QCOMPARE(bytesOf(list), after);
+        }
+        ModelCheck::verifyNone();
+    }
+
+    void rowsOutsideTheList()
+    {
+        IndexableBBoxList list;
+        ModelCheck check(&list);
+        list.appendRow(1, 0.5, 0.5);
+        const QModelIndex outside = list.createIndex(5, 0);
+        const QStringList *log = recordSignals(list);
+        QVERIFY(!list.data(outside, BBoxList::CxRole).isValid());
+        QVERIFY(!list.data(list.index(0), BBoxList::ChRole + 1).isValid());
+        QVERIFY(!list.setData(outside, 0.2, BBoxList::CxRole));
+        QVERIFY(!list.setRect(1, 0.1, 0.1, 0.1, 0.1));
+        QVERIFY(!list.boxAt(1) && !list.boxAt(-1));
+        QCOMPARE(*log, QStringList());
+        ModelCheck::verifyNone();
+    }
+
+    void savingAndReadingClearModified()
+    {
+        const QString file = m_dir.filePath("a.txt");
+        BBoxList list;
+        // Whether there is something to save, to undo and to redo.
+        auto state = [&list] {
+            return QString("%1%2%3").arg(list.isModified()).arg(list.canUndo()).arg(list.canRedo());
+        };
+        list.appendRow(1, 0.5, 0.25);
+        QVERIFY(!list.saveTxtFile(m_dir.filePath("missing/a.txt")));
+        QCOMPARE(state(), "110");
+        QVERIFY(!QFileInfo::exists(m_dir.filePath("missing")));
+        QVERIFY(list.saveTxtFile(file));
+        QCOMPARE(state(), "010");
+        QCOMPARE(TestFiles::read(file), QByteArray("1 0.5 0.25 0.1 0.1"));
+
+        // Undone back to what the file holds, nothing is left to save; further back, there is.
+        list.appendRow(3, 0.9, 0.9);
+        QVERIFY(list.undo());
+        QCOMPARE(state(), "011");
+        QVERIFY(list.undo());
+        QCOMPARE(state(), "101");
+        QVERIFY(list.redo());
+        QCOMPARE(state(), "011");
+
+        // Reading the file again, or clearing, forgets the edits and the history.
+        list.clear();
+        QCOMPARE(state(), "000");
+        list.appendRow(2, 0.1, 0.1);
+        list.loadTxtFile(file);
+        QCOMPARE(state(), "000");
+        QCOMPARE(list.rowCount(), 2);
+    }
+
+    // Nested groups undo as one step; steps undo and redo in order; a new edit
+    // after an undo forgets what could be redone.
+    void groupsUndoAsOneStep()
+    {
+        BBoxList list;
+        ModelCheck check(&list);
+        fill(list);
+        const QByteArray start = bytesOf(list);
+        // A resize that reports three times, each report four writes in a group of its own.
+        list.beginEdit();
+        for (double w : {0.3, 0.35, 0.4}) {
+            list.beginEdit();
+            for (int role : {BBoxList::CxRole, BBoxList::CyRole, BBoxList::CwRole, BBoxList::ChRole})
+                list.setData(list.index(1), role == BBoxList::CwRole ? w : 0.5, role);
+            list.endEdit();
+        }
+        list.endEdit();
+        const QByteArray resized = bytesOf(list);
+        // A press that moved nothing adds no step.
+        list.beginEdit();
+        list.endEdit();
+        list.endEdit(); // one too many does no harm
+        list.deleteRow(0);
+        const QByteArray deleted = bytesOf(list);
+
+        // Another number of boxes: one reset. The same number: rows change in place.
+        const QStringList *log = recordSignals(list);
+        QSignalSpy history(&list, &BBoxList::historyChanged);
+        QVERIFY(list.undo());
+        QCOMPARE(bytesOf(list), resized);
+        QVERIFY(list.undo());
+        QCOMPARE(bytesOf(list), start);
+        QCOMPARE(*log, (QStringList{"reset", "changed 0-1 0,1,2,3,4"}));
+        QCOMPARE(history.count(), 2);
+        QVERIFY(!list.isModified() && !list.undo());
+        QVERIFY(list.redo() && list.redo());
+        QCOMPARE(bytesOf(list), deleted);
+        QVERIFY(!list.redo());
+        list.undo();
+        list.appendRow(9, 0.5, 0.5);
+        QVERIFY(!list.canRedo());
+        QVERIFY(list.undo());
+        QCOMPARE(bytesOf(list), resized);
+        ModelCheck::verifyNone();
+    }
+
+    void save_data()
+    {
+        QTest::addColumn<Boxes>("boxes");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("two boxes, no line feed at the end") << Boxes{{0, 0.5, 0.5, 0.1, 0.1}, {1, 0.25, 0.75, 0.2, 0.3}}
+                                                            << QByteArray("0 0.5 0.5 0.1 0.1\n1 0.25 0.75 0.2 0.3");
+        QTest::newRow("no boxes") << Boxes{} << QByteArray();
+        QTest::newRow("six digits") << Boxes{{0, 0.123456789, 0.1 + 0.2, 0.25, 0.0001}}
+                                    << QByteArray("0 0.123457 0.3 0.25 0.0001");
+        QTest::newRow("negatives, negative zero")
+            << Boxes{{-2, -0.03, -0.0, 0.5, 0.5}} << QByteArray("-2 -0.03 0 0.5 0.5");
+        QTest::newRow("rounding into another decade") << Boxes{{0, 0.9999995, 999999.5, 0.000099999, 4.9e-324}}
+                                                      << QByteArray("0 1 1e+06 9.9999e-05 4.94066e-324");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("not finite") << Boxes{{0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
+                                              1.7976931348623157e308}}
+                                    << QByteArray("0 inf -inf nan 1.79769e+308");
+    }
+
+    void save()
+    {
+        QFETCH(Boxes, boxes);
+        QFETCH(QByteArray, bytes);
+        const QString path = m_dir.filePath("save.txt");
+        QVERIFY(TestFiles::write(path, "an older, longer content that must go\n"));
+        BBoxList list;
+        for (const BoxInfo &b : boxes)
+            list.appendBox(b.catId, b.cx, b.cy, b.cw, b.ch);
+        QVERIFY(list.saveTxtFile(path));
+        QCOMPARE(TestFiles::read(path), bytes);
+    }
+
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: no file
+        QTest::addColumn<Boxes>("boxes");
+        QTest::addColumn<bool>("whole");
+        auto row = [](const char *name, const QByteArray &bytes, const Boxes &boxes, bool whole) {
+            QTest::newRow(name) << bytes << boxes << whole;
+        };
+        const BoxInfo box{0, 0.5, 0.5, 0.1, 0.1}, one{1, 0.5, 0.5, 0.1, 0.1};
+        row("empty file", "", {}, true);
+        row("missing file", QByteArray(), {}, true);
+        row("crlf", "1 0.5 0.5 0.1 0.1\r\n2 0.25 0.75 0.2 0.3\r\n", {one, {2, 0.25, 0.75, 0.2, 0.3}}, true);
+        row("blank lines between", "\n1 0.5 0.5 0.1 0.1\n\n \r\n", {one}, true);
+        row("trailing space", "0 0.5 0.5 0.1 0.1 ", {box}, true);
+        row("two spaces shift the fields", "0  0.5 0.5 0.1 0.1", {{0, 0.0, 0.5, 0.5, 0.1}}, false);
+        row("six fields", "0 0.5 0.5 0.1 0.1 0.93", {box}, false);
+        row("category written 1.0", "1.0 0.5 0.5 0.1 0.1", {box}, false);
+        row("decimal comma", "1 0,5 0.5 0.1 0.1", {{1, 0.0, 0.5, 0.1, 0.1}}, false);
+        row("signs and exponents", "+7 +0.5 -0.25 1e-05 1E+00", {{7, 0.5, -0.25, 0.00001, 1.0}}, true);
+        row("category out of range", "4294967296 0.5 0.5 0.1 0.1", {box}, false);
+        row("short line skipped", "0 0.5 0.5\n1 0.5 0.5 0.1 0.1", {one}, false);
+        row("tabs are no separators", "0\t0.5\t0.5\t0.1\t0.1", {}, false);
+        static const char withZeroByte[] = "0 0.5 0.5 0.1 0.1\n\0 1 1 1 1";
+        row("zero byte ends the text", QByteArray(withZeroByte, sizeof withZeroByte - 1), {box}, true);
+    }
+
+    // The file's boxes come after those already in the list, inside one reset.
+    void load()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Boxes, boxes);
+        QFETCH(bool, whole);
+        const QString path = m_dir.filePath("load.txt");
+        QFile::remove(path);
+        if (!bytes.isNull())
+            QVERIFY(TestFiles::write(path, bytes));
+        BBoxList list;
+        ModelCheck check(&list);
+        list.appendRow(9, 0.25, 0.75);
+        QSignalSpy resets(&list, &QAbstractItemModel::modelReset);
+        QSignalSpy inserts(&list, &QAbstractItemModel::rowsInserted);
+        list.loadTxtFile(path);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(inserts.count(), 0);
+        Boxes got;
+        for (const auto &b : list.boxes())
+            got.append(*b);
+        QCOMPARE(got, (Boxes{{9, 0.25, 0.75, 0.1, 0.1}} + boxes));
+        QCOMPARE(list.lastReadWhole(), whole);
+        ModelCheck::verifyNone();
+    }
+
+    // A save that stops part-way, as on a full disk, leaves the file, the folder and the list as they were.
+    void fullDisk()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("full.txt");
+        QVERIFY(TestFiles::write(path, "0 0.5 0.5 0.1 0.1"));
+        BBoxList list;
+        for (int i = 0; i < 100; ++i)
+            list.appendRow(1, i / 100.0, 0.5);
+        bool saved = true;
+        {
+            FileSizeLimit limit(100);
+            saved = list.saveTxtFile(path);
+        }
+        QVERIFY(!saved && list.isModified());
+        QCOMPARE(list.rowCount(), 100);
+        QCOMPARE(TestFiles::read(path), QByteArray("0 0.5 0.5 0.1 0.1"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"full.txt"});
+    }
+
+    // A file that cannot be read is never taken as empty; base names pair label
+    // files with pictures, the last dot anywhere ending the name.
+    void files()
+    {
+        const QString path = m_dir.filePath("files/labels.txt");
+        QByteArray data("untouched");
+        QVERIFY(!FileIo::readFile(path, data));
+        QCOMPARE(data, QByteArray("untouched"));
+        QVERIFY(TestFiles::write(path, ""));
+        QVERIFY(FileIo::readFile(path, data));
+        QCOMPARE(data, QByteArray());
+        QVERIFY(FileIo::removeFile(path));
+        QVERIFY(!FileIo::fileExists(path) && !FileIo::removeFile(path) && !FileIo::removeFile(QString()));
+        for (const char *pair : {"a.b.c=a.b", ".hidden=", "old.dir/file=old", "photo=photo"})
+            QCOMPARE(FileIo::baseName(QString(pair).section('=', 0, 0)), QString(pair).section('=', 1));
+        QCOMPARE(FileIo::fileName("/data/labels/"), QString());
+    }
 
 private:
     QTemporaryDir m_dir;
 };
-
-void TestBBoxList::edit_data()
-{
-    QTest::addColumn<QStringList>("boxes"); // afterwards, as the roles give them
-    QTest::addColumn<QString>("emitted");
-    QTest::addColumn<bool>("modified");
-    QTest::addColumn<Edit>("edit");
-    const QString a = "1 0.3 0.333333 0.123457 2e-310", b = "2 0 0.7 0.25 0.5", no;
-    auto row = [](const char *name, const QStringList &boxes, const QString &emitted, bool modified, Edit edit) {
-        QTest::newRow(name) << boxes << emitted << modified << edit;
-    };
-    row("appendRow", {a, b, "3 0.5 0.25 0.1 0.1"}, "inserted 2-2", true,
-        [](BBoxList &l) { l.appendRow(3, 0.5, 0.25); });
-    row("appendBox, as loaders do", {a, b, "1 0.5 0.5 0.2 0.3"}, "inserted 2-2", false,
-        [](BBoxList &l) { l.appendBox(1, 0.5, 0.5, 0.2, 0.3); });
-    row("deleteRow first", {b}, "removed 0-0", true, [](BBoxList &l) { l.deleteRow(0); });
-    row("deleteRow past the end", {a, b}, no, false, [](BBoxList &l) { l.deleteRow(2); });
-    row("setData cx", {a, "2 0.7 0.7 0.25 0.5"}, "changed 1-1 1", true,
-        [](BBoxList &l) { l.setData(l.index(1), 0.7, BBoxList::CxRole); });
-    row("setData ch", {a, "2 0 0.7 0.25 -0.25"}, "changed 1-1 4", true,
-        [](BBoxList &l) { l.setData(l.index(1), -0.25, BBoxList::ChRole); });
-    row("setData no number", {a, "2 0 0 0.25 0.5"}, "changed 1-1 2", true,
-        [](BBoxList &l) { l.setData(l.index(1), "abc", BBoxList::CyRole); });
-    row("setData catId", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 7, 0)); });
-    row("setData role 5", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 0.9, 5)); });
-    row("setRect", {a, "2 0.1 0.2 0.3 0.4"}, "changed 1-1 1,2,3,4", true,
-        [](BBoxList &l) { QVERIFY(l.setRect(1, 0.1, 0.2, 0.3, 0.4)); });
-    row("relabelRow", {a, "42 0 0.7 0.25 0.5"}, "changed 1-1 0", true,
-        [](BBoxList &l) { QVERIFY(l.relabelRow(1, 42)); });
-    row("relabelRow outside", {a, b}, no, false, [](BBoxList &l) { QVERIFY(!l.relabelRow(2, 7)); });
-    row("clear", {}, "reset", false, [](BBoxList &l) { l.clear(); });
-}
-
-// Each edit changes what it says and announces it; one undo and one redo give
-// back the very same bits.
-void TestBBoxList::edit()
-{
-    QFETCH(QStringList, boxes);
-    QFETCH(QString, emitted);
-    QFETCH(bool, modified);
-    QFETCH(Edit, edit);
-    BBoxList list;
-    ModelCheck check(&list);
-    fill(list);
-    const QByteArray before = bytesOf(list);
-    const QStringList *log = recordSignals(list);
-    QSignalSpy modifiedChanged(&list, &BBoxList::modifiedChanged);
-    edit(list);
-    QCOMPARE(rolesOf(list), boxes);
-    QCOMPARE(log->join("; "), emitted);
-    QCOMPARE(list.isModified(), modified);
-    QCOMPARE(modifiedChanged.count(), modified ? 1 : 0);
-    QCOMPARE(list.canUndo(), modified);
-    if (modified) {
-        const QByteArray after = bytesOf(list);
-        QVERIFY(list.undo());
-        QCOMPARE(bytesOf(list), before);
-        QVERIFY(!list.isModified());
-        QVERIFY(list.redo());
-        QCOMPARE(bytesOf(list), after);
-    }
-    ModelCheck::verifyNone();
-}
-
-void TestBBoxList::rowsOutsideTheList()
-{
-    IndexableBBoxList list;
-    ModelCheck check(&list);
-    list.appendRow(1, 0.5, 0.5);
-    const QModelIndex outside = list.createIndex(5, 0);
-    const QStringList *log = recordSignals(list);
-    QVERIFY(!list.data(outside, BBoxList::CxRole).isValid());
-    QVERIFY(!list.data(list.index(0), BBoxList::ChRole + 1).isValid());
-    QVERIFY(!list.setData(outside, 0.2, BBoxList::CxRole));
-    QVERIFY(!list.setRect(1, 0.1, 0.1, 0.1, 0.1));
-    QVERIFY(!list.boxAt(1) && !list.boxAt(-1));
-    QCOMPARE(*log, QStringList());
-    ModelCheck::verifyNone();
-}
-
-void TestBBoxList::savingAndReadingClearModified()
-{
-    const QString file = m_dir.filePath("a.txt");
-    BBoxList list;
-    // Whether there is something to save, to undo and to redo.
-    auto state = [&list] { return QString("%1%2%3").arg(list.isModified()).arg(list.canUndo()).arg(list.canRedo()); };
-    list.appendRow(1, 0.5, 0.25);
-    QVERIFY(!list.saveTxtFile(m_dir.filePath("missing/a.txt")));
-    QCOMPARE(state(), "110");
-    QVERIFY(!QFileInfo::exists(m_dir.filePath("missing")));
-    QVERIFY(list.saveTxtFile(file));
-    QCOMPARE(state(), "010");
-    QCOMPARE(TestFiles::read(file), QByteArray("1 0.5 0.25 0.1 0.1"));
-
-    // Undone back to what the file holds, nothing is left to save; further back, there is.
-    list.appendRow(3, 0.9, 0.9);
-    QVERIFY(list.undo());
-    QCOMPARE(state(), "011");
-    QVERIFY(list.undo());
-    QCOMPARE(state(), "101");
-    QVERIFY(list.redo());
-    QCOMPARE(state(), "011");
-
-    // Reading the file again, or clearing, forgets the edits and the history.
-    list.clear();
-    QCOMPARE(state(), "000");
-    list.appendRow(2, 0.1, 0.1);
-    list.loadTxtFile(file);
-    QCOMPARE(state(), "000");
-    QCOMPARE(list.rowCount(), 2);
-}
-
-// Nested groups undo as one step; steps undo and redo in order; a new edit
-// after an undo forgets what could be redone.
-void TestBBoxList::groupsUndoAsOneStep()
-{
-    BBoxList list;
-    ModelCheck check(&list);
-    fill(list);
-    const QByteArray start = bytesOf(list);
-    // A resize that reports three times, each report four writes in a group of its own.
-    list.beginEdit();
-    for (double w : {0.3, 0.35, 0.4}) {
-        list.beginEdit();
-        for (int role : {BBoxList::CxRole, BBoxList::CyRole, BBoxList::CwRole, BBoxList::ChRole})
-            list.setData(list.index(1), role == BBoxList::CwRole ? w : 0.5, role);
-        list.endEdit();
-    }
-    list.endEdit();
-    const QByteArray resized = bytesOf(list);
-    // A press that moved nothing adds no step.
-    list.beginEdit();
-    list.endEdit();
-    list.endEdit(); // one too many does no harm
-    list.deleteRow(0);
-    const QByteArray deleted = bytesOf(list);
-
-    // Another number of boxes: one reset. The same number: rows change in place.
-    const QStringList *log = recordSignals(list);
-    QSignalSpy history(&list, &BBoxList::historyChanged);
-    QVERIFY(list.undo());
-    QCOMPARE(bytesOf(list), resized);
-    QVERIFY(list.undo());
-    QCOMPARE(bytesOf(list), start);
-    QCOMPARE(*log, (QStringList{"reset", "changed 0-1 0,1,2,3,4"}));
-    QCOMPARE(history.count(), 2);
-    QVERIFY(!list.isModified() && !list.undo());
-    QVERIFY(list.redo() && list.redo());
-    QCOMPARE(bytesOf(list), deleted);
-    QVERIFY(!list.redo());
-    list.undo();
-    list.appendRow(9, 0.5, 0.5);
-    QVERIFY(!list.canRedo());
-    QVERIFY(list.undo());
-    QCOMPARE(bytesOf(list), resized);
-    ModelCheck::verifyNone();
-}
-
-void TestBBoxList::save_data()
-{
-    QTest::addColumn<Boxes>("boxes");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("two boxes, no line feed at the end") << Boxes{{0, 0.5, 0.5, 0.1, 0.1}, {1, 0.25, 0.75, 0.2, 0.3}}
-                                                        << QByteArray("0 0.5 0.5 0.1 0.1\n1 0.25 0.75 0.2 0.3");
-    QTest::newRow("no boxes") << Boxes{} << QByteArray();
-    QTest::newRow("six digits") << Boxes{{0, 0.123456789, 0.1 + 0.2, 0.25, 0.0001}}
-                                << QByteArray("0 0.123457 0.3 0.25 0.0001");
-    QTest::newRow("negatives, negative zero") << Boxes{{-2, -0.03, -0.0, 0.5, 0.5}} << QByteArray("-2 -0.03 0 0.5 0.5");
-    QTest::newRow("rounding into another decade")
-        << Boxes{{0, 0.9999995, 999999.5, 0.000099999, 4.9e-324}} << QByteArray("0 1 1e+06 9.9999e-05 4.94066e-324");
-    const double inf = std::numeric_limits<double>::infinity();
-    QTest::newRow("not finite") << Boxes{{0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
-                                          1.7976931348623157e308}}
-                                << QByteArray("0 inf -inf nan 1.79769e+308");
-}
-
-void TestBBoxList::save()
-{
-    QFETCH(Boxes, boxes);
-    QFETCH(QByteArray, bytes);
-    const QString path = m_dir.filePath("save.txt");
-    QVERIFY(TestFiles::write(path, "an older, longer content that must go\n"));
-    BBoxList list;
-    for (const BoxInfo &b : boxes)
-        list.appendBox(b.catId, b.cx, b.cy, b.cw, b.ch);
-    QVERIFY(list.saveTxtFile(path));
-    QCOMPARE(TestFiles::read(path), bytes);
-}
-
-void TestBBoxList::load_data()
-{
-    QTest::addColumn<QByteArray>("bytes"); // null: no file
-    QTest::addColumn<Boxes>("boxes");
-    QTest::addColumn<bool>("whole");
-    auto row = [](const char *name, const QByteArray &bytes, const Boxes &boxes, bool whole) {
-        QTest::newRow(name) << bytes << boxes << whole;
-    };
-    const BoxInfo box{0, 0.5, 0.5, 0.1, 0.1}, one{1, 0.5, 0.5, 0.1, 0.1};
-    row("empty file", "", {}, true);
-    row("missing file", QByteArray(), {}, true);
-    row("crlf", "1 0.5 0.5 0.1 0.1\r\n2 0.25 0.75 0.2 0.3\r\n", {one, {2, 0.25, 0.75, 0.2, 0.3}}, true);
-    row("blank lines between", "\n1 0.5 0.5 0.1 0.1\n\n \r\n", {one}, true);
-    row("trailing space", "0 0.5 0.5 0.1 0.1 ", {box}, true);
-    row("two spaces shift the fields", "0  0.5 0.5 0.1 0.1", {{0, 0.0, 0.5, 0.5, 0.1}}, false);
-    row("six fields", "0 0.5 0.5 0.1 0.1 0.93", {box}, false);
-    row("category written 1.0", "1.0 0.5 0.5 0.1 0.1", {box}, false);
-    row("decimal comma", "1 0,5 0.5 0.1 0.1", {{1, 0.0, 0.5, 0.1, 0.1}}, false);
-    row("signs and exponents", "+7 +0.5 -0.25 1e-05 1E+00", {{7, 0.5, -0.25, 0.00001, 1.0}}, true);
-    row("category out of range", "4294967296 0.5 0.5 0.1 0.1", {box}, false);
-    row("short line skipped", "0 0.5 0.5\n1 0.5 0.5 0.1 0.1", {one}, false);
-    row("tabs are no separators", "0\t0.5\t0.5\t0.1\t0.1", {}, false);
-    static const char withZeroByte[] = "0 0.5 0.5 0.1 0.1\n\0 1 1 1 1";
-    row("zero byte ends the text", QByteArray(withZeroByte, sizeof withZeroByte - 1), {box}, true);
-}
-
-// The file's boxes come after those already in the list, inside one reset.
-void TestBBoxList::load()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(Boxes, boxes);
-    QFETCH(bool, whole);
-    const QString path = m_dir.filePath("load.txt");
-    QFile::remove(path);
-    if (!bytes.isNull())
-        QVERIFY(TestFiles::write(path, bytes));
-    BBoxList list;
-    ModelCheck check(&list);
-    list.appendRow(9, 0.25, 0.75);
-    QSignalSpy resets(&list, &QAbstractItemModel::modelReset);
-    QSignalSpy inserts(&list, &QAbstractItemModel::rowsInserted);
-    list.loadTxtFile(path);
-    QCOMPARE(resets.count(), 1);
-    QCOMPARE(inserts.count(), 0);
-    Boxes got;
-    for (const auto &b : list.boxes())
-        got.append(*b);
-    QCOMPARE(got, (Boxes{{9, 0.25, 0.75, 0.1, 0.1}} + boxes));
-    QCOMPARE(list.lastReadWhole(), whole);
-    ModelCheck::verifyNone();
-}
-
-// A save that stops part-way, as on a full disk, leaves the file, the folder and the list as they were.
-void TestBBoxList::fullDisk()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("full.txt");
-    QVERIFY(TestFiles::write(path, "0 0.5 0.5 0.1 0.1"));
-    BBoxList list;
-    for (int i = 0; i < 100; ++i)
-        list.appendRow(1, i / 100.0, 0.5);
-    bool saved = true;
-    {
-        FileSizeLimit limit(100);
-        saved = list.saveTxtFile(path);
-    }
-    QVERIFY(!saved && list.isModified());
-    QCOMPARE(list.rowCount(), 100);
-    QCOMPARE(TestFiles::read(path), QByteArray("0 0.5 0.5 0.1 0.1"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"full.txt"});
-}
-
-// A file that cannot be read is never taken as empty; base names pair label
-// files with pictures, the last dot anywhere ending the name.
-void TestBBoxList::files()
-{
-    const QString path = m_dir.filePath("files/labels.txt");
-    QByteArray data("untouched");
-    QVERIFY(!FileIo::readFile(path, data));
-    QCOMPARE(data, QByteArray("untouched"));
-    QVERIFY(TestFiles::write(path, ""));
-    QVERIFY(FileIo::readFile(path, data));
-    QCOMPARE(data, QByteArray());
-    QVERIFY(FileIo::removeFile(path));
-    QVERIFY(!FileIo::fileExists(path) && !FileIo::removeFile(path) && !FileIo::removeFile(QString()));
-    for (const char *pair : {"a.b.c=a.b", ".hidden=", "old.dir/file=old", "photo=photo"})
-        QCOMPARE(FileIo::baseName(QString(pair).section('=', 0, 0)), QString(pair).section('=', 1));
-    QCOMPARE(FileIo::fileName("/data/labels/"), QString());
-}
 
 QTEST_GUILESS_MAIN(TestBBoxList)
 #include "tst_bboxlist.moc"

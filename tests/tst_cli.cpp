@@ -31,11 +31,139 @@ class TestCli : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void run_data();
-    void run();
-    void roundTripThroughCoco();
-    void cocoExampleToYolo();
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(path("labels"));
+        QDir().mkpath(path("images"));
+    }
+
+    void run_data()
+    {
+        QTest::addColumn<QStringList>("files"); // "name=content"; a .png name makes a 10 by 10 picture
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out"); // all of standard output, or a part of it between "..."
+        QTest::addColumn<QByteArray>("err"); // a part of standard error
+        // In the files, arguments and outputs, DIR stands for the temporary folder.
+        auto row = [](const char *name, const QStringList &files, const QStringList &arguments, int exitCode,
+                      const char *out, const char *err = "") {
+            QTest::newRow(name) << files << arguments << exitCode << QByteArray(out) << QByteArray(err);
+        };
+        const QString classes = "labels/classes.txt=cat\ndog";
+        row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
+        row("check clean", {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2", "images/a.jpg="}, {"check", "DIR/labels"}, 0,
+            "0 problems in 0 of 1 label files, 0 images without a label file\n");
+        row("check problems",
+            {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n5 1.5 0.5 0.2 0.2",
+             "labels/b.txt=", "images/a.jpg=", "images/b.png=", "images/c.jpg="},
+            {"check", "DIR/labels"}, 1,
+            "DIR/labels/a.txt: box 1: coordinate outside 0 to 1\n"
+            "DIR/labels/a.txt: box 1: class not in the class list\n"
+            "DIR/labels/b.txt: empty label file\n"
+            "DIR/images/c.jpg: image without a label file\n"
+            "4 problems in 2 of 2 label files, 1 images without a label file\n");
+        row("stats",
+            {classes, "labels/a.txt=0 0.5 0.5 0.2 0.4\n1 0.5 0.5 0.2 0.4\n1 0.2 0.2 0.1 0.1",
+             "labels/b.txt=1 0.5 0.5 0.6 0.8", "labels/c.txt="},
+            {"stats", "DIR/labels", "DIR/labels"}, 0,
+            "images: 3\nboxes: 4\nboxes per class:\n  0 (cat): 1\n  1 (dog): 3\n"
+            "images by number of boxes:\n  0: 1\n  1: 1\n  3: 1\n"
+            "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
+            "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
+            "problems:\n  empty label file: 1\n  label file without an image: 3\n");
+        row("check --json", {"labels/a.txt=0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2", "images/a.jpg="},
+            {"check", "--json", "DIR/labels"}, 1,
+            "...\"duplicateOf\": 0,\n            \"file\": \"DIR/labels/a.txt\"...");
+        row("no such folder", {}, {"check", "DIR/nowhere"}, 2, "", "does not exist");
+        row("broken COCO file", {"broken.json={\"images\": ["}, {"check", "DIR/broken.json"}, 2, "", "not a COCO file");
+        row("unknown command", {}, {"frob"}, 2, "", "unknown command frob");
+        row("convert keeps lines it cannot write", {"labels/a.txt=0 0.5 0.5 0.2 0.2 0.93"},
+            {"convert", "DIR/labels", "DIR/labels", "--to", "yolo"}, 2, "", "a.txt hold lines that would be lost");
+        row("convert refuses to lose boxes",
+            {"labels/a.txt=0 0.5 0.5 0.2 0.2", "labels/b.txt=0 0.5 0.5 0.2 0.2", "images/b.png"},
+            {"convert", "DIR/labels", "DIR/out.json", "--to", "coco", "--images", "DIR/images"}, 2, "",
+            "no size for 1 pictures (DIR/images/a.jpg)");
+    }
+
+    // Whatever fails changes no file.
+    void run()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QMap<QString, QByteArray> before;
+        for (const QString &file : files) {
+            if (file.endsWith(".png")) {
+                picture(file, 10, 10);
+            } else {
+                const QString name = file.section('=', 0, 0);
+                before[name] = file.section('=', 1).toUtf8();
+                QVERIFY(write(path(name), before[name]));
+            }
+        }
+        for (QString &argument : arguments)
+            argument.replace("DIR", m_dir.path());
+        const Run run = cli(arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        out.replace("DIR", m_dir.path().toUtf8());
+        if (out.startsWith("...") || out.endsWith("..."))
+            QVERIFY2(run.out.contains(QByteArray(out).replace("...", "")), run.out);
+        else
+            QCOMPARE(run.out, out);
+        QVERIFY2(run.err.contains(err.replace("DIR", m_dir.path().toUtf8())), run.err);
+        if (exitCode == 0)
+            return;
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(read(path(it.key())), it.value());
+        QVERIFY(!QFile::exists(path("out.json")) && !QFile::exists(path("out")));
+    }
+
+    // Boxes at six significant digits, on pictures of awkward sizes, through COCO and an image list and back.
+    void roundTripThroughCoco()
+    {
+        QRandomGenerator rng(7);
+        QMap<QString, QByteArray> labels;
+        for (const QSize size : {QSize(333, 517), QSize(1, 1), QSize(4000, 3)}) {
+            const QString name = QString("img%1").arg(labels.size());
+            picture("images/" + name + ".png", size.width(), size.height());
+            QStringList lines;
+            for (int b = 0; b < 4; ++b) {
+                lines << QString::number(rng.bounded(5));
+                for (double scale : {1, 1, 3, 3})
+                    lines.last() += ' ' + QString::number(rng.generateDouble() / scale, 'g', 6);
+            }
+            labels[name + ".txt"] = lines.join('\n').toUtf8();
+            QVERIFY(write(path("labels/" + name + ".txt"), labels[name + ".txt"]));
+        }
+        const Run run = cli({"convert", path("labels"), path("set.json"), "--to", "coco", "--images", path("images")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, "wrote 3 images with 12 annotations to " + path("set.json").toUtf8() + "\n");
+        QCOMPARE(
+            cli({"convert", path("set.json"), path("list.json"), "--to", "json", "--images", path("images")}).exitCode,
+            0);
+        QCOMPARE(cli({"convert", path("list.json"), path("back"), "--to", "yolo"}).exitCode, 0);
+        for (auto it = labels.cbegin(); it != labels.cend(); ++it)
+            QCOMPARE(read(path("back/" + it.key())), it.value());
+    }
+
+    // A COCO file written by another tool, with the category 0 "_background_" first.
+    void cocoExampleToYolo()
+    {
+        const QString example = qEnvironmentVariable("LABELME_EXAMPLES") + "/instance_segmentation/data_dataset_coco";
+        const Run run = cli({"convert", example + "/annotations.json", path("yolo"), "--to", "yolo"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, "wrote 3 label files with 12 boxes to " + path("yolo").toUtf8() + "\n");
+        // bbox [191, 107, 123, 221] and so on on a picture of 500 by 338.
+        QCOMPARE(read(path("yolo/2011_000003.txt")), QByteArray("15 0.505 0.643491 0.246 0.653846\n"
+                                                                "15 0.865 0.628698 0.27 0.742604\n"
+                                                                "5 0.757 0.550296 0.038 0.159763"));
+        QVERIFY(read(path("yolo/classes.txt")).startsWith("_background_\naeroplane\n"));
+        QCOMPARE(cli({"check", path("yolo"), example + "/JPEGImages"}).exitCode, 0);
+    }
 
 private:
     QString path(const QString &relative) const { return m_dir.filePath(relative); }
@@ -50,138 +178,6 @@ private:
 
     QTemporaryDir m_dir;
 };
-
-void TestCli::init()
-{
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(path("labels"));
-    QDir().mkpath(path("images"));
-}
-
-void TestCli::run_data()
-{
-    QTest::addColumn<QStringList>("files"); // "name=content"; a .png name makes a 10 by 10 picture
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("out"); // all of standard output, or a part of it between "..."
-    QTest::addColumn<QByteArray>("err"); // a part of standard error
-    // In the files, arguments and outputs, DIR stands for the temporary folder.
-    auto row = [](const char *name, const QStringList &files, const QStringList &arguments, int exitCode,
-                  const char *out, const char *err = "") {
-        QTest::newRow(name) << files << arguments << exitCode << QByteArray(out) << QByteArray(err);
-    };
-    const QString classes = "labels/classes.txt=cat\ndog";
-    row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
-    row("check clean", {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2", "images/a.jpg="}, {"check", "DIR/labels"}, 0,
-        "0 problems in 0 of 1 label files, 0 images without a label file\n");
-    row("check problems",
-        {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n5 1.5 0.5 0.2 0.2",
-         "labels/b.txt=", "images/a.jpg=", "images/b.png=", "images/c.jpg="},
-        {"check", "DIR/labels"}, 1,
-        "DIR/labels/a.txt: box 1: coordinate outside 0 to 1\n"
-        "DIR/labels/a.txt: box 1: class not in the class list\n"
-        "DIR/labels/b.txt: empty label file\n"
-        "DIR/images/c.jpg: image without a label file\n"
-        "4 problems in 2 of 2 label files, 1 images without a label file\n");
-    row("stats",
-        {classes, "labels/a.txt=0 0.5 0.5 0.2 0.4\n1 0.5 0.5 0.2 0.4\n1 0.2 0.2 0.1 0.1",
-         "labels/b.txt=1 0.5 0.5 0.6 0.8", "labels/c.txt="},
-        {"stats", "DIR/labels", "DIR/labels"}, 0,
-        "images: 3\nboxes: 4\nboxes per class:\n  0 (cat): 1\n  1 (dog): 3\n"
-        "images by number of boxes:\n  0: 1\n  1: 1\n  3: 1\n"
-        "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
-        "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
-        "problems:\n  empty label file: 1\n  label file without an image: 3\n");
-    row("check --json", {"labels/a.txt=0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2", "images/a.jpg="},
-        {"check", "--json", "DIR/labels"}, 1, "...\"duplicateOf\": 0,\n            \"file\": \"DIR/labels/a.txt\"...");
-    row("no such folder", {}, {"check", "DIR/nowhere"}, 2, "", "does not exist");
-    row("broken COCO file", {"broken.json={\"images\": ["}, {"check", "DIR/broken.json"}, 2, "", "not a COCO file");
-    row("unknown command", {}, {"frob"}, 2, "", "unknown command frob");
-    row("convert keeps lines it cannot write", {"labels/a.txt=0 0.5 0.5 0.2 0.2 0.93"},
-        {"convert", "DIR/labels", "DIR/labels", "--to", "yolo"}, 2, "", "a.txt hold lines that would be lost");
-    row("convert refuses to lose boxes",
-        {"labels/a.txt=0 0.5 0.5 0.2 0.2", "labels/b.txt=0 0.5 0.5 0.2 0.2", "images/b.png"},
-        {"convert", "DIR/labels", "DIR/out.json", "--to", "coco", "--images", "DIR/images"}, 2, "",
-        "no size for 1 pictures (DIR/images/a.jpg)");
-}
-
-// Whatever fails changes no file.
-void TestCli::run()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, out);
-    QFETCH(QByteArray, err);
-    QMap<QString, QByteArray> before;
-    for (const QString &file : files) {
-        if (file.endsWith(".png")) {
-            picture(file, 10, 10);
-        } else {
-            const QString name = file.section('=', 0, 0);
-            before[name] = file.section('=', 1).toUtf8();
-            QVERIFY(write(path(name), before[name]));
-        }
-    }
-    for (QString &argument : arguments)
-        argument.replace("DIR", m_dir.path());
-    const Run run = cli(arguments);
-    QCOMPARE(run.exitCode, exitCode);
-    out.replace("DIR", m_dir.path().toUtf8());
-    if (out.startsWith("...") || out.endsWith("..."))
-        QVERIFY2(run.out.contains(QByteArray(out).replace("...", "")), run.out);
-    else
-        QCOMPARE(run.out, out);
-    QVERIFY2(run.err.contains(err.replace("DIR", m_dir.path().toUtf8())), run.err);
-    if (exitCode == 0)
-        return;
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QCOMPARE(read(path(it.key())), it.value());
-    QVERIFY(!QFile::exists(path("out.json")) && !QFile::exists(path("out")));
-}
-
-// Boxes at six significant digits, on pictures of awkward sizes, through COCO and an image list and back.
-void TestCli::roundTripThroughCoco()
-{
-    QRandomGenerator rng(7);
-    QMap<QString, QByteArray> labels;
-    for (const QSize size : {QSize(333, 517), QSize(1, 1), QSize(4000, 3)}) {
-        const QString name = QString("img%1").arg(labels.size());
-        picture("images/" + name + ".png", size.width(), size.height());
-        QStringList lines;
-        for (int b = 0; b < 4; ++b) {
-            lines << QString::number(rng.bounded(5));
-            for (double scale : {1, 1, 3, 3})
-                lines.last() += ' ' + QString::number(rng.generateDouble() / scale, 'g', 6);
-        }
-        labels[name + ".txt"] = lines.join('\n').toUtf8();
-        QVERIFY(write(path("labels/" + name + ".txt"), labels[name + ".txt"]));
-    }
-    const Run run = cli({"convert", path("labels"), path("set.json"), "--to", "coco", "--images", path("images")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, "wrote 3 images with 12 annotations to " + path("set.json").toUtf8() + "\n");
-    QCOMPARE(cli({"convert", path("set.json"), path("list.json"), "--to", "json", "--images", path("images")}).exitCode,
-             0);
-    QCOMPARE(cli({"convert", path("list.json"), path("back"), "--to", "yolo"}).exitCode, 0);
-    for (auto it = labels.cbegin(); it != labels.cend(); ++it)
-        QCOMPARE(read(path("back/" + it.key())), it.value());
-}
-
-// A COCO file written by another tool, with the category 0 "_background_" first.
-void TestCli::cocoExampleToYolo()
-{
-    const QString example = qEnvironmentVariable("LABELME_EXAMPLES") + "/instance_segmentation/data_dataset_coco";
-    const Run run = cli({"convert", example + "/annotations.json", path("yolo"), "--to", "yolo"});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, "wrote 3 label files with 12 boxes to " + path("yolo").toUtf8() + "\n");
-    // bbox [191, 107, 123, 221] and so on on a picture of 500 by 338.
-    QCOMPARE(read(path("yolo/2011_000003.txt")), QByteArray("15 0.505 0.643491 0.246 0.653846\n"
-                                                            "15 0.865 0.628698 0.27 0.742604\n"
-                                                            "5 0.757 0.550296 0.038 0.159763"));
-    QVERIFY(read(path("yolo/classes.txt")).startsWith("_background_\naeroplane\n"));
-    QCOMPARE(cli({"check", path("yolo"), example + "/JPEGImages"}).exitCode, 0);
-}
 
 QTEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

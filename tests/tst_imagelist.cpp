@@ -80,426 +80,407 @@ class TestImageList : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void removeRow_data();
-    void removeRow();
-    void loadYolo_data();
-    void loadYolo();
-    void scan();
-    void reloadRow();
-    void saveAll();
-    void exportYolo_data();
-    void exportYolo();
-    void jsonDocument();
-    void loadJson_data();
-    void loadJson();
-    void importCoco_data();
-    void importCoco();
-    void cocoImagesFolder();
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(labels());
+        QDir().mkpath(images());
+        m_list = ImageList::instance();
+        m_list->loadImages({makeImage(9, "old", "")}, true);
+        m_check = std::make_unique<ModelCheck>(m_list);
+    }
+
+    void cleanup()
+    {
+        m_check.reset();
+        ModelCheck::verifyNone();
+    }
+
+    void removeRow_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("labelExists");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("first") << 0 << true << true;
+        QTest::newRow("label file gone") << 1 << false << false;
+        QTest::newRow("no label path") << 2 << true << false;
+        QTest::newRow("row past the end") << 3 << true << false;
+    }
+
+    // Removing a row deletes its label file, never its picture; a row whose label
+    // file cannot be deleted stays.
+    void removeRow()
+    {
+        QFETCH(int, row);
+        QFETCH(bool, labelExists);
+        QFETCH(bool, removed);
+        const QString a = m_dir.filePath("a.txt"), b = m_dir.filePath("b.txt"), image = m_dir.filePath("b.jpg");
+        QVERIFY(write(a, "") && write(image, "") && (!labelExists || write(b, "")));
+        m_list->loadImages({makeImage(1, "a", a), makeImage(2, "b", b), makeImage(3, "c", "")}, true);
+        QSignalSpy removals(m_list, &QAbstractItemModel::rowsRemoved);
+        m_list->removeRow(row);
+        QCOMPARE(m_list->rowCount(), removed ? 2 : 3);
+        QCOMPARE(removals.count(), removed ? 1 : 0);
+        if (removed) {
+            QCOMPARE(removals.at(0).at(1).toInt(), row);
+            QVERIFY(!QFileInfo::exists(a) && !m_list->imageById(1));
+            QCOMPARE(m_list->imageAt(0)->fileName, QString("b"));
+        }
+        QVERIFY(QFileInfo::exists(image));
+    }
+
+    void loadYolo_data()
+    {
+        QTest::addColumn<QStringList>("files");       // under the temporary folder; a trailing "/" makes a folder
+        QTest::addColumn<QList<QStringList>>("rows"); // base name, picture, label file
+        auto row = [](const QString &name, const QStringList &files, const QList<QStringList> &rows) {
+            QTest::newRow(qPrintable(name)) << files << rows;
+        };
+        const QList<QStringList> a{{"a", "a.jpg", "a.txt"}};
+        row("image missing", {"labels/a.txt"}, a);
+        row("others ignored",
+            {"labels/sub/c.txt", "labels/notes.md", "labels/d.txt.bak", "labels/classes.TXT/", "labels/e.txt"},
+            {{"e", "e.jpg", "e.txt"}});
+        row("upper-case suffix", {"labels/F.TXT"}, {{"F", "F.jpg", "F.TXT"}});
+        row("empty folder", {}, {});
+        row(".jpg first", {"labels/a.txt", "images/a.png", "images/a.jpg", "images/a.JPG"}, a);
+        row("in order", {"labels/a.txt", "images/a.tif", "images/a.bmp", "images/a.webp"}, {{"a", "a.bmp", "a.txt"}});
+        row("lower case before upper", {"labels/a.txt", "images/a.JPG", "images/a.tiff"}, {{"a", "a.tiff", "a.txt"}});
+        row("other case is no match", {"labels/a.txt", "images/a.Png", "images/A.png"}, a);
+        row("folder named like a picture", {"labels/a.txt", "images/a.png/"}, a);
+    }
+
+    // A load replaces the list, inside one reset.
+    void loadYolo()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QList<QStringList>, rows);
+        for (const QString &file : files) {
+            if (file.endsWith('/'))
+                QVERIFY(QDir().mkpath(m_dir.filePath(file)));
+            else
+                QVERIFY(write(m_dir.filePath(file), file.startsWith("labels") ? "0 0.5 0.5 0.1 0.1" : "jpeg"));
+        }
+        QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+        QSignalSpy inserts(m_list, &QAbstractItemModel::rowsInserted);
+        for (int i = 0; i < rows.size(); ++i)
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("images/"));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Loaded %1 images from yolo").arg(rows.size())));
+        m_list->loadYolo(labels(), images());
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(inserts.count(), 0);
+        QCOMPARE(m_list->rowCount(), rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const auto image = m_list->imageAt(i);
+            QCOMPARE(image->id, i + 1);
+            QCOMPARE(m_list->imageById(i + 1), image);
+            QCOMPARE(image->fileName, rows[i][0]);
+            QCOMPARE(image->filePath, images() + '/' + rows[i][1]);
+            QCOMPARE(image->yoloTxtFilePath, labels() + '/' + rows[i][2]);
+            QCOMPARE(image->bboxes->rowCount(), 1);
+        }
+    }
+
+    // Rows follow the order in which the folder lists its label files.
+    void scan()
+    {
+        const QStringList types{"jpg", "png", "JPG", "webp"};
+        for (int i = 0; i < 12; ++i) {
+            QVERIFY(i >= 10 || write(QStringLiteral("%1/%2.txt").arg(labels()).arg(i * 7 % 10), ""));
+            QVERIFY(i < 2 || write(QStringLiteral("%1/%2.%3").arg(images()).arg(i).arg(types[i % 4]), ""));
+        }
+        QVERIFY(write(images() + "/6.png", "")); // beside 6.JPG: the .png is taken
+        const YoloFolder::Scan scan = YoloFolder::scan(labels(), images());
+        QCOMPARE(scan.files.size(), 10);
+        QCOMPARE(scan.labelsWithoutImage, 2);
+        QCOMPARE(scan.imagesWithoutLabel, 2);
+        QDirIterator listing(labels(), {"*.txt"}, QDir::Files);
+        for (int i = 0; i < scan.files.size(); ++i) {
+            QCOMPARE(scan.files[i].labelPath, listing.next());
+            const int n = scan.files[i].baseName.toInt();
+            const QString type = n < 2 ? "jpg" : n == 6 ? "png" : types[n % 4];
+            QCOMPARE(scan.imagePaths[i], QStringLiteral("%1/%2.%3").arg(images()).arg(n).arg(type));
+        }
+    }
+
+    // A row reloads its label file into the same box list. A row without a label
+    // file (from a JSON document or a COCO import), or whose file is gone, keeps its
+    // boxes and its edits.
+    void reloadRow()
+    {
+        QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2\n2 0.25 0.75 0.1 0.3\n"));
+        QVERIFY(write(labels() + "/b.txt", "3 0.5 0.5 0.2 0.2"));
+        m_list->loadYolo(labels(), images());
+        auto json = makeImage(0, "json", "", 1);
+        m_list->loadImages({json}, false);
+        const int row = rowOf("a");
+        BBoxList *boxes = m_list->imageAt(row)->bboxes.get(), *gone = m_list->imageAt(rowOf("b"))->bboxes.get();
+        boxes->setData(boxes->index(0), 0.9, BBoxList::CxRole);
+        boxes->deleteRow(1);
+        gone->appendRow(2, 0.1, 0.1);
+        QVERIFY(QFile::remove(labels() + "/b.txt"));
+
+        QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
+        QSignalSpy resets(boxes, &QAbstractItemModel::modelReset);
+        QVERIFY(m_list->yoloReloadRow(row));
+        QCOMPARE(m_list->data(m_list->index(row), ImageList::BBoxesRole).value<BBoxList *>(), boxes);
+        QCOMPARE(boxes->rowCount(), 2);
+        QCOMPARE(*boxes->boxAt(0), (BoxInfo{1, 0.5, 0.5, 0.2, 0.2}));
+        QCOMPARE(*boxes->boxAt(1), (BoxInfo{2, 0.25, 0.75, 0.1, 0.3}));
+        QCOMPARE(resets.count(), 2);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].toModelIndex(), m_list->index(row));
+        QCOMPARE(changed[0][2].value<QVector<int>>(), QVector<int>{ImageList::BBoxesRole});
+        for (int other : {rowOf("b"), rowOf("json"), 3, -1})
+            QVERIFY(!m_list->yoloReloadRow(other));
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(gone->rowCount() == 2 && gone->isModified() && gone->canUndo());
+        QCOMPARE(json->bboxes->rowCount(), 1);
+    }
+
+    void saveAll()
+    {
+        QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2\r\n"));
+        QVERIFY(write(labels() + "/b.txt", "1 0.5 0.5 0.2 0.2\r\n"));
+        QVERIFY(write(labels() + "/c.txt", "3 0.5 0.5 0.2 0.2 0.9"));
+        m_list->loadYolo(labels(), images());
+        m_list->loadImages({makeImage(0, "json", "")}, false); // no label file
+        QCOMPARE(m_list->unsavedRows(), QList<int>{});
+        m_list->imageAt(rowOf("a"))->bboxes->relabelRow(0, 4);
+        m_list->imageAt(rowOf("c"))->bboxes->deleteRow(0);
+        m_list->imageAt(rowOf("json"))->bboxes->appendRow(1, 0.5, 0.5);
+        QList<int> expected{rowOf("a"), rowOf("c"), rowOf("json")};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(m_list->unsavedRows(), expected);
+
+        QCOMPARE(m_list->saveAll(), QStringList{"json"});
+        QCOMPARE(read(labels() + "/a.txt"), QByteArray("4 0.5 0.5 0.2 0.2"));
+        QCOMPARE(read(labels() + "/b.txt"), QByteArray("1 0.5 0.5 0.2 0.2\r\n")); // unchanged, not written
+        QCOMPARE(read(labels() + "/c.txt"), QByteArray(""));
+        QCOMPARE(m_list->unsavedRows(), QList<int>{rowOf("json")});
+
+        // A label file that cannot be written is named, and its row stays unsaved.
+        m_list->imageAt(rowOf("b"))->bboxes->appendRow(2, 0.5, 0.5);
+        QVERIFY(QDir(labels()).removeRecursively());
+        QCOMPARE(m_list->saveAll(), (QStringList{m_list->imageAt(rowOf("b"))->yoloTxtFilePath, "json"}));
+        QCOMPARE(m_list->unsavedRows().size(), 2);
+    }
+
+    void exportYolo_data()
+    {
+        QTest::addColumn<QStringList>("rows");     // fileName|filePath|number of boxes
+        QTest::addColumn<bool>("folder");          // whether the export folder exists
+        QTest::addColumn<QStringList>("expected"); // file=bytes written into it
+        auto row = [](const char *name, const QStringList &rows, const QStringList &expected, bool folder = true) {
+            QTest::newRow(name) << rows << folder << expected;
+        };
+        row("two boxes", {"abc|/img/abc.jpg|2"}, {"abc.txt=1 0.5 0.25 0.1 0.2\n2 0.5 0.25 0.1 0.2"});
+        row("no boxes", {"abc|/img/abc.jpg|0"}, {"abc.txt="});
+        row("coco file name", {"000123.jpg|/img/JPEGImages/000123.jpg|0"}, {"000123.txt="});
+        row("no way out of the folder", {"../../x||0"}, {"x.txt="});
+        row("same name, later row wins", {"a|/img/a.jpg|1", "a|/other/a.jpg|0"}, {"a.txt="});
+        row("no name at all", {"||1"}, {});
+        row("missing folder", {"abc|/img/abc.jpg|1"}, {}, false);
+    }
+
+    void exportYolo()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(bool, folder);
+        QFETCH(QStringList, expected);
+        QList<std::shared_ptr<ImageInfo>> records;
+        for (const QString &row : rows) {
+            records << makeImage(0, "", "", row.section('|', 2).toInt());
+            records.last()->fileName = row.section('|', 0, 0);
+            records.last()->filePath = row.section('|', 1, 1);
+        }
+        m_list->loadImages(records, true);
+        const QString out = m_dir.filePath("out/deeper");
+        QVERIFY(!folder || QDir().mkpath(out));
+        QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
+        m_list->exportYolo(out);
+        QCOMPARE(changed.count(), 0);
+
+        QStringList written, expectedNames;
+        QDirIterator it(m_dir.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            written << QDir(out).relativeFilePath(it.next());
+        for (const QString &e : expected) {
+            expectedNames << e.section('=', 0, 0);
+            QCOMPARE(read(out + '/' + e.section('=', 0, 0)), e.section('=', 1).toUtf8());
+        }
+        QCOMPARE(written, expectedNames);
+        QCOMPARE(QFileInfo::exists(out), folder);
+    }
+
+    // The document's bytes; what is written reads back into the same records, to the
+    // last bit of every coordinate, with no label file.
+    void jsonDocument()
+    {
+        const QString first = m_dir.filePath("first.json"), second = m_dir.filePath("second.json");
+        m_list->loadImages({}, true);
+        m_list->exportJson(first);
+        QCOMPARE(read(first), QByteArray("[\n]\n"));
+        m_list->loadImages({makeImage(3, "a", "/labels/a.txt", 1)}, true);
+        m_list->exportJson(first);
+        const QJsonObject box{{"catId", 1}, {"cx", 0.5}, {"cy", 0.25}, {"cw", 0.1}, {"ch", 0.2}};
+        const QJsonObject row{{"bboxes", QJsonArray{box}},
+                              {"fileName", "a"},
+                              {"filePath", "/images/a.jpg"},
+                              {"height", 480},
+                              {"id", 3},
+                              {"width", 640}};
+        QCOMPARE(read(first), QJsonDocument(QJsonArray{row}).toJson());
+
+        QList<std::shared_ptr<ImageInfo>> records{makeImage(100, "img ü", "/labels/x.txt"), makeImage(99, "b", "")};
+        records[0]->width = 7;
+        records[0]->bboxes->appendBox(-1, 1.0 / 3, 2.0 / 3, 1e-9, 1.5);
+        records[0]->bboxes->appendBox(0, 0.1 + 0.2, -0.0, 2e-310, 7);
+        m_list->loadImages(records, true);
+        m_list->exportJson(first);
+        m_list->loadImages({}, true);
+        m_list->loadJson(first);
+        QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
+        QCOMPARE(*m_list->imageAt(0)->bboxes->boxAt(1), *records[0]->bboxes->boxAt(1));
+        m_list->exportJson(second);
+        QCOMPARE(read(second), read(first));
+    }
+
+    void loadJson_data()
+    {
+        QTest::addColumn<QByteArray>("document"); // null: no file
+        QTest::addColumn<QStringList>("rows");    // after the row from before
+        QTest::newRow("missing file") << QByteArray() << QStringList{};
+        QTest::newRow("object top level") << QByteArray(R"({"images": [{"id": 1}]})") << QStringList{};
+        QTest::newRow("not json") << QByteArray("[{\"id\": 1,") << QStringList{};
+        QTest::newRow("non-object element")
+            << QByteArray(R"([3, {"id": 4, "fileName": "f"}])") << QStringList{"0  0x0: ", "4 f 0x0: "};
+        QTest::newRow("keys in any order, extra keys")
+            << QByteArray(R"([{"width": 7, "extra": true, "id": 2, "height": 5, "fileName": "n",
+                            "bboxes": [{"cy": 0.5, "cx": 0.25, "catId": 3, "ch": 1, "cw": 1, "score": 0.9}]}])")
+            << QStringList{"2 n 7x5: 3 0.25 0.5 1 1"};
+        QTest::newRow("mistyped values") << QByteArray(R"([{"id": "7", "fileName": 5, "width": 2.5, "height": null,
+                                                         "bboxes": [{"catId": 2.5, "cx": "0.5"}]}])")
+                                         << QStringList{"0  0x0: 0 0 0 0 0"};
+    }
+
+    // A document's rows come after those already in the list, and are found by their id.
+    void loadJson()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QStringList, rows);
+        const QString path = m_dir.filePath("doc.json");
+        QVERIFY(document.isNull() || write(path, document));
+        QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+        m_list->loadJson(path);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(describe(*m_list), QStringList{"9 old 640x480: "} + rows);
+        const auto last = m_list->imageAt(m_list->rowCount() - 1);
+        QCOMPARE(m_list->imageById(last->id), last);
+    }
+
+    void importCoco_data()
+    {
+        QTest::addColumn<QByteArray>("imagesDoc");
+        QTest::addColumn<QByteArray>("annsDoc"); // empty: the images document is passed twice
+        QTest::addColumn<QStringList>("rows");
+        auto row = [](const char *name, const QJsonArray &images, const QJsonArray &anns, const QStringList &rows) {
+            QTest::newRow(name) << toJson(images) << toJson(anns) << rows;
+        };
+        // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
+        auto sized = [row](const char *name, const QJsonArray &bbox, const QString &kept) {
+            row(name, {image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)},
+                kept.isEmpty() ? QStringList() : QStringList{"7 a.jpg 30x20: " + kept});
+        };
+        sized("area 59, too small", {0, 0, 5.9, 10}, "");
+        sized("area 60, a tenth", {0, 0, 6, 10}, "1 0.1 0.25 0.2 0.5");
+        sized("12.1 by 8, too wide", {0, 0, 12.1, 8}, "");
+        sized("12 by 8, just wide enough", {0, 0, 12, 8}, "1 0.2 0.2 0.4 0.4");
+        sized("area 400, two thirds", {0, 0, 20, 20}, "1 0.333333 0.5 0.666667 1");
+        sized("area 401, too large", {0, 0, 20, 20.05}, "");
+        sized("converted", {4, 2, 10, 8}, "1 0.3 0.3 0.333333 0.4");
+        sized("three numbers", {4, 2, 10}, "");
+
+        const QJsonArray a{image(1, "a.jpg", 100, 100)}, box{0, 0, 40, 40};
+        const QJsonArray anns{annotation(1, 1, box)};
+        const QStringList unit{"1 a.jpg 100x100: 1 0.2 0.2 0.4 0.4"};
+        row("category 2 beside 1", a, {annotation(1, 2, box), annotation(1, 1, box)}, unit);
+        row("image file missing", {image(5, "missing.jpg", 100, 100), image(1, "a.jpg", 100, 100)},
+            {annotation(5, 1, box), annotation(1, 1, box)}, unit);
+        row("annotation of no image", a, {annotation(5, 1, box)}, {});
+        row("several boxes in file order", a, {annotation(1, 1, box), annotation(1, 1, {50, 50, 40, 40})},
+            {unit[0] + ", 1 0.7 0.7 0.4 0.4"});
+        row("zero width", {image(1, "a.jpg", 0, 100)}, anns, {});
+        row("area past 32 bits", {image(1, "a.jpg", 100000, 100000)}, {annotation(1, 1, {0, 0, 40000, 40000})},
+            {"1 a.jpg 100000x100000: 1 0.2 0.2 0.4 0.4"});
+        row("element not an object", {3, image(1, "a.jpg", 100, 100)}, {"x", annotation(1, 1, box)}, unit);
+
+        // The layouts of the documents, and broken ones; the rows from before are gone whatever they hold.
+        const QByteArray annsArray = toJson(anns);
+        const QJsonObject standard{{"info", QJsonObject{{"year", 2017}}},
+                                   {"images", a},
+                                   {"annotations", anns},
+                                   {"categories", QJsonArray{QJsonObject{{"id", 1}, {"name", "person"}}}}};
+        QTest::newRow("one standard file twice") << toJson(standard) << QByteArray() << unit;
+        QTest::newRow("two standard files")
+            << toJson(QJsonObject{{"images", a}}) << toJson(QJsonObject{{"annotations", anns}}) << unit;
+        QTest::newRow("standard file without images")
+            << toJson(QJsonObject{{"annotations", anns}}) << QByteArray() << QStringList();
+        QTest::newRow("truncated annotations") << toJson(a) << annsArray.left(annsArray.size() / 2) << QStringList();
+        QTest::newRow("trailing garbage") << toJson(a) << annsArray + "]" << QStringList();
+        QTest::newRow("both broken") << QByteArray("[{") << QByteArray("nul") << QStringList();
+    }
+
+    void importCoco()
+    {
+        QFETCH(QByteArray, imagesDoc);
+        QFETCH(QByteArray, annsDoc);
+        QFETCH(QStringList, rows);
+        QVERIFY(write(m_dir.filePath("a.jpg"), "jpeg"));
+        const QString imagesFile = m_dir.filePath("instances.json");
+        const QString annsFile = annsDoc.isEmpty() ? imagesFile : m_dir.filePath("anns.json");
+        QVERIFY(write(imagesFile, imagesDoc) && (annsDoc.isEmpty() || write(annsFile, annsDoc)));
+        QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+        QSignalSpy completed(m_list, &ImageList::readFileCompleted);
+        m_list->loadCocoJson(imagesFile, annsFile);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(describe(*m_list), rows);
+    }
+
+    // Pictures are looked up beside the images file unless a folder is given.
+    void cocoImagesFolder()
+    {
+        QVERIFY(write(m_dir.filePath("sub/x.jpg"), "jpeg"));
+        const QString images = m_dir.filePath("json/images.json"), anns = m_dir.filePath("json/anns.json");
+        QVERIFY(write(images, toJson(QJsonArray{image(12, "sub/x.jpg", 640, 480)})));
+        QVERIFY(write(anns, toJson(QJsonArray{annotation(12, 1, {64, 48, 256, 192})})));
+        m_list->loadCocoJson(images, anns);
+        QCOMPARE(m_list->rowCount(), 0);
+        m_list->loadCocoJson(images, anns, m_dir.path());
+        QCOMPARE(describe(*m_list), QStringList{"12 sub/x.jpg 640x480: 1 0.3 0.3 0.4 0.4"});
+        QCOMPARE(m_list->imageAt(0)->filePath, m_dir.filePath("sub/x.jpg"));
+        QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
+    }
 
 private:
     QString labels() const { return m_dir.filePath("labels"); }
     QString images() const { return m_dir.filePath("images"); }
-    int rowOf(const QString &name) const;
+
+    int rowOf(const QString &name) const
+    {
+        for (int row = 0; row < m_list->rowCount(); ++row) {
+            if (m_list->imageAt(row)->fileName == name)
+                return row;
+        }
+        return -1;
+    }
 
     QTemporaryDir m_dir;
     ImageList *m_list = nullptr;
     std::unique_ptr<ModelCheck> m_check;
 };
-
-int TestImageList::rowOf(const QString &name) const
-{
-    for (int row = 0; row < m_list->rowCount(); ++row) {
-        if (m_list->imageAt(row)->fileName == name)
-            return row;
-    }
-    return -1;
-}
-
-void TestImageList::init()
-{
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(labels());
-    QDir().mkpath(images());
-    m_list = ImageList::instance();
-    m_list->loadImages({makeImage(9, "old", "")}, true);
-    m_check = std::make_unique<ModelCheck>(m_list);
-}
-
-void TestImageList::cleanup()
-{
-    m_check.reset();
-    ModelCheck::verifyNone();
-}
-
-void TestImageList::removeRow_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("labelExists");
-    QTest::addColumn<bool>("removed");
-    QTest::newRow("first") << 0 << true << true;
-    QTest::newRow("label file gone") << 1 << false << false;
-    QTest::newRow("no label path") << 2 << true << false;
-    QTest::newRow("row past the end") << 3 << true << false;
-}
-
-// Removing a row deletes its label file, never its picture; a row whose label
-// file cannot be deleted stays.
-void TestImageList::removeRow()
-{
-    QFETCH(int, row);
-    QFETCH(bool, labelExists);
-    QFETCH(bool, removed);
-    const QString a = m_dir.filePath("a.txt"), b = m_dir.filePath("b.txt"), image = m_dir.filePath("b.jpg");
-    QVERIFY(write(a, "") && write(image, "") && (!labelExists || write(b, "")));
-    m_list->loadImages({makeImage(1, "a", a), makeImage(2, "b", b), makeImage(3, "c", "")}, true);
-    QSignalSpy removals(m_list, &QAbstractItemModel::rowsRemoved);
-    m_list->removeRow(row);
-    QCOMPARE(m_list->rowCount(), removed ? 2 : 3);
-    QCOMPARE(removals.count(), removed ? 1 : 0);
-    if (removed) {
-        QCOMPARE(removals.at(0).at(1).toInt(), row);
-        QVERIFY(!QFileInfo::exists(a) && !m_list->imageById(1));
-        QCOMPARE(m_list->imageAt(0)->fileName, QString("b"));
-    }
-    QVERIFY(QFileInfo::exists(image));
-}
-
-void TestImageList::loadYolo_data()
-{
-    QTest::addColumn<QStringList>("files");       // under the temporary folder; a trailing "/" makes a folder
-    QTest::addColumn<QList<QStringList>>("rows"); // base name, picture, label file
-    auto row = [](const QString &name, const QStringList &files, const QList<QStringList> &rows) {
-        QTest::newRow(qPrintable(name)) << files << rows;
-    };
-    const QList<QStringList> a{{"a", "a.jpg", "a.txt"}};
-    row("image missing", {"labels/a.txt"}, a);
-    row("others ignored",
-        {"labels/sub/c.txt", "labels/notes.md", "labels/d.txt.bak", "labels/classes.TXT/", "labels/e.txt"},
-        {{"e", "e.jpg", "e.txt"}});
-    row("upper-case suffix", {"labels/F.TXT"}, {{"F", "F.jpg", "F.TXT"}});
-    row("empty folder", {}, {});
-    row(".jpg first", {"labels/a.txt", "images/a.png", "images/a.jpg", "images/a.JPG"}, a);
-    row("in order", {"labels/a.txt", "images/a.tif", "images/a.bmp", "images/a.webp"}, {{"a", "a.bmp", "a.txt"}});
-    row("lower case before upper", {"labels/a.txt", "images/a.JPG", "images/a.tiff"}, {{"a", "a.tiff", "a.txt"}});
-    row("other case is no match", {"labels/a.txt", "images/a.Png", "images/A.png"}, a);
-    row("folder named like a picture", {"labels/a.txt", "images/a.png/"}, a);
-}
-
-// A load replaces the list, inside one reset.
-void TestImageList::loadYolo()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QList<QStringList>, rows);
-    for (const QString &file : files) {
-        if (file.endsWith('/'))
-            QVERIFY(QDir().mkpath(m_dir.filePath(file)));
-        else
-            QVERIFY(write(m_dir.filePath(file), file.startsWith("labels") ? "0 0.5 0.5 0.1 0.1" : "jpeg"));
-    }
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
-    QSignalSpy inserts(m_list, &QAbstractItemModel::rowsInserted);
-    for (int i = 0; i < rows.size(); ++i)
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("images/"));
-    QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Loaded %1 images from yolo").arg(rows.size())));
-    m_list->loadYolo(labels(), images());
-    QCOMPARE(resets.count(), 1);
-    QCOMPARE(inserts.count(), 0);
-    QCOMPARE(m_list->rowCount(), rows.size());
-    for (int i = 0; i < rows.size(); ++i) {
-        const auto image = m_list->imageAt(i);
-        QCOMPARE(image->id, i + 1);
-        QCOMPARE(m_list->imageById(i + 1), image);
-        QCOMPARE(image->fileName, rows[i][0]);
-        QCOMPARE(image->filePath, images() + '/' + rows[i][1]);
-        QCOMPARE(image->yoloTxtFilePath, labels() + '/' + rows[i][2]);
-        QCOMPARE(image->bboxes->rowCount(), 1);
-    }
-}
-
-// Rows follow the order in which the folder lists its label files.
-void TestImageList::scan()
-{
-    const QStringList types{"jpg", "png", "JPG", "webp"};
-    for (int i = 0; i < 12; ++i) {
-        QVERIFY(i >= 10 || write(QStringLiteral("%1/%2.txt").arg(labels()).arg(i * 7 % 10), ""));
-        QVERIFY(i < 2 || write(QStringLiteral("%1/%2.%3").arg(images()).arg(i).arg(types[i % 4]), ""));
-    }
-    QVERIFY(write(images() + "/6.png", "")); // beside 6.JPG: the .png is taken
-    const YoloFolder::Scan scan = YoloFolder::scan(labels(), images());
-    QCOMPARE(scan.files.size(), 10);
-    QCOMPARE(scan.labelsWithoutImage, 2);
-    QCOMPARE(scan.imagesWithoutLabel, 2);
-    QDirIterator listing(labels(), {"*.txt"}, QDir::Files);
-    for (int i = 0; i < scan.files.size(); ++i) {
-        QCOMPARE(scan.files[i].labelPath, listing.next());
-        const int n = scan.files[i].baseName.toInt();
-        const QString type = n < 2 ? "jpg" : n == 6 ? "png" : types[n % 4];
-        QCOMPARE(scan.imagePaths[i], QStringLiteral("%1/%2.%3").arg(images()).arg(n).arg(type));
-    }
-}
-
-// A row reloads its label file into the same box list. A row without a label
-// file (from a JSON document or a COCO import), or whose file is gone, keeps its
-// boxes and its edits.
-void TestImageList::reloadRow()
-{
-    QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2\n2 0.25 0.75 0.1 0.3\n"));
-    QVERIFY(write(labels() + "/b.txt", "3 0.5 0.5 0.2 0.2"));
-    m_list->loadYolo(labels(), images());
-    auto json = makeImage(0, "json", "", 1);
-    m_list->loadImages({json}, false);
-    const int row = rowOf("a");
-    BBoxList *boxes = m_list->imageAt(row)->bboxes.get(), *gone = m_list->imageAt(rowOf("b"))->bboxes.get();
-    boxes->setData(boxes->index(0), 0.9, BBoxList::CxRole);
-    boxes->deleteRow(1);
-    gone->appendRow(2, 0.1, 0.1);
-    QVERIFY(QFile::remove(labels() + "/b.txt"));
-
-    QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
-    QSignalSpy resets(boxes, &QAbstractItemModel::modelReset);
-    QVERIFY(m_list->yoloReloadRow(row));
-    QCOMPARE(m_list->data(m_list->index(row), ImageList::BBoxesRole).value<BBoxList *>(), boxes);
-    QCOMPARE(boxes->rowCount(), 2);
-    QCOMPARE(*boxes->boxAt(0), (BoxInfo{1, 0.5, 0.5, 0.2, 0.2}));
-    QCOMPARE(*boxes->boxAt(1), (BoxInfo{2, 0.25, 0.75, 0.1, 0.3}));
-    QCOMPARE(resets.count(), 2);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed[0][0].toModelIndex(), m_list->index(row));
-    QCOMPARE(changed[0][2].value<QVector<int>>(), QVector<int>{ImageList::BBoxesRole});
-    for (int other : {rowOf("b"), rowOf("json"), 3, -1})
-        QVERIFY(!m_list->yoloReloadRow(other));
-    QCOMPARE(changed.count(), 1);
-    QVERIFY(gone->rowCount() == 2 && gone->isModified() && gone->canUndo());
-    QCOMPARE(json->bboxes->rowCount(), 1);
-}
-
-void TestImageList::saveAll()
-{
-    QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2\r\n"));
-    QVERIFY(write(labels() + "/b.txt", "1 0.5 0.5 0.2 0.2\r\n"));
-    QVERIFY(write(labels() + "/c.txt", "3 0.5 0.5 0.2 0.2 0.9"));
-    m_list->loadYolo(labels(), images());
-    m_list->loadImages({makeImage(0, "json", "")}, false); // no label file
-    QCOMPARE(m_list->unsavedRows(), QList<int>{});
-    m_list->imageAt(rowOf("a"))->bboxes->relabelRow(0, 4);
-    m_list->imageAt(rowOf("c"))->bboxes->deleteRow(0);
-    m_list->imageAt(rowOf("json"))->bboxes->appendRow(1, 0.5, 0.5);
-    QList<int> expected{rowOf("a"), rowOf("c"), rowOf("json")};
-    std::sort(expected.begin(), expected.end());
-    QCOMPARE(m_list->unsavedRows(), expected);
-
-    QCOMPARE(m_list->saveAll(), QStringList{"json"});
-    QCOMPARE(read(labels() + "/a.txt"), QByteArray("4 0.5 0.5 0.2 0.2"));
-    QCOMPARE(read(labels() + "/b.txt"), QByteArray("1 0.5 0.5 0.2 0.2\r\n")); // unchanged, not written
-    QCOMPARE(read(labels() + "/c.txt"), QByteArray(""));
-    QCOMPARE(m_list->unsavedRows(), QList<int>{rowOf("json")});
-
-    // A label file that cannot be written is named, and its row stays unsaved.
-    m_list->imageAt(rowOf("b"))->bboxes->appendRow(2, 0.5, 0.5);
-    QVERIFY(QDir(labels()).removeRecursively());
-    QCOMPARE(m_list->saveAll(), (QStringList{m_list->imageAt(rowOf("b"))->yoloTxtFilePath, "json"}));
-    QCOMPARE(m_list->unsavedRows().size(), 2);
-}
-
-void TestImageList::exportYolo_data()
-{
-    QTest::addColumn<QStringList>("rows");     // fileName|filePath|number of boxes
-    QTest::addColumn<bool>("folder");          // whether the export folder exists
-    QTest::addColumn<QStringList>("expected"); // file=bytes written into it
-    auto row = [](const char *name, const QStringList &rows, const QStringList &expected, bool folder = true) {
-        QTest::newRow(name) << rows << folder << expected;
-    };
-    row("two boxes", {"abc|/img/abc.jpg|2"}, {"abc.txt=1 0.5 0.25 0.1 0.2\n2 0.5 0.25 0.1 0.2"});
-    row("no boxes", {"abc|/img/abc.jpg|0"}, {"abc.txt="});
-    row("coco file name", {"000123.jpg|/img/JPEGImages/000123.jpg|0"}, {"000123.txt="});
-    row("no way out of the folder", {"../../x||0"}, {"x.txt="});
-    row("same name, later row wins", {"a|/img/a.jpg|1", "a|/other/a.jpg|0"}, {"a.txt="});
-    row("no name at all", {"||1"}, {});
-    row("missing folder", {"abc|/img/abc.jpg|1"}, {}, false);
-}
-
-void TestImageList::exportYolo()
-{
-    QFETCH(QStringList, rows);
-    QFETCH(bool, folder);
-    QFETCH(QStringList, expected);
-    QList<std::shared_ptr<ImageInfo>> records;
-    for (const QString &row : rows) {
-        records << makeImage(0, "", "", row.section('|', 2).toInt());
-        records.last()->fileName = row.section('|', 0, 0);
-        records.last()->filePath = row.section('|', 1, 1);
-    }
-    m_list->loadImages(records, true);
-    const QString out = m_dir.filePath("out/deeper");
-    QVERIFY(!folder || QDir().mkpath(out));
-    QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
-    m_list->exportYolo(out);
-    QCOMPARE(changed.count(), 0);
-
-    QStringList written, expectedNames;
-    QDirIterator it(m_dir.path(), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        written << QDir(out).relativeFilePath(it.next());
-    for (const QString &e : expected) {
-        expectedNames << e.section('=', 0, 0);
-        QCOMPARE(read(out + '/' + e.section('=', 0, 0)), e.section('=', 1).toUtf8());
-    }
-    QCOMPARE(written, expectedNames);
-    QCOMPARE(QFileInfo::exists(out), folder);
-}
-
-// The document's bytes; what is written reads back into the same records, to the
-// last bit of every coordinate, with no label file.
-void TestImageList::jsonDocument()
-{
-    const QString first = m_dir.filePath("first.json"), second = m_dir.filePath("second.json");
-    m_list->loadImages({}, true);
-    m_list->exportJson(first);
-    QCOMPARE(read(first), QByteArray("[\n]\n"));
-    m_list->loadImages({makeImage(3, "a", "/labels/a.txt", 1)}, true);
-    m_list->exportJson(first);
-    const QJsonObject box{{"catId", 1}, {"cx", 0.5}, {"cy", 0.25}, {"cw", 0.1}, {"ch", 0.2}};
-    const QJsonObject row{{"bboxes", QJsonArray{box}},
-                          {"fileName", "a"},
-                          {"filePath", "/images/a.jpg"},
-                          {"height", 480},
-                          {"id", 3},
-                          {"width", 640}};
-    QCOMPARE(read(first), QJsonDocument(QJsonArray{row}).toJson());
-
-    QList<std::shared_ptr<ImageInfo>> records{makeImage(100, "img ü", "/labels/x.txt"), makeImage(99, "b", "")};
-    records[0]->width = 7;
-    records[0]->bboxes->appendBox(-1, 1.0 / 3, 2.0 / 3, 1e-9, 1.5);
-    records[0]->bboxes->appendBox(0, 0.1 + 0.2, -0.0, 2e-310, 7);
-    m_list->loadImages(records, true);
-    m_list->exportJson(first);
-    m_list->loadImages({}, true);
-    m_list->loadJson(first);
-    QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
-    QCOMPARE(*m_list->imageAt(0)->bboxes->boxAt(1), *records[0]->bboxes->boxAt(1));
-    m_list->exportJson(second);
-    QCOMPARE(read(second), read(first));
-}
-
-void TestImageList::loadJson_data()
-{
-    QTest::addColumn<QByteArray>("document"); // null: no file
-    QTest::addColumn<QStringList>("rows");    // after the row from before
-    QTest::newRow("missing file") << QByteArray() << QStringList{};
-    QTest::newRow("object top level") << QByteArray(R"({"images": [{"id": 1}]})") << QStringList{};
-    QTest::newRow("not json") << QByteArray("[{\"id\": 1,") << QStringList{};
-    QTest::newRow("non-object element") << QByteArray(R"([3, {"id": 4, "fileName": "f"}])")
-                                        << QStringList{"0  0x0: ", "4 f 0x0: "};
-    QTest::newRow("keys in any order, extra keys")
-        << QByteArray(R"([{"width": 7, "extra": true, "id": 2, "height": 5, "fileName": "n",
-                        "bboxes": [{"cy": 0.5, "cx": 0.25, "catId": 3, "ch": 1, "cw": 1, "score": 0.9}]}])")
-        << QStringList{"2 n 7x5: 3 0.25 0.5 1 1"};
-    QTest::newRow("mistyped values") << QByteArray(R"([{"id": "7", "fileName": 5, "width": 2.5, "height": null,
-                                                     "bboxes": [{"catId": 2.5, "cx": "0.5"}]}])")
-                                     << QStringList{"0  0x0: 0 0 0 0 0"};
-}
-
-// A document's rows come after those already in the list, and are found by their id.
-void TestImageList::loadJson()
-{
-    QFETCH(QByteArray, document);
-    QFETCH(QStringList, rows);
-    const QString path = m_dir.filePath("doc.json");
-    QVERIFY(document.isNull() || write(path, document));
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
-    m_list->loadJson(path);
-    QCOMPARE(resets.count(), 1);
-    QCOMPARE(describe(*m_list), QStringList{"9 old 640x480: "} + rows);
-    const auto last = m_list->imageAt(m_list->rowCount() - 1);
-    QCOMPARE(m_list->imageById(last->id), last);
-}
-
-void TestImageList::importCoco_data()
-{
-    QTest::addColumn<QByteArray>("imagesDoc");
-    QTest::addColumn<QByteArray>("annsDoc"); // empty: the images document is passed twice
-    QTest::addColumn<QStringList>("rows");
-    auto row = [](const char *name, const QJsonArray &images, const QJsonArray &anns, const QStringList &rows) {
-        QTest::newRow(name) << toJson(images) << toJson(anns) << rows;
-    };
-    // A 30 by 20 image: boxes of 60 to 400 square pixels, at most 1.5 times as wide as high.
-    auto sized = [row](const char *name, const QJsonArray &bbox, const QString &kept) {
-        row(name, {image(7, "a.jpg", 30, 20)}, {annotation(7, 1, bbox)},
-            kept.isEmpty() ? QStringList() : QStringList{"7 a.jpg 30x20: " + kept});
-    };
-    sized("area 59, too small", {0, 0, 5.9, 10}, "");
-    sized("area 60, a tenth", {0, 0, 6, 10}, "1 0.1 0.25 0.2 0.5");
-    sized("12.1 by 8, too wide", {0, 0, 12.1, 8}, "");
-    sized("12 by 8, just wide enough", {0, 0, 12, 8}, "1 0.2 0.2 0.4 0.4");
-    sized("area 400, two thirds", {0, 0, 20, 20}, "1 0.333333 0.5 0.666667 1");
-    sized("area 401, too large", {0, 0, 20, 20.05}, "");
-    sized("converted", {4, 2, 10, 8}, "1 0.3 0.3 0.333333 0.4");
-    sized("three numbers", {4, 2, 10}, "");
-
-    const QJsonArray a{image(1, "a.jpg", 100, 100)}, box{0, 0, 40, 40};
-    const QJsonArray anns{annotation(1, 1, box)};
-    const QStringList unit{"1 a.jpg 100x100: 1 0.2 0.2 0.4 0.4"};
-    row("category 2 beside 1", a, {annotation(1, 2, box), annotation(1, 1, box)}, unit);
-    row("image file missing", {image(5, "missing.jpg", 100, 100), image(1, "a.jpg", 100, 100)},
-        {annotation(5, 1, box), annotation(1, 1, box)}, unit);
-    row("annotation of no image", a, {annotation(5, 1, box)}, {});
-    row("several boxes in file order", a, {annotation(1, 1, box), annotation(1, 1, {50, 50, 40, 40})},
-        {unit[0] + ", 1 0.7 0.7 0.4 0.4"});
-    row("zero width", {image(1, "a.jpg", 0, 100)}, anns, {});
-    row("area past 32 bits", {image(1, "a.jpg", 100000, 100000)}, {annotation(1, 1, {0, 0, 40000, 40000})},
-        {"1 a.jpg 100000x100000: 1 0.2 0.2 0.4 0.4"});
-    row("element not an object", {3, image(1, "a.jpg", 100, 100)}, {"x", annotation(1, 1, box)}, unit);
-
-    // The layouts of the documents, and broken ones; the rows from before are gone whatever they hold.
-    const QByteArray annsArray = toJson(anns);
-    const QJsonObject standard{{"info", QJsonObject{{"year", 2017}}},
-                               {"images", a},
-                               {"annotations", anns},
-                               {"categories", QJsonArray{QJsonObject{{"id", 1}, {"name", "person"}}}}};
-    QTest::newRow("one standard file twice") << toJson(standard) << QByteArray() << unit;
-    QTest::newRow("two standard files") << toJson(QJsonObject{{"images", a}})
-                                        << toJson(QJsonObject{{"annotations", anns}}) << unit;
-    QTest::newRow("standard file without images")
-        << toJson(QJsonObject{{"annotations", anns}}) << QByteArray() << QStringList();
-    QTest::newRow("truncated annotations") << toJson(a) << annsArray.left(annsArray.size() / 2) << QStringList();
-    QTest::newRow("trailing garbage") << toJson(a) << annsArray + "]" << QStringList();
-    QTest::newRow("both broken") << QByteArray("[{") << QByteArray("nul") << QStringList();
-}
-
-void TestImageList::importCoco()
-{
-    QFETCH(QByteArray, imagesDoc);
-    QFETCH(QByteArray, annsDoc);
-    QFETCH(QStringList, rows);
-    QVERIFY(write(m_dir.filePath("a.jpg"), "jpeg"));
-    const QString imagesFile = m_dir.filePath("instances.json");
-    const QString annsFile = annsDoc.isEmpty() ? imagesFile : m_dir.filePath("anns.json");
-    QVERIFY(write(imagesFile, imagesDoc) && (annsDoc.isEmpty() || write(annsFile, annsDoc)));
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
-    QSignalSpy completed(m_list, &ImageList::readFileCompleted);
-    m_list->loadCocoJson(imagesFile, annsFile);
-    QCOMPARE(resets.count(), 1);
-    QCOMPARE(completed.count(), 1);
-    QCOMPARE(describe(*m_list), rows);
-}
-
-// Pictures are looked up beside the images file unless a folder is given.
-void TestImageList::cocoImagesFolder()
-{
-    QVERIFY(write(m_dir.filePath("sub/x.jpg"), "jpeg"));
-    const QString images = m_dir.filePath("json/images.json"), anns = m_dir.filePath("json/anns.json");
-    QVERIFY(write(images, toJson(QJsonArray{image(12, "sub/x.jpg", 640, 480)})));
-    QVERIFY(write(anns, toJson(QJsonArray{annotation(12, 1, {64, 48, 256, 192})})));
-    m_list->loadCocoJson(images, anns);
-    QCOMPARE(m_list->rowCount(), 0);
-    m_list->loadCocoJson(images, anns, m_dir.path());
-    QCOMPARE(describe(*m_list), QStringList{"12 sub/x.jpg 640x480: 1 0.3 0.3 0.4 0.4"});
-    QCOMPARE(m_list->imageAt(0)->filePath, m_dir.filePath("sub/x.jpg"));
-    QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
-}
 
 QTEST_GUILESS_MAIN(TestImageList)
 #include "tst_imagelist.moc"
