@@ -1,5 +1,4 @@
 #include "boxes/bboxlist.h"
-#include "formats/fileio.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -350,24 +349,6 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::read(path), QByteArray("0 0.5 0.5 0.1 0.1"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"full.txt"});
-    }
-
-    // A file that cannot be read is never taken as empty; base names pair label
-    // files with pictures, the last dot anywhere ending the name.
-    void files()
-    {
-        const QString path = m_dir.filePath("files/labels.txt");
-        QByteArray data("untouched");
-        QVERIFY(!FileIo::readFile(path, data));
-        QCOMPARE(data, QByteArray("untouched"));
-        QVERIFY(TestFiles::write(path, ""));
-        QVERIFY(FileIo::readFile(path, data));
-        QCOMPARE(data, QByteArray());
-        QVERIFY(FileIo::removeFile(path));
-        QVERIFY(!FileIo::fileExists(path) && !FileIo::removeFile(path) && !FileIo::removeFile(QString()));
-        for (const char *pair : {"a.b.c=a.b", ".hidden=", "old.dir/file=old", "photo=photo"})
-            QCOMPARE(FileIo::baseName(QString(pair).section('=', 0, 0)), QString(pair).section('=', 1));
-        QCOMPARE(FileIo::fileName("/data/labels/"), QString());
     }
 
 private:

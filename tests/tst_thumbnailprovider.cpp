@@ -42,64 +42,41 @@ private Q_SLOTS:
     void decode_data()
     {
         // 2011_000003.jpg is a 500 by 338 photo.
-        QTest::addColumn<QString>("type"); // the photo saved as this type, or "missing"
-        QTest::addColumn<int>("cut");      // bytes cut from the end of the JPEG; negative: zero bytes added
+        QTest::addColumn<int>("cut"); // bytes cut from its end; negative: zero bytes added
         QTest::addColumn<QSize>("requested");
         QTest::addColumn<QSize>("expected"); // 0 by 0: not readable
-        auto row = [](const char *name, const char *type, int cut, QSize requested, QSize expected) {
-            QTest::newRow(name) << QString(type) << cut << requested << expected;
-        };
-        row("fits the width", "jpg", 0, {100, 100}, {100, 67});
-        row("fits the height", "jpg", 0, {400, 100}, {147, 100});
-        row("only a width", "jpg", 0, {250, 0}, {250, 169});
-        row("never enlarged", "jpg", 0, {1000, 1000}, {500, 338});
-        row("no size asked", "jpg", 0, QSize(), {500, 338});
-        row("png", "png", 0, {100, 100}, {100, 67});
+        QTest::newRow("fits the width") << 0 << QSize(100, 100) << QSize(100, 67);
+        QTest::newRow("fits the height") << 0 << QSize(400, 100) << QSize(147, 100);
+        QTest::newRow("only a width") << 0 << QSize(250, 0) << QSize(250, 169);
+        QTest::newRow("never enlarged") << 0 << QSize(1000, 1000) << QSize(500, 338);
+        QTest::newRow("no size asked") << 0 << QSize() << QSize(500, 338);
         // libjpeg decodes a cut-off file without error, greying the missing part.
-        row("padding after the end", "jpg", -1000, {100, 100}, {100, 67});
-        row("last two bytes missing", "jpg", 2, {100, 100}, {0, 0});
-        row("missing", "missing", 0, {100, 100}, {0, 0});
+        QTest::newRow("padding after the end") << -1000 << QSize(100, 100) << QSize(100, 67);
+        QTest::newRow("last two bytes missing") << 2 << QSize(100, 100) << QSize(0, 0);
     }
 
+    // The id QML passes is the file URL in its string form; the same picture at
+    // the same size comes from the cache.
     void decode()
     {
-        QFETCH(QString, type);
         QFETCH(int, cut);
         QFETCH(QSize, requested);
         QFETCH(QSize, expected);
-        const QString photo = photos + "2011_000003.jpg", path = m_dir.filePath("photo." + type);
-        QByteArray bytes = TestFiles::read(photo);
-        if (cut < 0)
-            bytes.append(QByteArray(-cut, '\0'));
+        const QString path = m_dir.filePath("a #1 ?%20 ü.jpg");
+        QByteArray bytes = TestFiles::read(photos + "2011_000003.jpg");
+        bytes.append(QByteArray(qMax(0, -cut), '\0'));
         bytes.chop(cut);
-        if (type == "jpg")
-            QVERIFY(TestFiles::write(path, bytes));
-        else if (type != "missing")
-            QVERIFY(QImage(photo).save(path));
+        QVERIFY(TestFiles::write(path, bytes));
         QString error;
         QCOMPARE(ThumbnailProvider::decode(path, requested, &error).size(), expected);
         QCOMPARE(error.isEmpty(), !expected.isEmpty());
-
-        // Through the provider, as QML asks, the same.
         ThumbnailProvider provider;
-        QCOMPARE(waitFor(provider.requestImageResponse(QUrl::fromLocalFile(path).toString(), requested), &error),
-                 expected);
-        QCOMPARE(error.isEmpty(), !expected.isEmpty());
-    }
-
-    // The same picture at the same size comes from the cache; the id QML passes is
-    // the file URL in its string form.
-    void request()
-    {
-        const QString path = m_dir.filePath("a #1 ?%20 ü.jpg");
-        QVERIFY(QFile::copy(photos + "2011_000003.jpg", path));
-        const QString url = QUrl::fromLocalFile(path).toString();
-        ThumbnailProvider provider;
-        QCOMPARE(waitFor(provider.requestImageResponse(url, QSize(100, 100))), QSize(100, 67));
-        QCOMPARE(waitFor(provider.requestImageResponse(url, QSize(100, 100))), QSize(100, 67));
-        QCOMPARE(provider.decodedCount(), 1);
-        QCOMPARE(waitFor(provider.requestImageResponse(url, QSize(200, 200))), QSize(200, 135));
-        QCOMPARE(provider.decodedCount(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(waitFor(provider.requestImageResponse(QUrl::fromLocalFile(path).toString(), requested), &error),
+                     expected);
+            QCOMPARE(error.isEmpty(), !expected.isEmpty());
+        }
+        QVERIFY(expected.isEmpty() || provider.decodedCount() == 1);
     }
 
     void cancelledRequestStillFinishes()
