@@ -53,8 +53,6 @@ private Q_SLOTS:
         };
         const QString classes = "labels/classes.txt=cat\ndog";
         row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
-        row("check clean", {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2", "images/a.jpg="}, {"check", "DIR/labels"}, 0,
-            "0 problems in 0 of 1 label files, 0 images without a label file\n");
         row("check problems",
             {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n5 1.5 0.5 0.2 0.2",
              "labels/b.txt=", "images/a.jpg=", "images/b.png=", "images/c.jpg="},

@@ -179,8 +179,6 @@ private Q_SLOTS:
         QTest::addColumn<Names>("names"); // empty: the file does not parse
 
         const Names three{{0, "person"}, {1, "bicycle"}, {2, "traffic light"}};
-        QTest::newRow("CRLF, trailing blank lines")
-            << "classes.txt" << QByteArray("person\r\nbicycle\r\ntraffic light\r\n\r\n\n") << three;
         QTest::newRow("blank line inside") << "obj.names" << QByteArray("a\n\nc") << Names{{0, "a"}, {1, ""}, {2, "c"}};
         QTest::newRow("UTF-8") << "coco.names" << QByteArray("Fußgänger\n自行车")
                                << Names{{0, "Fußgänger"}, {1, "自行车"}};
