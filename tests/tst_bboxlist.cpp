@@ -28,11 +28,9 @@ struct IndexableBBoxList : BBoxList
 QByteArray bytesOf(const BBoxList &list)
 {
     QByteArray out;
-    for (const auto &box : list.boxes()) {
-        out.append(reinterpret_cast<const char *>(&box->catId), sizeof box->catId);
-        for (double v : {box->cx, box->cy, box->cw, box->ch})
-            out.append(reinterpret_cast<const char *>(&v), sizeof v);
-    }
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    for (const auto &box : list.boxes())
+        stream << box->catId << box->cx << box->cy << box->cw << box->ch;
     return out;
 }
 
@@ -102,8 +100,6 @@ private Q_SLOTS:
         row("appendBox, as loaders do", {a, b, "1 0.5 0.5 0.2 0.3"}, "inserted 2-2", false,
             [](BBoxList &l) { l.appendBox(1, 0.5, 0.5, 0.2, 0.3); });
         row("deleteRow first", {b}, "removed 0-0", true, [](BBoxList &l) { l.deleteRow(0); });
-        row("setData cx", {a, "2 0.7 0.7 0.25 0.5"}, "changed 1-1 1", true,
-            [](BBoxList &l) { l.setData(l.index(1), 0.7, BBoxList::CxRole); });
         row("setData ch", {a, "2 0 0.7 0.25 -0.25"}, "changed 1-1 4", true,
             [](BBoxList &l) { l.setData(l.index(1), -0.25, BBoxList::ChRole); });
         row("setData no number", {a, "2 0 0 0.25 0.5"}, "changed 1-1 2", true,
@@ -182,14 +178,6 @@ private Q_SLOTS:
         QCOMPARE(state(), "101");
         QVERIFY(list.redo());
         QCOMPARE(state(), "011");
-
-        // Reading the file again, or clearing, forgets the edits and the history.
-        list.clear();
-        QCOMPARE(state(), "000");
-        list.appendRow(2, 0.1, 0.1);
-        list.loadTxtFile(file);
-        QCOMPARE(state(), "000");
-        QCOMPARE(list.rowCount(), 2);
     }
 
     // Nested groups undo as one step; steps undo and redo in order; a new edit
@@ -289,9 +277,7 @@ private Q_SLOTS:
         row("category written 1.0", "1.0 0.5 0.5 0.1 0.1", {box}, false);
         row("decimal comma", "1 0,5 0.5 0.1 0.1", {{1, 0.0, 0.5, 0.1, 0.1}}, false);
         row("signs and exponents", "+7 +0.5 -0.25 1e-05 1E+00", {{7, 0.5, -0.25, 0.00001, 1.0}}, true);
-        row("category out of range", "4294967296 0.5 0.5 0.1 0.1", {box}, false);
         row("short line skipped", "0 0.5 0.5\n1 0.5 0.5 0.1 0.1", {one}, false);
-        row("tabs are no separators", "0\t0.5\t0.5\t0.1\t0.1", {}, false);
         static const char withZeroByte[] = "0 0.5 0.5 0.1 0.1\n\0 1 1 1 1";
         row("zero byte ends the text", QByteArray(withZeroByte, sizeof withZeroByte - 1), {box}, true);
     }
@@ -319,6 +305,7 @@ private Q_SLOTS:
             got.append(*b);
         QCOMPARE(got, (Boxes{{9, 0.25, 0.75, 0.1, 0.1}} + boxes));
         QCOMPARE(list.lastReadWhole(), whole);
+        QVERIFY(!list.isModified() && !list.canUndo()); // the edit before the read is forgotten
         ModelCheck::verifyNone();
     }
 
