@@ -151,12 +151,9 @@ private Q_SLOTS:
         QCOMPARE(m_list->rowCount(), rows.size());
         for (int i = 0; i < rows.size(); ++i) {
             const auto image = m_list->imageAt(i);
-            QCOMPARE(image->id, i + 1);
-            QCOMPARE(m_list->imageById(i + 1), image);
-            QCOMPARE(image->fileName, rows[i][0]);
-            QCOMPARE(image->filePath, images() + '/' + rows[i][1]);
-            QCOMPARE(image->yoloTxtFilePath, labels() + '/' + rows[i][2]);
-            QCOMPARE(image->bboxes->rowCount(), 1);
+            QVERIFY(image->id == i + 1 && m_list->imageById(i + 1) == image && image->bboxes->rowCount() == 1);
+            QCOMPARE(QStringList({image->fileName, image->filePath, image->yoloTxtFilePath}),
+                     QStringList({rows[i][0], images() + '/' + rows[i][1], labels() + '/' + rows[i][2]}));
         }
     }
 
@@ -170,9 +167,8 @@ private Q_SLOTS:
         }
         QVERIFY(write(images() + "/6.png", "")); // beside 6.JPG: the .png is taken
         const YoloFolder::Scan scan = YoloFolder::scan(labels(), images());
-        QCOMPARE(scan.files.size(), 10);
-        QCOMPARE(scan.labelsWithoutImage, 2);
-        QCOMPARE(scan.imagesWithoutLabel, 2);
+        QCOMPARE(QVector<int>({scan.files.size(), scan.labelsWithoutImage, scan.imagesWithoutLabel}),
+                 QVector<int>({10, 2, 2}));
         QDirIterator listing(labels(), {"*.txt"}, QDir::Files);
         for (int i = 0; i < scan.files.size(); ++i) {
             QCOMPARE(scan.files[i].labelPath, listing.next());
