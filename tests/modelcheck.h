@@ -15,7 +15,7 @@ class ModelCheck
 public:
     explicit ModelCheck(QAbstractItemModel *model)
     {
-        findings().clear();
+        s_findings.clear();
         s_previous = qInstallMessageHandler(collect);
         m_tester =
             std::make_unique<QAbstractItemModelTester>(model, QAbstractItemModelTester::FailureReportingMode::Warning);
@@ -26,15 +26,9 @@ public:
         qInstallMessageHandler(s_previous);
     }
 
-    static QStringList &findings()
-    {
-        static QStringList list;
-        return list;
-    }
-
     static void verifyNone()
     {
-        QTest::qVerify(findings().isEmpty(), "no model tester findings", qPrintable(findings().join('\n')), __FILE__,
+        QTest::qVerify(s_findings.isEmpty(), "no model tester findings", qPrintable(s_findings.join('\n')), __FILE__,
                        __LINE__);
     }
 
@@ -44,11 +38,12 @@ private:
         if (qstrcmp(context.category, "qt.modeltest") != 0)
             s_previous(type, context, message);
         else if (!message.contains(QLatin1String("canConvert<QString>")))
-            findings() << message;
+            s_findings << message;
     }
 
     std::unique_ptr<QAbstractItemModelTester> m_tester;
     static inline QtMessageHandler s_previous = nullptr;
+    static inline QStringList s_findings;
 };
 
 #endif

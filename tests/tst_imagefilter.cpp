@@ -22,19 +22,18 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         QDir(m_dir.path()).removeRecursively();
         // a: two cats; b: a dog past the edge; c: a cat and a dog, duplicated dog; ab: empty.
-        QVERIFY(write(m_dir.filePath("labels/a.txt"), "0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1"));
-        QVERIFY(write(m_dir.filePath("labels/b.txt"), "1 0.95 0.5 0.2 0.2"));
-        QVERIFY(write(m_dir.filePath("labels/c.txt"), "0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"));
-        QVERIFY(write(m_dir.filePath("labels/ab.txt"), ""));
-        for (const char *name : {"a", "b", "c", "ab"})
-            QVERIFY(write(m_dir.filePath(QString("images/%1.jpg").arg(name)), "x"));
+        const QMap<QString, QByteArray> labels{{"a", "0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1"},
+                                               {"b", "1 0.95 0.5 0.2 0.2"},
+                                               {"c", "0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"},
+                                               {"ab", ""}};
+        for (auto it = labels.cbegin(); it != labels.cend(); ++it)
+            QVERIFY(write(m_dir.filePath("labels/" + it.key() + ".txt"), it.value()) &&
+                    write(m_dir.filePath("images/" + it.key() + ".jpg"), "x"));
         m_list = ImageList::instance();
         m_list->setCheckClasses(nullptr);
         m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
         // Rows in name order, whatever the file system lists first.
-        QList<std::shared_ptr<ImageInfo>> rows;
-        for (const auto &image : m_list->images())
-            rows.append(image);
+        auto rows = m_list->images().toList();
         std::sort(rows.begin(), rows.end(), [](const auto &x, const auto &y) { return x->fileName < y->fileName; });
         m_list->loadImages(rows, true);
         m_filter = std::make_unique<ImageFilter>(m_list);
