@@ -35,8 +35,6 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(path("labels"));
-        QDir().mkpath(path("images"));
     }
 
     void run_data()
