@@ -9,9 +9,8 @@
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes)
+    explicit FileSizeLimit(rlim_t bytes) : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &m_old);
         rlimit limit = m_old;
         limit.rlim_cur = bytes;
@@ -24,8 +23,8 @@ public:
     }
 
 private:
-    rlimit m_old{};
     void (*m_oldHandler)(int) = nullptr;
+    rlimit m_old{};
 };
 
 #endif

@@ -155,9 +155,7 @@ private Q_SLOTS:
         const QString file = m_dir.filePath("a.txt");
         BBoxList list;
         // Whether there is something to save, to undo and to redo.
-        auto state = [&list] {
-            return QString("%1%2%3").arg(list.isModified()).arg(list.canUndo()).arg(list.canRedo());
-        };
+        auto state = [&l = list] { return QString("%1%2%3").arg(l.isModified()).arg(l.canUndo()).arg(l.canRedo()); };
         list.appendRow(1, 0.5, 0.25);
         QVERIFY(!list.saveTxtFile(m_dir.filePath("missing/a.txt")));
         QCOMPARE(state(), "110");

@@ -448,9 +448,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, classes);
         QFETCH(QStringList, expected);
 
-        QVERIFY(write(m_dir.filePath("labels/x.txt"), label));
-        if (image)
-            QVERIFY(write(m_dir.filePath("images/x.png"), "not decoded"));
+        QVERIFY(write(labels() + "/x.txt", label) && (!image || write(images() + "/x.png", "not decoded")));
         const QSet<int> ids(classes.begin(), classes.end());
         m_list->setCheckClasses(classes.isEmpty() ? nullptr : &ids);
         m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
@@ -521,11 +519,9 @@ private:
 
     int rowOf(const QString &name) const
     {
-        for (int row = 0; row < m_list->rowCount(); ++row) {
-            if (m_list->imageAt(row)->fileName == name)
-                return row;
-        }
-        return -1;
+        const auto &rows = m_list->images();
+        return std::find_if(rows.cbegin(), rows.cend(), [&](const auto &row) { return row->fileName == name; }) -
+               rows.cbegin();
     }
 
     QTemporaryDir m_dir;
