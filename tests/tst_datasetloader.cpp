@@ -22,17 +22,13 @@ class TestDatasetLoader : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
-        m_list = ImageList::instance();
-    }
-
     void init()
     {
+        QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
         QVERIFY(m_dir.isValid());
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
+        m_list = ImageList::instance();
         m_list->loadImages({}, true);
         m_loader = std::make_unique<DatasetLoader>(m_list);
         m_check = std::make_unique<ModelCheck>(m_list);
