@@ -5,13 +5,18 @@
 #include <QtTest>
 
 #include <functional>
+#include <limits>
 
+#include "filesizelimit.h"
 #include "modelcheck.h"
 #include "testfiles.h"
 
-namespace {
-
+using Boxes = QVector<BoxInfo>;
 using Edit = std::function<void(BBoxList &)>;
+Q_DECLARE_METATYPE(BoxInfo)
+Q_DECLARE_METATYPE(Edit)
+
+namespace {
 
 // Reaches the protected index factory to build indexes past the last row.
 struct IndexableBBoxList : BBoxList
@@ -23,11 +28,9 @@ struct IndexableBBoxList : BBoxList
 QByteArray bytesOf(const BBoxList &list)
 {
     QByteArray out;
-    for (const auto &box : list.boxes()) {
-        out.append(reinterpret_cast<const char *>(&box->catId), sizeof box->catId);
-        for (double v : {box->cx, box->cy, box->cw, box->ch})
-            out.append(reinterpret_cast<const char *>(&v), sizeof v);
-    }
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    for (const auto &box : list.boxes())
+        stream << box->catId << box->cx << box->cy << box->cw << box->ch;
     return out;
 }
 
@@ -49,12 +52,13 @@ QStringList *recordSignals(BBoxList &list)
 {
     auto *log = new QStringList;
     QObject::connect(&list, &QObject::destroyed, [log] { delete log; });
-    QObject::connect(&list, &QAbstractItemModel::rowsInserted, [log](const QModelIndex &, int first, int last) {
-        *log << QString("inserted %1-%2").arg(first).arg(last);
-    });
-    QObject::connect(&list, &QAbstractItemModel::rowsRemoved, [log](const QModelIndex &, int first, int last) {
-        *log << QString("removed %1-%2").arg(first).arg(last);
-    });
+    auto rows = [log](const char *what) {
+        return [log, what](const QModelIndex &, int first, int last) {
+            *log << QString("%1 %2-%3").arg(what).arg(first).arg(last);
+        };
+    };
+    QObject::connect(&list, &QAbstractItemModel::rowsInserted, rows("inserted"));
+    QObject::connect(&list, &QAbstractItemModel::rowsRemoved, rows("removed"));
     QObject::connect(&list, &QAbstractItemModel::modelReset, [log] { *log << "reset"; });
     QObject::connect(&list, &QAbstractItemModel::dataChanged,
                      [log](const QModelIndex &from, const QModelIndex &to, const QVector<int> &roles) {
@@ -75,233 +79,247 @@ void fill(BBoxList &list)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Edit)
-
+// The boxes of one image: edits, their undo, and the label file they are read from and saved to.
 class TestBBoxList : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void edit_data();
-    void edit();
-    void rowsOutsideTheList();
-    void savingAndReadingClearModified();
-    void groupsUndoAsOneStep();
-    void undoSignals();
-};
+    void edit_data()
+    {
+        QTest::addColumn<QStringList>("boxes"); // afterwards, as the roles give them
+        QTest::addColumn<QString>("emitted");
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<Edit>("edit");
+        const QString a = "1 0.3 0.333333 0.123457 2e-310", b = "2 0 0.7 0.25 0.5", no;
+        auto row = [](const char *name, const QStringList &boxes, const QString &emitted, bool modified, Edit edit) {
+            QTest::newRow(name) << boxes << emitted << modified << edit;
+        };
+        row("appendRow", {a, b, "3 0.5 0.25 0.1 0.1"}, "inserted 2-2", true,
+            [](BBoxList &l) { l.appendRow(3, 0.5, 0.25); });
+        row("appendBox, as loaders do", {a, b, "1 0.5 0.5 0.2 0.3"}, "inserted 2-2", false,
+            [](BBoxList &l) { l.appendBox(1, 0.5, 0.5, 0.2, 0.3); });
+        row("deleteRow first", {b}, "removed 0-0", true, [](BBoxList &l) { l.deleteRow(0); });
+        row("setData ch", {a, "2 0 0.7 0.25 -0.25"}, "changed 1-1 4", true,
+            [](BBoxList &l) { l.setData(l.index(1), -0.25, BBoxList::ChRole); });
+        row("setData no number", {a, "2 0 0 0.25 0.5"}, "changed 1-1 2", true,
+            [](BBoxList &l) { l.setData(l.index(1), "abc", BBoxList::CyRole); });
+        row("catId and role 5 not written", {a, b}, no, false, [](BBoxList &l) {
+            QVERIFY(!l.setData(l.index(1), 7, 0) && !l.setData(l.index(1), 0.9, 5) && !l.data(l.index(1), 5).isValid());
+        });
+        // An index kept from before the rows went, as a delegate may hold.
+        row("stale index", {a, b}, no, false, [](BBoxList &l) {
+            const QModelIndex stale = static_cast<IndexableBBoxList &>(l).createIndex(5, 0);
+            QVERIFY(!l.data(stale, BBoxList::CxRole).isValid() && !l.setData(stale, 0.2, BBoxList::CxRole));
+        });
+        row("setRect", {a, "2 0.1 0.2 0.3 0.4"}, "changed 1-1 1,2,3,4", true,
+            [](BBoxList &l) { QVERIFY(l.setRect(1, 0.1, 0.2, 0.3, 0.4)); });
+        row("relabelRow", {a, "42 0 0.7 0.25 0.5"}, "changed 1-1 0", true,
+            [](BBoxList &l) { QVERIFY(l.relabelRow(1, 42)); });
+        row("outside the list", {a, b}, no, false, [](BBoxList &l) {
+            l.deleteRow(2);
+            QVERIFY(!l.relabelRow(2, 7) && !l.setRect(2, 0.1, 0.1, 0.1, 0.1) && !l.boxAt(2) && !l.boxAt(-1));
+        });
+        row("clear", {}, "reset", false, [](BBoxList &l) { l.clear(); });
+    }
 
-void TestBBoxList::edit_data()
-{
-    QTest::addColumn<Edit>("edit");
-    QTest::addColumn<QStringList>("boxes"); // afterwards, as the roles give them
-    QTest::addColumn<QString>("emitted");
-    QTest::addColumn<bool>("modified");
-    const QString a = "1 0.3 0.333333 0.123457 2e-310", b = "2 0 0.7 0.25 0.5", no;
-    auto row = [](const char *name, Edit edit, const QStringList &boxes, const QString &emitted, bool modified) {
-        QTest::newRow(name) << edit << boxes << emitted << modified;
-    };
-    row(
-        "appendRow", [](BBoxList &l) { l.appendRow(3, 0.5, 0.25); }, {a, b, "3 0.5 0.25 0.1 0.1"}, "inserted 2-2",
-        true);
-    row(
-        "appendRect", [](BBoxList &l) { l.appendRect(1, 0.5, 0.5, 0.2, 0.3); }, {a, b, "1 0.5 0.5 0.2 0.3"},
-        "inserted 2-2", true);
-    row(
-        "appendBox, as loaders do", [](BBoxList &l) { l.appendBox(1, 0.5, 0.5, 0.2, 0.3); },
-        {a, b, "1 0.5 0.5 0.2 0.3"}, "inserted 2-2", false);
-    row(
-        "deleteRow first", [](BBoxList &l) { l.deleteRow(0); }, {b}, "removed 0-0", true);
-    row(
-        "deleteRow last", [](BBoxList &l) { l.deleteRow(1); }, {a}, "removed 1-1", true);
-    row(
-        "deleteRow -1", [](BBoxList &l) { l.deleteRow(-1); }, {a, b}, no, false);
-    row(
-        "deleteRow count", [](BBoxList &l) { l.deleteRow(2); }, {a, b}, no, false);
-    row(
-        "setData cx", [](BBoxList &l) { l.setData(l.index(1), 0.7, 1); }, {a, "2 0.7 0.7 0.25 0.5"}, "changed 1-1 1",
-        true);
-    row(
-        "setData cy", [](BBoxList &l) { l.setData(l.index(1), 0.6, 2); }, {a, "2 0 0.6 0.25 0.5"}, "changed 1-1 2",
-        true);
-    row(
-        "setData cw", [](BBoxList &l) { l.setData(l.index(1), 1.5, 3); }, {a, "2 0 0.7 1.5 0.5"}, "changed 1-1 3",
-        true);
-    row(
-        "setData ch", [](BBoxList &l) { l.setData(l.index(1), -0.25, 4); }, {a, "2 0 0.7 0.25 -0.25"}, "changed 1-1 4",
-        true);
-    row(
-        "setData no number", [](BBoxList &l) { l.setData(l.index(1), "abc", 2); }, {a, "2 0 0 0.25 0.5"},
-        "changed 1-1 2", true);
-    row(
-        "setData catId", [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 7, 0)); }, {a, b}, no, false);
-    row(
-        "setData role 5", [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 0.9, 5)); }, {a, b}, no, false);
-    row(
-        "setData user role", [](BBoxList &l) { QVERIFY(!l.setData(l.index(1), 0.9, Qt::UserRole)); }, {a, b}, no,
-        false);
-    row(
-        "setRect", [](BBoxList &l) { QVERIFY(l.setRect(1, 0.1, 0.2, 0.3, 0.4)); }, {a, "2 0.1 0.2 0.3 0.4"},
-        "changed 1-1 1,2,3,4", true);
-    row(
-        "relabelRow", [](BBoxList &l) { QVERIFY(l.relabelRow(1, 42)); }, {a, "42 0 0.7 0.25 0.5"}, "changed 1-1 0",
-        true);
-    row(
-        "relabelRow outside", [](BBoxList &l) { QVERIFY(!l.relabelRow(2, 7)); }, {a, b}, no, false);
-    row(
-        "undo with no history", [](BBoxList &l) { QVERIFY(!l.undo()); }, {a, b}, no, false);
-    row(
-        "clear", [](BBoxList &l) { l.clear(); }, {}, "reset", false);
-}
+    // Each edit changes what it says and announces it; one undo and one redo give
+    // back the very same bits.
+    void edit()
+    {
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, emitted);
+        QFETCH(bool, modified);
+        QFETCH(Edit, edit);
+        IndexableBBoxList list;
+        ModelCheck check(&list);
+        fill(list);
+        const QByteArray before = bytesOf(list);
+        const QStringList *log = recordSignals(list);
+        QSignalSpy modifiedChanged(&list, &BBoxList::modifiedChanged);
+        edit(list);
+        QCOMPARE(rolesOf(list), boxes);
+        QCOMPARE(log->join("; "), emitted);
+        QCOMPARE(QVector<bool>({list.isModified(), modifiedChanged.count() == 1, list.canUndo()}),
+                 QVector<bool>(3, modified));
+        if (modified) {
+            const QByteArray after = bytesOf(list);
+            QVERIFY(list.undo() && bytesOf(list) == before && !list.isModified());
+            QVERIFY(list.redo() && bytesOf(list) == after);
+        }
+        ModelCheck::verifyNone();
+    }
 
-// Each edit changes what it says and announces it; one undo and one redo give
-// back the very same bits.
-void TestBBoxList::edit()
-{
-    QFETCH(Edit, edit);
-    QFETCH(QStringList, boxes);
-    QFETCH(QString, emitted);
-    QFETCH(bool, modified);
-    BBoxList list;
-    ModelCheck check(&list);
-    fill(list);
-    const QByteArray before = bytesOf(list);
-    const QStringList *log = recordSignals(list);
-    QSignalSpy modifiedChanged(&list, &BBoxList::modifiedChanged);
-    edit(list);
-    QCOMPARE(rolesOf(list), boxes);
-    QCOMPARE(log->join("; "), emitted);
-    QCOMPARE(list.isModified(), modified);
-    QCOMPARE(modifiedChanged.count(), modified ? 1 : 0);
-    QCOMPARE(list.canUndo(), modified);
-    if (modified) {
-        const QByteArray after = bytesOf(list);
+    void savingAndReadingClearModified()
+    {
+        const QString file = m_dir.filePath("a.txt");
+        BBoxList list;
+        // Whether there is something to save, to undo and to redo.
+        auto state = [&l = list] { return QString("%1%2%3").arg(l.isModified()).arg(l.canUndo()).arg(l.canRedo()); };
+        list.appendRow(1, 0.5, 0.25);
+        QVERIFY(!list.saveTxtFile(m_dir.filePath("missing/a.txt")));
+        QCOMPARE(state(), "110");
+        QVERIFY(!QFileInfo::exists(m_dir.filePath("missing")));
+        QVERIFY(list.saveTxtFile(file));
+        QCOMPARE(state(), "010");
+        QCOMPARE(TestFiles::read(file), QByteArray("1 0.5 0.25 0.1 0.1"));
+
+        // Undone back to what the file holds, nothing is left to save; further back, there is.
+        list.appendRow(3, 0.9, 0.9);
         QVERIFY(list.undo());
-        QCOMPARE(bytesOf(list), before);
-        QVERIFY(!list.isModified());
+        QCOMPARE(state(), "011");
+        QVERIFY(list.undo());
+        QCOMPARE(state(), "101");
         QVERIFY(list.redo());
-        QCOMPARE(bytesOf(list), after);
+        QCOMPARE(state(), "011");
     }
-    ModelCheck::verifyNone();
-}
 
-void TestBBoxList::rowsOutsideTheList()
-{
-    IndexableBBoxList list;
-    ModelCheck check(&list);
-    list.appendRow(1, 0.5, 0.5);
-    QCOMPARE(list.roleNames(), (QHash<int, QByteArray>{{0, "catId"}, {1, "cx"}, {2, "cy"}, {3, "cw"}, {4, "ch"}}));
-    QCOMPARE(list.rowCount(list.index(0)), 0);
-    const QModelIndex outside = list.createIndex(5, 0);
-    const QStringList *log = recordSignals(list);
-    for (int role : {int(BBoxList::CxRole), BBoxList::ChRole + 1, int(Qt::UserRole)}) {
-        QVERIFY(!list.data(outside, role).isValid());
-        QVERIFY(!list.data(QModelIndex(), role).isValid());
-        QCOMPARE(list.data(list.index(0), role).isValid(), role == BBoxList::CxRole);
-    }
-    QVERIFY(!list.setData(outside, 0.2, BBoxList::CxRole));
-    QVERIFY(!list.setData(QModelIndex(), 0.2, BBoxList::CxRole));
-    QVERIFY(!list.setRect(1, 0.1, 0.1, 0.1, 0.1));
-    QVERIFY(!list.boxAt(1));
-    QVERIFY(!list.boxAt(-1));
-    QCOMPARE(*log, QStringList());
-    QCOMPARE(rolesOf(list), QStringList{"1 0.5 0.5 0.1 0.1"});
-    ModelCheck::verifyNone();
-}
-
-void TestBBoxList::savingAndReadingClearModified()
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath("a.txt");
-    BBoxList list;
-    // Whether there is something to save, to undo and to redo.
-    auto state = [&list] { return QString("%1%2%3").arg(list.isModified()).arg(list.canUndo()).arg(list.canRedo()); };
-    list.appendRow(1, 0.5, 0.25);
-    QVERIFY(!list.saveTxtFile(dir.filePath("missing/a.txt")));
-    QCOMPARE(state(), "110");
-    QVERIFY(list.saveTxtFile(file));
-    QCOMPARE(state(), "010");
-    QCOMPARE(TestFiles::read(file), QByteArray("1 0.5 0.25 0.1 0.1"));
-
-    // Undone back to what the file holds, nothing is left to save; further back, there is.
-    list.appendRow(3, 0.9, 0.9);
-    QVERIFY(list.undo());
-    QCOMPARE(state(), "011");
-    QVERIFY(list.undo());
-    QCOMPARE(state(), "101");
-    QVERIFY(list.redo());
-    QCOMPARE(state(), "011");
-    QVERIFY(list.redo());
-    QCOMPARE(state(), "110");
-    QVERIFY(list.undo());
-
-    // Reading the file again, or clearing, forgets the edits and the history.
-    list.clear();
-    QCOMPARE(state(), "000");
-    list.appendRow(2, 0.1, 0.1);
-    list.loadTxtFile(file);
-    QCOMPARE(state(), "000");
-    QCOMPARE(list.rowCount(), 2);
-}
-
-// Nested groups undo as one step; steps undo and redo in order; a new edit
-// after an undo forgets what could be redone.
-void TestBBoxList::groupsUndoAsOneStep()
-{
-    BBoxList list;
-    fill(list);
-    const QByteArray start = bytesOf(list);
-    // A resize that reports three times, each report four writes in a group of its own.
-    list.beginEdit();
-    for (double w : {0.3, 0.35, 0.4}) {
+    // Nested groups undo as one step; steps undo and redo in order; a new edit
+    // after an undo forgets what could be redone.
+    void groupsUndoAsOneStep()
+    {
+        BBoxList list;
+        ModelCheck check(&list);
+        fill(list);
+        const QByteArray start = bytesOf(list);
+        // A resize that reports three times, each report four writes in a group of its own.
         list.beginEdit();
-        for (int role : {BBoxList::CxRole, BBoxList::CyRole, BBoxList::CwRole, BBoxList::ChRole})
-            list.setData(list.index(1), role == BBoxList::CwRole ? w : 0.5, role);
+        for (double w : {0.3, 0.35, 0.4}) {
+            list.beginEdit();
+            for (int role : {BBoxList::CxRole, BBoxList::CyRole, BBoxList::CwRole, BBoxList::ChRole})
+                list.setData(list.index(1), role == BBoxList::CwRole ? w : 0.5, role);
+            list.endEdit();
+        }
         list.endEdit();
+        const QByteArray resized = bytesOf(list);
+        // A press that moved nothing adds no step.
+        list.beginEdit();
+        list.endEdit();
+        list.endEdit(); // one too many does no harm
+        list.deleteRow(0);
+        const QByteArray deleted = bytesOf(list);
+
+        // Another number of boxes: one reset. The same number: rows change in place.
+        const QStringList *log = recordSignals(list);
+        QSignalSpy history(&list, &BBoxList::historyChanged);
+        QVERIFY(list.undo() && bytesOf(list) == resized);
+        QVERIFY(list.undo() && bytesOf(list) == start);
+        QCOMPARE(*log, (QStringList{"reset", "changed 0-1 0,1,2,3,4"}));
+        QCOMPARE(history.count(), 2);
+        QVERIFY(!list.isModified() && !list.undo());
+        QVERIFY(list.redo() && list.redo() && bytesOf(list) == deleted && !list.redo());
+        list.undo();
+        list.appendRow(9, 0.5, 0.5);
+        QVERIFY(!list.canRedo());
+        QVERIFY(list.undo() && bytesOf(list) == resized);
+        ModelCheck::verifyNone();
     }
-    list.endEdit();
-    const QByteArray resized = bytesOf(list);
-    // A press that moved nothing adds no step.
-    list.beginEdit();
-    list.endEdit();
-    list.endEdit(); // one too many does no harm
-    list.deleteRow(0);
-    const QByteArray deleted = bytesOf(list);
 
-    QVERIFY(list.undo());
-    QCOMPARE(bytesOf(list), resized);
-    QVERIFY(list.undo());
-    QCOMPARE(bytesOf(list), start);
-    QVERIFY(!list.undo());
-    QVERIFY(list.redo());
-    QCOMPARE(bytesOf(list), resized);
-    QVERIFY(list.redo());
-    QCOMPARE(bytesOf(list), deleted);
-    QVERIFY(!list.redo());
-    list.undo();
-    list.undo();
-    list.appendRow(9, 0.5, 0.5);
-    QVERIFY(!list.canRedo());
-    QVERIFY(list.undo());
-    QCOMPARE(bytesOf(list), start);
-}
+    void save_data()
+    {
+        QTest::addColumn<Boxes>("boxes");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("two boxes, no line feed at the end") << Boxes{{0, 0.5, 0.5, 0.1, 0.1}, {1, 0.25, 0.75, 0.2, 0.3}}
+                                                            << QByteArray("0 0.5 0.5 0.1 0.1\n1 0.25 0.75 0.2 0.3");
+        QTest::newRow("no boxes") << Boxes{} << QByteArray();
+        QTest::newRow("six digits") << Boxes{{0, 0.123456789, 0.1 + 0.2, 0.25, 0.0001}}
+                                    << QByteArray("0 0.123457 0.3 0.25 0.0001");
+        QTest::newRow("negative, -0") << Boxes{{-2, -0.03, -0.0, 0.5, 0.5}} << QByteArray("-2 -0.03 0 0.5 0.5");
+        QTest::newRow("rounding into another decade") << Boxes{{0, 0.9999995, 999999.5, 0.000099999, 4.9e-324}}
+                                                      << QByteArray("0 1 1e+06 9.9999e-05 4.94066e-324");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("not finite") << Boxes{{0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
+                                              1.7976931348623157e308}}
+                                    << QByteArray("0 inf -inf nan 1.79769e+308");
+    }
 
-void TestBBoxList::undoSignals()
-{
-    BBoxList list;
-    ModelCheck check(&list);
-    fill(list);
-    list.setData(list.index(1), 0.9, BBoxList::CxRole);
-    list.appendRow(1, 0.5, 0.5);
-    const QStringList *log = recordSignals(list);
-    QSignalSpy history(&list, &BBoxList::historyChanged);
-    // Another number of boxes: one reset. The same number: rows change in place.
-    list.undo();
-    list.undo();
-    QCOMPARE(*log, (QStringList{"reset", "changed 0-1 0,1,2,3,4"}));
-    QCOMPARE(history.count(), 2);
-    QVERIFY(!list.isModified());
-    ModelCheck::verifyNone();
-}
+    void save()
+    {
+        QFETCH(Boxes, boxes);
+        QFETCH(QByteArray, bytes);
+        const QString path = m_dir.filePath("save.txt");
+        QVERIFY(TestFiles::write(path, "an older, longer content that must go\n"));
+        BBoxList list;
+        for (const BoxInfo &b : boxes)
+            list.appendBox(b.catId, b.cx, b.cy, b.cw, b.ch);
+        QVERIFY(list.saveTxtFile(path));
+        QCOMPARE(TestFiles::read(path), bytes);
+    }
+
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: no file
+        QTest::addColumn<Boxes>("boxes");
+        QTest::addColumn<bool>("whole");
+        auto row = [](const char *name, const QByteArray &bytes, const Boxes &boxes, bool whole) {
+            QTest::newRow(name) << bytes << boxes << whole;
+        };
+        const BoxInfo box{0, 0.5, 0.5, 0.1, 0.1}, one{1, 0.5, 0.5, 0.1, 0.1};
+        row("empty file", "", {}, true);
+        row("missing file", QByteArray(), {}, true);
+        row("crlf", "1 0.5 0.5 0.1 0.1\r\n2 0.25 0.75 0.2 0.3\r\n", {one, {2, 0.25, 0.75, 0.2, 0.3}}, true);
+        row("blank lines between", "\n1 0.5 0.5 0.1 0.1\n\n \r\n", {one}, true);
+        row("trailing space", "0 0.5 0.5 0.1 0.1 ", {box}, true);
+        row("two spaces shift the fields", "0  0.5 0.5 0.1 0.1", {{0, 0.0, 0.5, 0.5, 0.1}}, false);
+        row("six fields", "0 0.5 0.5 0.1 0.1 0.93", {box}, false);
+        row("category written 1.0", "1.0 0.5 0.5 0.1 0.1", {box}, false);
+        row("decimal comma", "1 0,5 0.5 0.1 0.1", {{1, 0.0, 0.5, 0.1, 0.1}}, false);
+        row("signs and exponents", "+7 +0.5 -0.25 1e-05 1E+00", {{7, 0.5, -0.25, 0.00001, 1.0}}, true);
+        row("short line skipped", "0 0.5 0.5\n1 0.5 0.5 0.1 0.1", {one}, false);
+        static const char withZeroByte[] = "0 0.5 0.5 0.1 0.1\n\0 1 1 1 1";
+        row("zero byte ends the text", QByteArray(withZeroByte, sizeof withZeroByte - 1), {box}, true);
+    }
+
+    // The file's boxes come after those already in the list, inside one reset.
+    void load()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Boxes, boxes);
+        QFETCH(bool, whole);
+        const QString path = m_dir.filePath("load.txt");
+        QFile::remove(path);
+        QVERIFY(bytes.isNull() || TestFiles::write(path, bytes));
+        BBoxList list;
+        ModelCheck check(&list);
+        list.appendRow(9, 0.25, 0.75);
+        QSignalSpy resets(&list, &QAbstractItemModel::modelReset);
+        QSignalSpy inserts(&list, &QAbstractItemModel::rowsInserted);
+        list.loadTxtFile(path);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(inserts.count(), 0);
+        Boxes got;
+        for (const auto &b : list.boxes())
+            got.append(*b);
+        QCOMPARE(got, (Boxes{{9, 0.25, 0.75, 0.1, 0.1}} + boxes));
+        QCOMPARE(list.lastReadWhole(), whole);
+        QVERIFY(!list.isModified() && !list.canUndo()); // the edit before the read is forgotten
+        ModelCheck::verifyNone();
+    }
+
+    // A save that stops part-way, as on a full disk, leaves the file, the folder and the list as they were.
+    void fullDisk()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("full.txt");
+        QVERIFY(TestFiles::write(path, "0 0.5 0.5 0.1 0.1"));
+        BBoxList list;
+        for (int i = 0; i < 100; ++i)
+            list.appendRow(1, i / 100.0, 0.5);
+        bool saved = true;
+        {
+            FileSizeLimit limit(100);
+            saved = list.saveTxtFile(path);
+        }
+        QVERIFY(!saved && list.isModified());
+        QCOMPARE(list.rowCount(), 100);
+        QCOMPARE(TestFiles::read(path), QByteArray("0 0.5 0.5 0.1 0.1"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"full.txt"});
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
 
 QTEST_GUILESS_MAIN(TestBBoxList)
 #include "tst_bboxlist.moc"

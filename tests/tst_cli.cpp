@@ -1,7 +1,4 @@
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,27 +13,15 @@ namespace {
 struct Run
 {
     int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
 };
 
 Run cli(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral(BOXMERE_CLI), arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-QString cocoExample()
-{
-    return qEnvironmentVariable("LABELME_EXAMPLES", "/usr/share/doc/labelme-examples/examples") +
-           "/instance_segmentation/data_dataset_coco/annotations.json";
+    const bool ran = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    return {ran ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 } // namespace
@@ -46,12 +31,130 @@ class TestCli : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void run_data();
-    void run();
-    void checkJson();
-    void roundTripThroughCoco();
-    void cocoExampleToYolo();
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+    }
+
+    void run_data()
+    {
+        QTest::addColumn<QStringList>("files"); // "name=content"; a .png name makes a 10 by 10 picture
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out"); // all of standard output, or a part of it between "..."
+        QTest::addColumn<QByteArray>("err"); // a part of standard error
+        // In the files, arguments and outputs, DIR stands for the temporary folder.
+        auto row = [](const char *name, const QStringList &files, const QStringList &arguments, int exitCode,
+                      const char *out, const char *err = "") {
+            QTest::newRow(name) << files << arguments << exitCode << QByteArray(out) << QByteArray(err);
+        };
+        const QString classes = "labels/classes.txt=cat\ndog";
+        row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
+        row("check problems",
+            {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n5 1.5 0.5 0.2 0.2",
+             "labels/b.txt=", "images/a.jpg=", "images/b.png=", "images/c.jpg="},
+            {"check", "DIR/labels"}, 1,
+            "DIR/labels/a.txt: box 1: coordinate outside 0 to 1\n"
+            "DIR/labels/a.txt: box 1: class not in the class list\n"
+            "DIR/labels/b.txt: empty label file\n"
+            "DIR/images/c.jpg: image without a label file\n"
+            "4 problems in 2 of 2 label files, 1 images without a label file\n");
+        row("stats",
+            {classes, "labels/a.txt=0 0.5 0.5 0.2 0.4\n1 0.5 0.5 0.2 0.4\n1 0.2 0.2 0.1 0.1",
+             "labels/b.txt=1 0.5 0.5 0.6 0.8", "labels/c.txt="},
+            {"stats", "DIR/labels", "DIR/labels"}, 0,
+            "images: 3\nboxes: 4\nboxes per class:\n  0 (cat): 1\n  1 (dog): 3\n"
+            "images by number of boxes:\n  0: 1\n  1: 1\n  3: 1\n"
+            "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
+            "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
+            "problems:\n  empty label file: 1\n  label file without an image: 3\n");
+        row("check --json", {"labels/a.txt=0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2", "images/a.jpg="},
+            {"check", "--json", "DIR/labels"}, 1,
+            "...\"duplicateOf\": 0,\n            \"file\": \"DIR/labels/a.txt\"...");
+        row("no such folder", {}, {"check", "DIR/nowhere"}, 2, "", "does not exist");
+        row("broken COCO file", {"broken.json={\"images\": ["}, {"check", "DIR/broken.json"}, 2, "", "not a COCO file");
+        row("unknown command", {}, {"frob"}, 2, "", "unknown command frob");
+        row("convert keeps lines it cannot write", {"labels/a.txt=0 0.5 0.5 0.2 0.2 0.93"},
+            {"convert", "DIR/labels", "DIR/labels", "--to", "yolo"}, 2, "", "a.txt hold lines that would be lost");
+        row("convert refuses to lose boxes",
+            {"labels/a.txt=0 0.5 0.5 0.2 0.2", "labels/b.txt=0 0.5 0.5 0.2 0.2", "images/b.png"},
+            {"convert", "DIR/labels", "DIR/out.json", "--to", "coco", "--images", "DIR/images"}, 2, "",
+            "no size for 1 pictures (DIR/images/a.jpg)");
+    }
+
+    // Whatever fails changes no file.
+    void run()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QMap<QString, QByteArray> before;
+        for (const QString &file : files) {
+            if (file.endsWith(".png")) {
+                picture(file, 10, 10);
+            } else {
+                const QString name = file.section('=', 0, 0);
+                before[name] = file.section('=', 1).toUtf8();
+                QVERIFY(write(path(name), before[name]));
+            }
+        }
+        for (QString &argument : arguments)
+            argument.replace("DIR", m_dir.path());
+        const Run run = cli(arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        out.replace("DIR", m_dir.path().toUtf8());
+        if (out.startsWith("...") || out.endsWith("..."))
+            QVERIFY2(run.out.contains(QByteArray(out).replace("...", "")), run.out);
+        else
+            QCOMPARE(run.out, out);
+        QVERIFY2(run.err.contains(err.replace("DIR", m_dir.path().toUtf8())), run.err);
+        if (exitCode == 0)
+            return;
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(read(path(it.key())), it.value());
+        QVERIFY(!QFile::exists(path("out.json")) && !QFile::exists(path("out")));
+    }
+
+    // Boxes at six significant digits, on pictures of awkward sizes, through COCO and an image list and back.
+    void roundTripThroughCoco()
+    {
+        const QMap<QString, QByteArray> labels{{"a", "0 0.123457 0.876543 0.0123457 0.333333\n4 0.5 0.5 1 1"},
+                                               {"b", "2 0.999999 1e-06 0.000123457 0.1\n3 0.1 0.2 0.3 0.4"},
+                                               {"c", "1 0.333333 0.666667 0.142857 0.285714"}};
+        const QList<QSize> sizes{{333, 517}, {1, 1}, {4000, 3}};
+        for (auto it = labels.cbegin(); it != labels.cend(); ++it) {
+            const QSize size = sizes[std::distance(labels.cbegin(), it)];
+            picture("images/" + it.key() + ".png", size.width(), size.height());
+            QVERIFY(write(path("labels/" + it.key() + ".txt"), it.value()));
+        }
+        const Run run = cli({"convert", path("labels"), path("set.json"), "--to", "coco", "--images", path("images")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, "wrote 3 images with 5 annotations to " + path("set.json").toUtf8() + "\n");
+        QCOMPARE(
+            cli({"convert", path("set.json"), path("list.json"), "--to", "json", "--images", path("images")}).exitCode,
+            0);
+        QCOMPARE(cli({"convert", path("list.json"), path("back"), "--to", "yolo"}).exitCode, 0);
+        for (auto it = labels.cbegin(); it != labels.cend(); ++it)
+            QCOMPARE(read(path("back/" + it.key() + ".txt")), it.value());
+    }
+
+    // A COCO file written by another tool, with the category 0 "_background_" first.
+    void cocoExampleToYolo()
+    {
+        const QString example = qEnvironmentVariable("LABELME_EXAMPLES") + "/instance_segmentation/data_dataset_coco";
+        const Run run = cli({"convert", example + "/annotations.json", path("yolo"), "--to", "yolo"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, "wrote 3 label files with 12 boxes to " + path("yolo").toUtf8() + "\n");
+        // bbox [191, 107, 123, 221] and so on on a picture of 500 by 338.
+        QCOMPARE(read(path("yolo/2011_000003.txt")), QByteArray("15 0.505 0.643491 0.246 0.653846\n"
+                                                                "15 0.865 0.628698 0.27 0.742604\n"
+                                                                "5 0.757 0.550296 0.038 0.159763"));
+        QVERIFY(read(path("yolo/classes.txt")).startsWith("_background_\naeroplane\n"));
+        QCOMPARE(cli({"check", path("yolo"), example + "/JPEGImages"}).exitCode, 0);
+    }
 
 private:
     QString path(const QString &relative) const { return m_dir.filePath(relative); }
@@ -66,176 +169,6 @@ private:
 
     QTemporaryDir m_dir;
 };
-
-void TestCli::init()
-{
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(path("labels"));
-    QDir().mkpath(path("images"));
-}
-
-void TestCli::run_data()
-{
-    QTest::addColumn<QStringList>("files"); // "name=content"; a .png name makes a 10 by 10 picture
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("out"); // all of standard output, or a part of it between "..."
-    QTest::addColumn<QByteArray>("err"); // a part of standard error
-    // In the files, arguments and outputs, DIR stands for the temporary folder.
-    auto row = [](const char *name, const QStringList &files, const QStringList &arguments, int exitCode,
-                  const char *out, const char *err = "") {
-        QTest::newRow(name) << files << arguments << exitCode << QByteArray(out) << QByteArray(err);
-    };
-    const QString classes = "labels/classes.txt=cat\ndog";
-    row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
-    row("check help", {}, {"check", "--help"}, 0, "...check LABELS [IMAGES]...");
-    row("stats help", {}, {"stats", "--help"}, 0, "...stats LABELS [IMAGES]...");
-    row("convert help", {}, {"convert", "--help"}, 0, "...convert INPUT OUTPUT...");
-    row("check clean", {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2", "images/a.jpg="}, {"check", "DIR/labels"}, 0,
-        "0 problems in 0 of 1 label files, 0 images without a label file\n");
-    row("check problems",
-        {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n5 1.5 0.5 0.2 0.2",
-         "labels/b.txt=", "images/a.jpg=", "images/b.png=", "images/c.jpg="},
-        {"check", "DIR/labels"}, 1,
-        "DIR/labels/a.txt: box 1: coordinate outside 0 to 1\n"
-        "DIR/labels/a.txt: box 1: class not in the class list\n"
-        "DIR/labels/b.txt: empty label file\n"
-        "DIR/images/c.jpg: image without a label file\n"
-        "4 problems in 2 of 2 label files, 1 images without a label file\n");
-    row("check without image and class file", {"labels/a.txt=7 0.5 0.5 0.2 0.2\n7 0.5 0.5 0.2 0.2 0.3"},
-        {"check", "DIR/labels"}, 1,
-        "DIR/labels/a.txt: label file without an image\n"
-        "DIR/labels/a.txt: box 1: line 2 not read whole\n"
-        "DIR/labels/a.txt: box 1: duplicate of box 0\n"
-        "3 problems in 1 of 1 label files, 0 images without a label file\n",
-        "no class file");
-    row("stats",
-        {classes, "labels/a.txt=0 0.5 0.5 0.2 0.4\n1 0.5 0.5 0.2 0.4\n1 0.2 0.2 0.1 0.1",
-         "labels/b.txt=1 0.5 0.5 0.6 0.8", "labels/c.txt="},
-        {"stats", "DIR/labels", "DIR/labels"}, 0,
-        "images: 3\nboxes: 4\nboxes per class:\n  0 (cat): 1\n  1 (dog): 3\n"
-        "images by number of boxes:\n  0: 1\n  1: 1\n  3: 1\n"
-        "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
-        "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
-        "problems:\n  empty label file: 1\n  label file without an image: 3\n");
-    row("no such folder", {}, {"check", "DIR/nowhere"}, 2, "", "does not exist");
-    row("no arguments", {}, {"check"}, 2, "", "wrong number of arguments");
-    row("unknown option", {}, {"check", "--frobnicate", "x"}, 2, "", "frobnicate");
-    row("unreadable class file", {}, {"check", "DIR", "--classes", "DIR/nowhere"}, 2, "", "cannot read the class file");
-    row("broken COCO file", {"broken.json={\"images\": ["}, {"check", "DIR/broken.json"}, 2, "", "not a COCO file");
-    row("unknown command", {}, {"frob"}, 2, "", "unknown command frob");
-    row("convert without --to", {}, {"convert", "DIR", "DIR/out"}, 2, "", "--to must be");
-    row("convert keeps lines it cannot write", {"labels/a.txt=0 0.5 0.5 0.2 0.2 0.93"},
-        {"convert", "DIR/labels", "DIR/labels", "--to", "yolo"}, 2, "", "a.txt hold lines that would be lost");
-    row("convert refuses to lose boxes",
-        {"labels/a.txt=0 0.5 0.5 0.2 0.2", "labels/b.txt=0 0.5 0.5 0.2 0.2", "images/b.png"},
-        {"convert", "DIR/labels", "DIR/out.json", "--to", "coco", "--images", "DIR/images"}, 2, "",
-        "no size for 1 pictures (DIR/images/a.jpg)");
-}
-
-// Whatever fails changes no file.
-void TestCli::run()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, out);
-    QFETCH(QByteArray, err);
-    QMap<QString, QByteArray> before;
-    for (const QString &file : files) {
-        if (file.endsWith(".png")) {
-            picture(file, 10, 10);
-        } else {
-            const QString name = file.section('=', 0, 0);
-            before[name] = file.section('=', 1).toUtf8();
-            QVERIFY(write(path(name), before[name]));
-        }
-    }
-    for (QString &argument : arguments)
-        argument.replace("DIR", m_dir.path());
-    const Run run = cli(arguments);
-    QCOMPARE(run.exitCode, exitCode);
-    out.replace("DIR", m_dir.path().toUtf8());
-    if (out.startsWith("...") || out.endsWith("..."))
-        QVERIFY2(run.out.contains(QByteArray(out).replace("...", "")), run.out);
-    else
-        QCOMPARE(run.out, out);
-    QVERIFY2(run.err.contains(err.replace("DIR", m_dir.path().toUtf8())), run.err);
-    if (exitCode == 0)
-        return;
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QCOMPARE(read(path(it.key())), it.value());
-    QVERIFY(!QFile::exists(path("out.json")) && !QFile::exists(path("out")));
-}
-
-void TestCli::checkJson()
-{
-    QVERIFY(write(path("labels/a.txt"), "0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2"));
-    QVERIFY(write(path("images/a.jpg"), ""));
-    const Run run = cli({"check", "--json", path("labels")});
-    QCOMPARE(run.exitCode, 1);
-    const QJsonObject result = QJsonDocument::fromJson(run.out).object();
-    QCOMPARE(result.value("images").toInt(), 1);
-    QCOMPARE(result.value("counts").toObject().value("duplicate").toInt(), 1);
-    QCOMPARE(result.value("counts").toObject().value("no-image").toInt(), 0);
-    const QJsonObject problem = result.value("problems").toArray().at(0).toObject();
-    QCOMPARE(problem.value("file").toString(), path("labels/a.txt"));
-    QCOMPARE(problem.value("box").toInt(), 1);
-    QCOMPARE(problem.value("duplicateOf").toInt(), 0);
-}
-
-// Boxes at six significant digits, on pictures of awkward sizes, through COCO and an image list and back.
-void TestCli::roundTripThroughCoco()
-{
-    QRandomGenerator rng(7);
-    QMap<QString, QByteArray> labels;
-    const QList<QSize> sizes{{640, 480}, {333, 517}, {1, 1}, {4000, 3}};
-    for (int i = 0; i < sizes.size(); ++i) {
-        const QString name = QString("img%1").arg(i);
-        picture("images/" + name + ".png", sizes[i].width(), sizes[i].height());
-        QStringList lines;
-        for (int b = 0; b < 6; ++b) {
-            lines << QString::number(rng.bounded(5));
-            for (double scale : {1, 1, 3, 3})
-                lines.last() += ' ' + QString::number(rng.generateDouble() / scale, 'g', 6);
-        }
-        labels[name + ".txt"] = lines.join('\n').toUtf8();
-        QVERIFY(write(path("labels/" + name + ".txt"), labels[name + ".txt"]));
-    }
-    const Run run = cli({"convert", path("labels"), path("set.json"), "--to", "coco", "--images", path("images")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, "wrote 4 images with 24 annotations to " + path("set.json").toUtf8() + "\n");
-    QVERIFY(run.err.contains("read the sizes of 4 pictures"));
-    const QJsonObject coco = QJsonDocument::fromJson(read(path("set.json"))).object();
-    QCOMPARE(coco.value("categories").toArray().at(0).toObject().value("name").toString(), QString("0"));
-    const QJsonObject first = coco.value("images").toArray().at(0).toObject();
-    QCOMPARE(first.value("width").toInt(), 640);
-    QCOMPARE(first.value("file_name").toString(), QString("img0.png"));
-
-    QCOMPARE(cli({"convert", path("set.json"), path("list.json"), "--to", "json", "--images", path("images")}).exitCode,
-             0);
-    QCOMPARE(cli({"convert", path("list.json"), path("back"), "--to", "yolo"}).exitCode, 0);
-    for (auto it = labels.cbegin(); it != labels.cend(); ++it)
-        QCOMPARE(read(path("back/" + it.key())), it.value());
-}
-
-// A COCO file written by another tool, with the category 0 "_background_" first.
-void TestCli::cocoExampleToYolo()
-{
-    const Run run = cli({"convert", cocoExample(), path("yolo"), "--to", "yolo"});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, "wrote 3 label files with 12 boxes to " + path("yolo").toUtf8() + "\n");
-    // bbox [191, 107, 123, 221] and so on on a picture of 500 by 338.
-    QCOMPARE(read(path("yolo/2011_000003.txt")), QByteArray("15 0.505 0.643491 0.246 0.653846\n"
-                                                            "15 0.865 0.628698 0.27 0.742604\n"
-                                                            "5 0.757 0.550296 0.038 0.159763"));
-    const QList<QByteArray> classes = read(path("yolo/classes.txt")).split('\n');
-    QCOMPARE(classes.size(), 22);
-    QCOMPARE(classes.at(0), QByteArray("_background_"));
-    QCOMPARE(classes.at(20), QByteArray("tv/monitor"));
-    QCOMPARE(cli({"check", path("yolo"), QFileInfo(cocoExample()).path() + "/JPEGImages"}).exitCode, 0);
-}
 
 QTEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

@@ -1,4 +1,5 @@
 #include "checks/labelcheck.h"
+#include "formats/classfile.h"
 #include "images/imagelist.h"
 #include "ui/datasetloader.h"
 
@@ -12,25 +13,215 @@
 using TestFiles::read;
 using TestFiles::write;
 
+using Names = QVector<QPair<int, QString>>;
+Q_DECLARE_METATYPE(Names)
+
+// Opening a data set: its class file, its folders, and the loader that reads them.
 class TestDatasetLoader : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void categories_data();
-    void categories();
-    void counts();
-    void cancelKeepsTheList();
-    void newLoadReplacesRunningOne();
-    void splits_data();
-    void splits();
+    void init()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        m_list = ImageList::instance();
+        m_list->loadImages({}, true);
+        m_loader = std::make_unique<DatasetLoader>(m_list);
+        m_check = std::make_unique<ModelCheck>(m_list);
+    }
+
+    void cleanup()
+    {
+        m_check.reset();
+        m_loader.reset();
+        ModelCheck::verifyNone();
+    }
+
+    // The class file, kept among the label files, is no row and is never written.
+    void loadsAndCounts()
+    {
+        QStringList names, categories;
+        const QStringList colours{"#e6194b", "#3cb44b", "#ffe119", "#4363d8", "#f58231", "#911eb4",
+                                  "#42d4f4", "#f032e6", "#bfef45", "#fabed4", "#469990"};
+        for (int i = 0; i < 11; ++i) {
+            names << QStringLiteral("c%1").arg(i);
+            const QString shortcut = i < 9 ? QString::number(i + 1) : i == 9 ? "0" : ""; // ten have one
+            categories << QStringLiteral("%1 c%1 %2 %3").arg(i).arg(shortcut, colours[i]).simplified();
+        }
+        const QByteArray classes = names.join("\r\n").toUtf8();
+        QVERIFY(write(path("set/labels/classes.txt"), classes));
+        QVERIFY(write(path("set/labels/a.txt"), "0 0.5 0.5 0.1 0.1\n1 0.5 0.5 0.2 0.2\n12 0.1 0.1 0.1 0.1"));
+        QVERIFY(write(path("set/labels/b.txt"), "17 0.5 0.5 0.1 0.1\n-1 0.5 0.5 0.1 0.1"));
+        QVERIFY(write(path("set/labels/c.txt"), ""));
+        for (const char *picture : {"a.png", "c.jpg", "c.webp", "d.JPG", "e.tiff", "notes.txt"})
+            QVERIFY(write(path("set/images/") + picture, "x"));
+        QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+        QSignalSpy counts(m_loader.get(), &DatasetLoader::countsChanged);
+        QSignalSpy changed(m_loader.get(), &DatasetLoader::categoriesChanged);
+        QVERIFY(load(path("set/labels"), path("set/images")));
+        QCOMPARE(resets.count() + counts.count() + changed.count(), 3);
+        QStringList got;
+        for (const QVariant &c : m_loader->categories()) {
+            const QVariantMap map = c.toMap();
+            got << QStringLiteral("%1 %2 %3 %4")
+                       .arg(map["catId"].toInt())
+                       .arg(map["catName"].toString(), map["catShortcut"].toString(), map["catColor"].toString())
+                       .simplified();
+        }
+        QCOMPARE(got, categories);
+        QCOMPARE(m_loader->classFile(), path("set/labels/classes.txt"));
+        QVERIFY(m_loader->loaded());
+        QCOMPARE(m_loader->labelsWithoutImage(), 1); // b
+        QCOMPARE(m_loader->imagesWithoutLabel(), 2); // d.JPG, e.tiff
+        QCOMPARE(m_loader->unknownClassBoxes(), 3);  // 12, 17 and -1
+        QCOMPARE(m_list->rowCount(), 5);
+        // Pictures without a label file follow, to be labelled; their files do not exist yet, and a
+        // reset takes them back to no boxes.
+        for (int row : {3, 4}) {
+            const auto image = m_list->imageAt(row);
+            QCOMPARE(image->filePath, path("set/images/" + QString(row == 3 ? "d.JPG" : "e.tiff")));
+            QCOMPARE(image->yoloTxtFilePath, path(QStringLiteral("set/labels/%1.txt").arg(image->fileName)));
+            QCOMPARE(image->problems, (QVector<LabelCheck::Problem>{{LabelCheck::Kind::ImageWithoutLabel}}));
+            image->bboxes->appendRow(0, 0.5, 0.5);
+            QVERIFY(m_list->yoloReloadRow(row));
+            QCOMPARE(image->bboxes->rowCount(), 0);
+            QVERIFY(!QFile::exists(image->yoloTxtFilePath));
+        }
+        QCOMPARE(read(path("set/labels/classes.txt")), classes);
+    }
+
+    void cancelKeepsTheListAndANewLoadReplaces()
+    {
+        QVERIFY(write(path("old/x.txt"), "1 0.5 0.5 0.1 0.1"));
+        QVERIFY(load(path("old"), path("images")));
+        const auto before = m_list->imageAt(0);
+        for (int i = 0; i < 500; ++i)
+            QVERIFY(write(path(QStringLiteral("new/%1.txt").arg(i)), "0 0.5 0.5 0.1 0.1"));
+        QVERIFY(write(path("new/classes.txt"), "car"));
+        QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
+        QSignalSpy finished(m_loader.get(), &DatasetLoader::finished);
+        QSignalSpy categories(m_loader.get(), &DatasetLoader::categoriesChanged);
+        m_loader->load(path("new"), path("images"));
+        QVERIFY(m_loader->busy());
+        m_loader->cancel();
+        QVERIFY(!m_loader->busy());
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(finished.first().first().toBool());
+        // Nothing the worker may still have queued reaches the list afterwards.
+        QTest::qWait(100);
+        QCOMPARE(finished.count() + resets.count() + categories.count(), 1);
+        QCOMPARE(m_list->imageAt(0), before);
+
+        // A load started while another runs replaces it.
+        QVERIFY(write(path("two/b.txt"), "1 0.5 0.5 0.1 0.1"));
+        m_loader->load(path("new"), path("images"));
+        m_loader->load(path("two"), path("images"));
+        QVERIFY(finished.wait(10000));
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 2);
+        QCOMPARE(m_list->rowCount(), 1);
+        QCOMPARE(m_list->imageAt(0)->fileName, QString("b"));
+    }
+
+    // A folder of images and labels is one split without a name; split folders that each
+    // hold both are named as the known splits are, in their order.
+    void splits()
+    {
+        for (const char *folder : {"images", "labels", "set/test/images", "set/test/labels", "set/train/images",
+                                   "set/train/labels", "set/valid/images", "set/valid/labels", "set/misc/images"})
+            QVERIFY(QDir().mkpath(path(folder)));
+        QStringList got;
+        for (const QString &root : {m_dir.path(), path("set")}) {
+            for (const QVariant &split : m_loader->splits(root)) {
+                const QVariantMap map = split.toMap();
+                got << QStringLiteral("%1:%2:%3")
+                           .arg(map["name"].toString(), map["images"].toString(), map["labels"].toString())
+                           .remove(root + '/');
+            }
+        }
+        QCOMPARE(got, (QStringList{":images:labels", "train:train/images:train/labels",
+                                   "valid:valid/images:valid/labels", "test:test/images:test/labels"}));
+    }
+
+    void classFileRead_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Names>("names"); // empty: the file does not parse
+
+        const Names three{{0, "person"}, {1, "bicycle"}, {2, "traffic light"}};
+        QTest::newRow("blank line inside") << "obj.names" << QByteArray("a\n\nc") << Names{{0, "a"}, {1, ""}, {2, "c"}};
+        QTest::newRow("UTF-8") << "coco.names" << QByteArray("Fußgänger\n自行车")
+                               << Names{{0, "Fußgänger"}, {1, "自行车"}};
+        QTest::newRow("yaml list") << "data.yaml"
+                                   << QByteArray(
+                                          "train: images/train\nnc: 3\nnames: ['person', 'bicycle', 'traffic light']\n")
+                                   << three;
+        QTest::newRow("yaml block list") << "data.yaml"
+                                         << QByteArray("names:\n  - person\n  - bicycle\n  - traffic light\n") << three;
+        QTest::newRow("yaml map with a gap, out of order")
+            << "data.yaml" << QByteArray("names: {5: truck, 0: car}") << Names{{0, "car"}, {5, "truck"}};
+
+        QTest::newRow("not UTF-8") << "classes.txt" << QByteArray("caf\xe9\n") << Names{};
+        QTest::newRow("binary") << "classes.txt" << QByteArray("a\0b", 3) << Names{};
+        QTest::newRow("yaml without names") << "data.yaml" << QByteArray("nc: 2\ntrain: images\n") << Names{};
+    }
+
+    // Reading never touches the file; a file that does not parse says why.
+    void classFileRead()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(Names, names);
+        QVERIFY(write(path(name), bytes));
+        const ClassFile::Classes classes = ClassFile::read(path(name));
+        QCOMPARE(classes.path, path(name));
+        Names got;
+        for (const ClassFile::ClassName &n : classes.names)
+            got.append({n.id, n.name});
+        QCOMPARE(got, names);
+        QCOMPARE(classes.error.isEmpty(), !names.isEmpty());
+        QCOMPARE(read(path(name)), bytes);
+    }
+
+    void classFileFind_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("labelDir");
+        QTest::addColumn<QString>("found"); // empty: none
+        auto row = [](const char *name, const QStringList &files, const char *labelDir, const char *found) {
+            QTest::newRow(name) << files << labelDir << found;
+        };
+        row("classes.txt first", {"l/classes.txt", "l/a.names", "l/data.yaml"}, "l", "l/classes.txt");
+        row("names before yaml", {"l/b.names", "l/a.names", "l/data.yaml"}, "l", "l/a.names");
+        row("data.yaml before dataset.yaml", {"l/dataset.yaml", "l/data.yaml"}, "l", "l/data.yaml");
+        row("own folder before the one above", {"data.yaml", "l/obj.names"}, "l", "l/obj.names");
+        row("split folder", {"set/data.yaml", "set/labels/train/a.txt"}, "set/labels/train", "set/data.yaml");
+        row("not two levels up elsewhere", {"set/data.yaml", "set/x/train/a.txt"}, "set/x/train", "");
+    }
+
+    void classFileFind()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, labelDir);
+        QFETCH(QString, found);
+        for (const QString &file : files)
+            QVERIFY(write(path(file), "x\n"));
+        QCOMPARE(ClassFile::find(path(labelDir)), found.isEmpty() ? QString() : path(found));
+    }
 
 private:
     // Loads and waits for the end; true when the load was not cancelled.
-    bool load(const QString &labels, const QString &images);
+    bool load(const QString &labels, const QString &images)
+    {
+        QSignalSpy finished(m_loader.get(), &DatasetLoader::finished);
+        m_loader->load(labels, images);
+        return finished.wait(10000) && !finished.first().first().toBool();
+    }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
@@ -38,211 +229,6 @@ private:
     std::unique_ptr<DatasetLoader> m_loader;
     std::unique_ptr<ModelCheck> m_check;
 };
-
-void TestDatasetLoader::initTestCase()
-{
-    QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
-    m_list = ImageList::instance();
-}
-
-void TestDatasetLoader::init()
-{
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(m_dir.path());
-    m_list->loadImages({}, true);
-    m_loader = std::make_unique<DatasetLoader>(m_list);
-    m_check = std::make_unique<ModelCheck>(m_list);
-}
-
-void TestDatasetLoader::cleanup()
-{
-    m_check.reset();
-    m_loader.reset();
-    ModelCheck::verifyNone();
-}
-
-bool TestDatasetLoader::load(const QString &labels, const QString &images)
-{
-    QSignalSpy finished(m_loader.get(), &DatasetLoader::finished);
-    m_loader->load(labels, images);
-    return finished.wait(10000) && !finished.first().first().toBool();
-}
-
-void TestDatasetLoader::categories_data()
-{
-    QTest::addColumn<QString>("classFile");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("expected"); // "id name shortcut colour" per category
-    QTest::addColumn<bool>("error");
-
-    QStringList names;
-    QStringList eleven;
-    const QStringList colours{"#e6194b", "#3cb44b", "#ffe119", "#4363d8", "#f58231", "#911eb4",
-                              "#42d4f4", "#f032e6", "#bfef45", "#fabed4", "#469990"};
-    for (int i = 0; i < 11; ++i) {
-        names << QStringLiteral("c%1").arg(i);
-        const QString shortcut = i < 9 ? QString::number(i + 1) : i == 9 ? "0" : "";
-        eleven << QStringLiteral("%1 c%1 %2 %3").arg(i).arg(shortcut, colours[i]).simplified();
-    }
-    const QStringList people{"1 People 1 blue"};
-    QTest::newRow("no class file") << QString() << QByteArray() << people << false;
-    // Kept among the label files, it is no row and is never written.
-    QTest::newRow("classes.txt, shortcuts for ten")
-        << "labels/classes.txt" << names.join("\r\n").toUtf8() << eleven << false;
-    QTest::newRow("data.yaml above, index map") << "data.yaml" << QByteArray("names:\n  0: car\n  7: bus\n")
-                                                << QStringList{"0 car 1 #e6194b", "7 bus 2 #3cb44b"} << false;
-    QTest::newRow("class file that does not parse") << "data.yaml" << QByteArray("names: [car\n") << people << true;
-}
-
-void TestDatasetLoader::categories()
-{
-    QFETCH(QString, classFile);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, expected);
-    QFETCH(bool, error);
-    QVERIFY(write(path("labels/a.txt"), "0 0.5 0.5 0.1 0.1"));
-    if (!classFile.isEmpty())
-        QVERIFY(write(path(classFile), bytes));
-    QSignalSpy changed(m_loader.get(), &DatasetLoader::categoriesChanged);
-    if (error)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Class file .*data.yaml: "));
-    QVERIFY(load(path("labels"), path("images")));
-    QCOMPARE(changed.count(), 1);
-    QStringList got;
-    for (const QVariant &c : m_loader->categories()) {
-        const QVariantMap map = c.toMap();
-        got << QStringLiteral("%1 %2 %3 %4")
-                   .arg(map["catId"].toInt())
-                   .arg(map["catName"].toString(), map["catShortcut"].toString(), map["catColor"].toString())
-                   .simplified();
-    }
-    QCOMPARE(got, expected);
-    QCOMPARE(m_loader->classFile(), classFile.isEmpty() ? QString() : path(classFile));
-    QCOMPARE(m_loader->classError().isEmpty(), !error);
-    QCOMPARE(m_list->rowCount(), 1);
-    QVERIFY(m_list->imageAt(0)->bboxes->saveTxtFile(m_list->imageAt(0)->yoloTxtFilePath));
-    if (!classFile.isEmpty())
-        QCOMPARE(read(path(classFile)), bytes);
-}
-
-void TestDatasetLoader::counts()
-{
-    QVERIFY(write(path("set/data.yaml"), "names: [car, bus]"));
-    QVERIFY(write(path("set/labels/a.txt"), "0 0.5 0.5 0.1 0.1\n1 0.5 0.5 0.2 0.2\n2 0.1 0.1 0.1 0.1"));
-    QVERIFY(write(path("set/labels/b.txt"), "7 0.5 0.5 0.1 0.1\n-1 0.5 0.5 0.1 0.1"));
-    QVERIFY(write(path("set/labels/c.txt"), ""));
-    for (const char *picture : {"a.png", "c.jpg", "c.webp", "d.JPG", "e.tiff", "notes.txt"})
-        QVERIFY(write(path("set/images/") + picture, "x"));
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
-    QSignalSpy counts(m_loader.get(), &DatasetLoader::countsChanged);
-    QVERIFY(load(path("set/labels"), path("set/images")));
-    QCOMPARE(resets.count(), 1);
-    QCOMPARE(counts.count(), 1);
-    QVERIFY(m_loader->loaded());
-    QCOMPARE(m_loader->labelsWithoutImage(), 1); // b
-    QCOMPARE(m_loader->imagesWithoutLabel(), 2); // d.JPG, e.tiff
-    QCOMPARE(m_loader->unknownClassBoxes(), 3);  // 2, 7 and -1
-    QCOMPARE(m_list->rowCount(), 5);
-    // Pictures without a label file follow, to be labelled; their files do not exist yet.
-    const QStringList unlabelled{"d.JPG", "e.tiff"};
-    for (int i = 0; i < 2; ++i) {
-        const auto image = m_list->imageAt(3 + i);
-        QCOMPARE(image->filePath, path("set/images/" + unlabelled[i]));
-        QCOMPARE(image->yoloTxtFilePath, path(QStringLiteral("set/labels/%1.txt").arg(image->fileName)));
-        QCOMPARE(image->bboxes->rowCount(), 0);
-        QCOMPARE(image->problems, (QVector<LabelCheck::Problem>{{LabelCheck::Kind::ImageWithoutLabel}}));
-        QVERIFY(!QFile::exists(image->yoloTxtFilePath));
-    }
-    // Reset takes a picture that never had a label file back to no boxes.
-    m_list->imageAt(4)->bboxes->appendRow(0, 0.5, 0.5);
-    QVERIFY(m_list->yoloReloadRow(4));
-    QCOMPARE(m_list->imageAt(4)->bboxes->rowCount(), 0);
-    QVERIFY(!QFile::exists(m_list->imageAt(4)->yoloTxtFilePath));
-    // Its first save gives it one, and the problem goes.
-    m_list->imageAt(3)->bboxes->appendRow(0, 0.5, 0.5);
-    QVERIFY(m_list->imageAt(3)->bboxes->saveTxtFile(m_list->imageAt(3)->yoloTxtFilePath));
-    m_list->checkRow(3);
-    QVERIFY(m_list->imageAt(3)->problems.isEmpty());
-}
-
-void TestDatasetLoader::cancelKeepsTheList()
-{
-    QVERIFY(write(path("old/x.txt"), "1 0.5 0.5 0.1 0.1"));
-    QVERIFY(load(path("old"), path("images")));
-    const auto before = m_list->imageAt(0);
-    for (int i = 0; i < 500; ++i)
-        QVERIFY(write(path(QStringLiteral("new/%1.txt").arg(i)), "0 0.5 0.5 0.1 0.1"));
-    QVERIFY(write(path("new/classes.txt"), "car"));
-    QSignalSpy resets(m_list, &QAbstractItemModel::modelReset);
-    QSignalSpy finished(m_loader.get(), &DatasetLoader::finished);
-    QSignalSpy categories(m_loader.get(), &DatasetLoader::categoriesChanged);
-    m_loader->load(path("new"), path("images"));
-    QVERIFY(m_loader->busy());
-    m_loader->cancel();
-    QVERIFY(!m_loader->busy());
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toBool(), true);
-    // Nothing the worker may still have queued reaches the list afterwards.
-    QTest::qWait(100);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(resets.count(), 0);
-    QCOMPARE(categories.count(), 0);
-    QCOMPARE(m_list->rowCount(), 1);
-    QCOMPARE(m_list->imageAt(0), before);
-}
-
-void TestDatasetLoader::newLoadReplacesRunningOne()
-{
-    QVERIFY(write(path("one/a.txt"), "1 0.5 0.5 0.1 0.1"));
-    QVERIFY(write(path("two/b.txt"), "1 0.5 0.5 0.1 0.1"));
-    QSignalSpy finished(m_loader.get(), &DatasetLoader::finished);
-    m_loader->load(path("one"), path("images"));
-    m_loader->load(path("two"), path("images"));
-    QVERIFY(finished.wait(10000));
-    QTest::qWait(100);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(m_list->rowCount(), 1);
-    QCOMPARE(m_list->imageAt(0)->fileName, QStringLiteral("b"));
-}
-
-void TestDatasetLoader::splits_data()
-{
-    QTest::addColumn<QStringList>("files");    // a trailing "/" makes a folder
-    QTest::addColumn<QStringList>("expected"); // "name:images:labels", relative
-
-    QTest::newRow("flat") << QStringList{"images/a.jpg", "labels/a.txt"} << QStringList{":images:labels"};
-    QTest::newRow("two splits") << QStringList{"images/val/",      "images/train/", "labels/train/a.txt",
-                                               "labels/val/b.txt", "labels/extra/", "data.yaml"}
-                                << QStringList{"train:images/train:labels/train", "val:images/val:labels/val"};
-    QTest::newRow("split folders holding images and labels")
-        << QStringList{"test/images/",  "test/labels/",  "train/images/", "train/labels/",
-                       "valid/images/", "valid/labels/", "misc/images/"}
-        << QStringList{"train:train/images:train/labels", "valid:valid/images:valid/labels",
-                       "test:test/images:test/labels"};
-    QTest::newRow("not a data set") << QStringList{"pictures/a.jpg", "labels/a.txt"} << QStringList{};
-}
-
-void TestDatasetLoader::splits()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QStringList, expected);
-    for (const QString &file : files) {
-        if (file.endsWith('/'))
-            QVERIFY(QDir().mkpath(path("set/" + file)));
-        else
-            QVERIFY(write(path("set/" + file), "x"));
-    }
-    QStringList got;
-    const QString root = path("set") + '/';
-    for (const QVariant &split : m_loader->splits(path("set"))) {
-        const QVariantMap map = split.toMap();
-        got << QStringLiteral("%1:%2:%3")
-                   .arg(map["name"].toString(), map["images"].toString().remove(root),
-                        map["labels"].toString().remove(root));
-    }
-    QCOMPARE(got, expected);
-}
 
 QTEST_GUILESS_MAIN(TestDatasetLoader)
 #include "tst_datasetloader.moc"

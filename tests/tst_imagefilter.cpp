@@ -17,18 +17,172 @@ class TestImageFilter : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void filters_data();
-    void filters();
-    void removeThroughFilter();
-    void dataChangedFollowsRows();
-    void conversions_data();
-    void conversions();
-    void exportKeepsLinesItCannotWrite();
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+        // a: two cats; b: a dog past the edge; c: a cat and a dog, duplicated dog; ab: empty.
+        const QMap<QString, QByteArray> labels{{"a", "0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1"},
+                                               {"b", "1 0.95 0.5 0.2 0.2"},
+                                               {"c", "0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"},
+                                               {"ab", ""}};
+        for (auto it = labels.cbegin(); it != labels.cend(); ++it)
+            QVERIFY(write(m_dir.filePath("labels/" + it.key() + ".txt"), it.value()) &&
+                    write(m_dir.filePath("images/" + it.key() + ".jpg"), "x"));
+        m_list = ImageList::instance();
+        m_list->setCheckClasses(nullptr);
+        m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
+        // Rows in name order, whatever the file system lists first.
+        auto rows = m_list->images().toList();
+        std::sort(rows.begin(), rows.end(), [](const auto &x, const auto &y) { return x->fileName < y->fileName; });
+        m_list->loadImages(rows, true);
+        m_filter = std::make_unique<ImageFilter>(m_list);
+        m_conversion = std::make_unique<Conversion>(m_list);
+        m_check = std::make_unique<ModelCheck>(m_filter.get());
+    }
+
+    void cleanup()
+    {
+        m_check.reset();
+        m_conversion.reset();
+        m_filter.reset();
+        ModelCheck::verifyNone();
+    }
+
+    // Each row sets the three filters; the counts of each filter follow the other two, not itself.
+    void filters_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("catId");
+        QTest::addColumn<QString>("problem");
+        // The rows shown | "catId:rows" per class | "kind:rows" per problem with rows | boxes in the rows shown.
+        QTest::addColumn<QString>("expected");
+        const int any = ImageFilter::AnyClass;
+        const QString classes = " | 0:2 1:2 | ", problems = " | any:3 past-edge:1 duplicate:1 empty-file:1 | ";
+        QTest::newRow("none") << "" << any << ""
+                              << "a ab b c" + classes + "any:3 past-edge:1 duplicate:1 empty-file:1 | 6";
+        QTest::newRow("name") << "A" << any << ""
+                              << "a ab | 0:1 | any:1 empty-file:1 | 2";
+        QTest::newRow("class") << "" << 1 << ""
+                               << "b c" + classes + "any:2 past-edge:1 duplicate:1 | 4";
+        QTest::newRow("problem") << "" << any << "past-edge"
+                                 << "b | 1:1" + problems + "1";
+        QTest::newRow("any problem") << "" << any << "any"
+                                     << "ab b c | 0:1 1:2" + problems + "4";
+        QTest::newRow("all three") << "c" << 0 << "duplicate"
+                                   << "c | 0:1 1:1 | any:1 duplicate:1 | 3";
+    }
+
+    // The counts of each filter follow the other two, not itself.
+    void filters()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, catId);
+        QFETCH(QString, problem);
+        QFETCH(QString, expected);
+        QSignalSpy resets(m_filter.get(), &QAbstractItemModel::modelReset);
+        m_filter->setNameFilter(name);
+        m_filter->setClassFilter(catId);
+        m_filter->setProblemFilter(problem);
+        QCOMPARE(resets.count(), int(!name.isEmpty()) + int(catId != ImageFilter::AnyClass) + int(!problem.isEmpty()));
+        QCOMPARE(m_filter->total(), 4);
+        QCOMPARE(m_filter->count(), shown().size());
+        for (int row = 0; row < shown().size(); ++row) {
+            const int source = m_filter->data(m_filter->index(row), m_filter->sourceRowRole()).toInt();
+            QCOMPARE(m_list->imageAt(source)->fileName, shown().at(row));
+            QCOMPARE(m_filter->sourceRow(row), source);
+        }
+        QStringList classes, problems;
+        for (const QVariant &v : m_filter->classCounts())
+            classes << QString("%1:%2").arg(v.toMap().value("catId").toInt()).arg(v.toMap().value("rows").toInt());
+        for (const QVariant &v : m_filter->problemCounts()) {
+            if (v.toMap().value("rows").toInt() > 0)
+                problems << v.toMap().value("kind").toString() + ':' + v.toMap().value("rows").toString();
+        }
+        const QString boxes = m_filter->statistics().value("boxes").toString();
+        QCOMPARE(QStringList({shown().join(' '), classes.join(' '), problems.join(' '), boxes}).join(" | "), expected);
+    }
+
+    void removeThroughFilter()
+    {
+        m_filter->setClassFilter(1); // b, c
+        QSignalSpy removed(m_filter.get(), &QAbstractItemModel::rowsRemoved);
+        // The grid removes the row it shows through its image-list row.
+        m_list->removeRow(m_filter->sourceRow(0));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.at(0).at(1).toInt(), 0);
+        QCOMPARE(shown(), QStringList{"c"});
+        QCOMPARE(m_filter->sourceRow(0), 2);
+
+        // A row the filter does not show goes without a signal of its own.
+        m_list->removeRow(0);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(m_filter->sourceRow(0), 1);
+        QTRY_COMPARE(m_filter->classCounts().size(), 2);
+    }
+
+    void dataChangedFollowsRows()
+    {
+        m_filter->setProblemFilter("any"); // ab, b, c
+        QSignalSpy changed(m_filter.get(), &QAbstractItemModel::dataChanged);
+        BBoxList *boxes = m_list->imageAt(3)->bboxes.get(); // c
+        boxes->deleteRow(2);
+        m_list->checkRow(3);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 2);
+        // The row stays shown while it is open; the counts follow.
+        QCOMPARE(shown(), (QStringList{"ab", "b", "c"}));
+        QTRY_COMPARE(m_filter->problemCounts().at(0).toMap().value("rows").toInt(), 2);
+    }
+
+    // The File menu's import runs on a worker and ends in one message; a failed one
+    // keeps the list. Category 1 is "aeroplane" in labelme's set: none of its boxes is kept.
+    void importCoco()
+    {
+        Conversion *conversion = m_conversion.get();
+        QSignalSpy finished(conversion, &Conversion::finished);
+        QSignalSpy completed(m_list, &ImageList::readFileCompleted);
+        conversion->importCoco(m_dir.filePath("missing.json"));
+        QVERIFY(conversion->busy() && finished.wait());
+        QVERIFY(conversion->failed() && !conversion->busy());
+        QCOMPARE(conversion->message(), "Could not read " + m_dir.filePath("missing.json"));
+        QCOMPARE(m_filter->total(), 4);
+        conversion->importCoco(qEnvironmentVariable("LABELME_EXAMPLES") +
+                               "/instance_segmentation/data_dataset_coco/annotations.json");
+        conversion->wait();
+        QCOMPARE(conversion->message(), "Imported 0 images with 0 boxes of category 1 from annotations.json; the file "
+                                        "lists 3 images and 0 boxes of category 1");
+        QCOMPARE(m_filter->total(), 0);
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(finished.count(), 2);
+    }
+
+    void exportKeepsLinesItCannotWrite()
+    {
+        QVERIFY(write(m_dir.filePath("labels/b.txt"), "1 0.95 0.5 0.2 0.2 0.87"));
+        m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
+        std::shared_ptr<ImageInfo> a;
+        for (const auto &image : m_list->images())
+            a = image->fileName == "a" ? image : a;
+        a->bboxes->appendBox(3, 0.5, 0.5, 0.1, 0.1);
+        Conversion *conversion = m_conversion.get();
+        conversion->exportYolo(m_dir.filePath("labels"));
+        conversion->wait();
+        QCOMPARE(conversion->message(), "Wrote 3 label files to " + m_dir.filePath("labels") +
+                                            "; kept 1 label files that hold lines Boxmere cannot write back");
+        QCOMPARE(read(m_dir.filePath("labels/b.txt")), QByteArray("1 0.95 0.5 0.2 0.2 0.87"));
+        QCOMPARE(read(m_dir.filePath("labels/a.txt")),
+                 QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));
+    }
 
 private:
-    QStringList shown() const;
+    QStringList shown() const
+    {
+        QStringList names;
+        for (int row = 0; row < m_filter->rowCount(); ++row)
+            names << m_filter->data(m_filter->index(row), ImageList::BaseFileNameRole).toString();
+        return names;
+    }
 
     QTemporaryDir m_dir;
     ImageList *m_list = nullptr;
@@ -36,226 +190,6 @@ private:
     std::unique_ptr<Conversion> m_conversion;
     std::unique_ptr<ModelCheck> m_check;
 };
-
-QStringList TestImageFilter::shown() const
-{
-    QStringList names;
-    for (int row = 0; row < m_filter->rowCount(); ++row)
-        names << m_filter->data(m_filter->index(row), ImageList::BaseFileNameRole).toString();
-    return names;
-}
-
-void TestImageFilter::init()
-{
-    QVERIFY(m_dir.isValid());
-    QDir(m_dir.path()).removeRecursively();
-    // a: two cats; b: a dog past the edge; c: a cat and a dog, duplicated dog; ab: empty.
-    QVERIFY(write(m_dir.filePath("labels/a.txt"), "0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1"));
-    QVERIFY(write(m_dir.filePath("labels/b.txt"), "1 0.95 0.5 0.2 0.2"));
-    QVERIFY(write(m_dir.filePath("labels/c.txt"), "0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"));
-    QVERIFY(write(m_dir.filePath("labels/ab.txt"), ""));
-    for (const char *name : {"a", "b", "c", "ab"})
-        QVERIFY(write(m_dir.filePath(QString("images/%1.jpg").arg(name)), "x"));
-    m_list = ImageList::instance();
-    m_list->setCheckClasses(nullptr);
-    m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
-    // Rows in name order, whatever the file system lists first.
-    QList<std::shared_ptr<ImageInfo>> rows;
-    for (const auto &image : m_list->images())
-        rows.append(image);
-    std::sort(rows.begin(), rows.end(), [](const auto &x, const auto &y) { return x->fileName < y->fileName; });
-    m_list->loadImages(rows, true);
-    m_filter = std::make_unique<ImageFilter>(m_list);
-    m_conversion = std::make_unique<Conversion>(m_list);
-    m_check = std::make_unique<ModelCheck>(m_filter.get());
-}
-
-void TestImageFilter::cleanup()
-{
-    m_check.reset();
-    m_conversion.reset();
-    m_filter.reset();
-    ModelCheck::verifyNone();
-}
-
-// Each row sets the three filters; the counts of each filter follow the other two, not itself.
-void TestImageFilter::filters_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("catId");
-    QTest::addColumn<QString>("problem");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QStringList>("classCounts");   // "catId:rows"
-    QTest::addColumn<QStringList>("problemCounts"); // "kind:rows", kinds with rows only
-    QTest::addColumn<int>("boxes");                 // in the rows shown
-    const int any = ImageFilter::AnyClass;
-    const QStringList allClasses{"0:2", "1:2"};
-    const QStringList allProblems{"any:3", "past-edge:1", "duplicate:1", "empty-file:1"};
-    QTest::newRow("none") << "" << any << "" << QStringList{"a", "ab", "b", "c"} << allClasses << allProblems << 6;
-    QTest::newRow("name") << "A" << any << "" << QStringList{"a", "ab"} << QStringList{"0:1"}
-                          << QStringList{"any:1", "empty-file:1"} << 2;
-    QTest::newRow("class") << "" << 1 << "" << QStringList{"b", "c"} << allClasses
-                           << QStringList{"any:2", "past-edge:1", "duplicate:1"} << 4;
-    QTest::newRow("problem") << "" << any << "past-edge" << QStringList{"b"} << QStringList{"1:1"} << allProblems << 1;
-    QTest::newRow("any problem") << "" << any << "any" << QStringList{"ab", "b", "c"} << QStringList{"0:1", "1:2"}
-                                 << allProblems << 4;
-    QTest::newRow("all three") << "c" << 0 << "duplicate" << QStringList{"c"} << QStringList{"0:1", "1:1"}
-                               << QStringList{"any:1", "duplicate:1"} << 3;
-    QTest::newRow("nothing") << "a" << 1 << "" << QStringList{} << QStringList{"0:1"} << QStringList{} << 0;
-    QTest::newRow("unknown kind") << "" << any << "frob" << QStringList{} << QStringList{} << allProblems << 0;
-}
-
-void TestImageFilter::filters()
-{
-    QFETCH(QString, name);
-    QFETCH(int, catId);
-    QFETCH(QString, problem);
-    QFETCH(QStringList, expected);
-    QFETCH(QStringList, classCounts);
-    QFETCH(QStringList, problemCounts);
-    QFETCH(int, boxes);
-    QSignalSpy resets(m_filter.get(), &QAbstractItemModel::modelReset);
-    m_filter->setNameFilter(name);
-    m_filter->setClassFilter(catId);
-    m_filter->setProblemFilter(problem);
-    QCOMPARE(shown(), expected);
-    QCOMPARE(m_filter->count(), expected.size());
-    QCOMPARE(m_filter->total(), 4);
-    for (int row = 0; row < expected.size(); ++row) {
-        const int source = m_filter->data(m_filter->index(row), m_filter->sourceRowRole()).toInt();
-        QCOMPARE(m_list->imageAt(source)->fileName, expected.at(row));
-        QCOMPARE(m_filter->sourceRow(row), source);
-    }
-    QCOMPARE(resets.count(), int(!name.isEmpty()) + int(catId != ImageFilter::AnyClass) + int(!problem.isEmpty()));
-    QStringList classes;
-    for (const QVariant &v : m_filter->classCounts())
-        classes << QString("%1:%2").arg(v.toMap().value("catId").toInt()).arg(v.toMap().value("rows").toInt());
-    QCOMPARE(classes, classCounts);
-    QStringList problems;
-    for (const QVariant &v : m_filter->problemCounts()) {
-        if (v.toMap().value("rows").toInt() > 0)
-            problems << QString("%1:%2").arg(v.toMap().value("kind").toString()).arg(v.toMap().value("rows").toInt());
-    }
-    QCOMPARE(problems, problemCounts);
-    QCOMPARE(m_filter->statistics().value("boxes").toInt(), boxes);
-}
-
-void TestImageFilter::removeThroughFilter()
-{
-    m_filter->setClassFilter(1); // b, c
-    QSignalSpy removed(m_filter.get(), &QAbstractItemModel::rowsRemoved);
-    // The grid removes the row it shows through its image-list row.
-    m_list->removeRow(m_filter->sourceRow(0));
-    QVERIFY(!QFile::exists(m_dir.filePath("labels/b.txt")));
-    QVERIFY(QFile::exists(m_dir.filePath("labels/a.txt")));
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(removed.at(0).at(1).toInt(), 0);
-    QCOMPARE(shown(), QStringList{"c"});
-    QCOMPARE(m_filter->sourceRow(0), 2);
-
-    // A row the filter does not show goes without a signal of its own.
-    m_list->removeRow(0);
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(shown(), QStringList{"c"});
-    QCOMPARE(m_filter->sourceRow(0), 1);
-    QTRY_COMPARE(m_filter->classCounts().size(), 2);
-}
-
-void TestImageFilter::dataChangedFollowsRows()
-{
-    m_filter->setProblemFilter("any"); // ab, b, c
-    QSignalSpy changed(m_filter.get(), &QAbstractItemModel::dataChanged);
-    BBoxList *boxes = m_list->imageAt(3)->bboxes.get(); // c
-    boxes->deleteRow(2);
-    m_list->checkRow(3);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 2);
-    // The row stays shown while it is open; the counts follow.
-    QCOMPARE(shown(), (QStringList{"ab", "b", "c"}));
-    QTRY_COMPARE(m_filter->problemCounts().at(0).toMap().value("rows").toInt(), 2);
-}
-
-void TestImageFilter::conversions_data()
-{
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("rows");
-    QTest::newRow("export JSON") << "exportJson"
-                                 << "list.json" << true << "Wrote 4 images with 6 boxes to list.json" << 4;
-    QTest::newRow("export JSON, no folder")
-        << "exportJson"
-        << "nowhere/list.json" << false << "Could not write DIR/nowhere/list.json" << 4;
-    QTest::newRow("export YOLO") << "exportYolo"
-                                 << "out" << true << "Wrote 4 label files to DIR/out" << 4;
-    QTest::newRow("export YOLO, no folder") << "exportYolo"
-                                            << "nowhere" << false << "DIR/nowhere is not a folder" << 4;
-    QTest::newRow("load JSON") << "loadJson"
-                               << "saved.json" << true << "Loaded 4 images with 6 boxes from saved.json" << 8;
-    QTest::newRow("load JSON, broken") << "loadJson"
-                                       << "labels/a.txt" << false
-                                       << "DIR/labels/a.txt is not an image list: illegal value at byte 1" << 4;
-    // A failed import keeps the list; category 1 is "aeroplane" in labelme's set: none of its 12 boxes is kept.
-    QTest::newRow("import COCO, missing") << "importCoco"
-                                          << "missing.json" << false << "Could not read DIR/missing.json" << 4;
-    QTest::newRow("import COCO") << "importCoco"
-                                 << qEnvironmentVariable("LABELME_EXAMPLES") +
-                                        "/instance_segmentation/data_dataset_coco/annotations.json"
-                                 << true
-                                 << "Imported 0 images with 0 boxes of category 1 from annotations.json; the file "
-                                    "lists 3 images and 0 boxes of category 1"
-                                 << 0;
-}
-
-void TestImageFilter::conversions()
-{
-    QFETCH(QString, operation);
-    QFETCH(QString, target);
-    QFETCH(bool, ok);
-    QFETCH(QString, message);
-    QFETCH(int, rows);
-    QDir().mkpath(m_dir.filePath("out"));
-    m_list->exportJson(m_dir.filePath("saved.json"));
-
-    Conversion *conversion = m_conversion.get();
-    QSignalSpy finished(conversion, &Conversion::finished);
-    QSignalSpy completed(m_list, &ImageList::readFileCompleted);
-    const QString file = QDir::isAbsolutePath(target) ? target : m_dir.filePath(target);
-    QMetaObject::invokeMethod(conversion, operation.toLatin1(), Q_ARG(QString, file));
-    QVERIFY(conversion->busy());
-    QVERIFY(finished.wait());
-    QVERIFY(!conversion->busy());
-    QCOMPARE(finished.at(0).at(0).toBool(), ok);
-    QCOMPARE(finished.at(0).at(1).toString(), QString(message).replace("DIR", m_dir.path()));
-    QCOMPARE(conversion->failed(), !ok);
-    QCOMPARE(m_list->rowCount(), rows);
-    QCOMPARE(m_filter->total(), rows);
-    QCOMPARE(completed.count(), int(ok && operation == "importCoco"));
-    if (ok && operation == "exportYolo")
-        QCOMPARE(read(m_dir.filePath("out/c.txt")),
-                 QByteArray("0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"));
-    if (ok && operation == "exportJson")
-        QCOMPARE(read(m_dir.filePath(target)), read(m_dir.filePath("saved.json")));
-}
-
-void TestImageFilter::exportKeepsLinesItCannotWrite()
-{
-    QVERIFY(write(m_dir.filePath("labels/b.txt"), "1 0.95 0.5 0.2 0.2 0.87"));
-    m_list->loadYolo(m_dir.filePath("labels"), m_dir.filePath("images"));
-    std::shared_ptr<ImageInfo> a;
-    for (const auto &image : m_list->images())
-        a = image->fileName == "a" ? image : a;
-    a->bboxes->appendBox(3, 0.5, 0.5, 0.1, 0.1);
-    Conversion *conversion = m_conversion.get();
-    conversion->exportYolo(m_dir.filePath("labels"));
-    conversion->wait();
-    QCOMPARE(conversion->message(), "Wrote 3 label files to " + m_dir.filePath("labels") +
-                                        "; kept 1 label files that hold lines Boxmere cannot write back");
-    QCOMPARE(read(m_dir.filePath("labels/b.txt")), QByteArray("1 0.95 0.5 0.2 0.2 0.87"));
-    QCOMPARE(read(m_dir.filePath("labels/a.txt")),
-             QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));
-}
 
 QTEST_GUILESS_MAIN(TestImageFilter)
 #include "tst_imagefilter.moc"
