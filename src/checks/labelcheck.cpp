@@ -42,6 +42,7 @@ const KindInfo Kinds[KindCount] = {
     {Kind::EmptyFile, "empty-file", QT_TRANSLATE_NOOP("LabelCheck", "empty label file")},
     {Kind::LabelWithoutImage, "no-image", QT_TRANSLATE_NOOP("LabelCheck", "label file without an image")},
     {Kind::ImageWithoutLabel, "no-label", QT_TRANSLATE_NOOP("LabelCheck", "image without a label file")},
+    {Kind::Unreadable, "unreadable", QT_TRANSLATE_NOOP("LabelCheck", "unreadable label file")},
 };
 
 bool inUnitRange(double v)
@@ -216,6 +217,10 @@ QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasI
         return {{Kind::ImageWithoutLabel}};
     if (!hasImage)
         problems.append({Kind::LabelWithoutImage});
+    if (read.unreadable) {
+        problems.append({Kind::Unreadable});
+        return problems;
+    }
     if (read.boxes.isEmpty() && read.partial.isEmpty())
         problems.append({Kind::EmptyFile});
     for (const YoloLabelFile::PartialLine &line : read.partial)
@@ -231,9 +236,10 @@ QVector<Problem> recheck(const QVector<Problem> &before, const QVector<std::shar
     QVector<Problem> problems;
     bool partial = false;
     for (const Problem &problem : before) {
-        if (problem.kind == Kind::LabelWithoutImage || (problem.kind == Kind::ImageWithoutLabel && !hasLabelFile))
+        if (problem.kind == Kind::LabelWithoutImage || problem.kind == Kind::Unreadable ||
+            (problem.kind == Kind::ImageWithoutLabel && !hasLabelFile))
             problems.append(problem);
-        partial |= problem.kind == Kind::PartialLine;
+        partial |= problem.kind == Kind::PartialLine || problem.kind == Kind::Unreadable;
     }
     if (hasLabelFile && boxes.isEmpty() && !partial)
         problems.append({Kind::EmptyFile});
