@@ -220,13 +220,11 @@ void TestDataLoss::outsizedStatistics()
         boxes.append(std::make_shared<BoxInfo>(BoxInfo{0, 0.5, 0.5, w, h}));
     DatasetStats stats;
     stats.add(boxes, {});
-    std::array<int, DatasetStats::Bins * DatasetStats::Bins> cells{};
-    cells[(DatasetStats::Bins - 1) * DatasetStats::Bins + DatasetStats::Bins - 1] = 1;
-    cells[DatasetStats::Bins / 2 * DatasetStats::Bins] = 1;
-    cells[(DatasetStats::Bins - 1) * DatasetStats::Bins] = 1;
+    constexpr int B = DatasetStats::Bins;
+    std::array<int, B * B> cells{};
+    cells[(B - 1) * B + B - 1] = cells[B / 2 * B] = cells[(B - 1) * B] = 1;
     QCOMPARE(stats.sizeHistogram(), cells);
-    QCOMPARE(stats.widthQuantile(0), -inf);
-    QCOMPARE(stats.widthQuantile(1), inf);
+    QVERIFY(stats.widthQuantile(0) == -inf && stats.widthQuantile(1) == inf);
 }
 
 void TestDataLoss::writeRefusesLinks()

@@ -33,6 +33,55 @@ namespace {
 
 using namespace simdjson;
 
+error_code validate(ondemand::value value);
+
+// Whether the value is of the wanted type. One that is not is validated instead: Qt's
+// toObject(), toArray(), toString() and toDouble() read it as empty or 0.
+error_code ofType(ondemand::value value, ondemand::json_type wanted, bool &is)
+{
+    ondemand::json_type type;
+    if (auto error = value.type().get(type))
+        return error;
+    is = type == wanted;
+    return is ? SUCCESS : validate(value);
+}
+
+// Calls fn(key, value) for each member of an object value.
+template <typename Fn> error_code forEachField(ondemand::value value, Fn &&fn)
+{
+    bool is = false;
+    ondemand::object object;
+    if (auto error = ofType(value, ondemand::json_type::object, is); error || !is)
+        return error;
+    if (auto error = value.get_object().get(object))
+        return error;
+    for (auto field : object) {
+        std::string_view key;
+        ondemand::value v;
+        if (auto error = field.unescaped_key().get(key);
+            error || (error = field.value().get(v)) || (error = fn(key, v)))
+            return error;
+    }
+    return SUCCESS;
+}
+
+// Calls fn(element) for each element of an array value.
+template <typename Fn> error_code forEachElement(ondemand::value value, Fn &&fn)
+{
+    bool is = false;
+    ondemand::array array;
+    if (auto error = ofType(value, ondemand::json_type::array, is); error || !is)
+        return error;
+    if (auto error = value.get_array().get(array))
+        return error;
+    for (auto element : array) {
+        ondemand::value v;
+        if (auto error = element.get(v); error || (error = fn(v)))
+            return error;
+    }
+    return SUCCESS;
+}
+
 // A number as Qt's parser reads it, which refuses one too small for a double where
 // simdjson gives 0.
 error_code getNumber(ondemand::value value, double &out)
@@ -50,63 +99,41 @@ error_code getNumber(ondemand::value value, double &out)
 }
 
 // Goes through a value whole, as a full parse would: On-Demand checks numbers,
-// literals and escapes only when they are read, and a document the reader would not
-// take apart must still be refused when it is broken.
+// literals and escapes only when they are read, and a document must be refused for a
+// broken value the reader has no use for.
 error_code validate(ondemand::value value)
 {
     ondemand::json_type type;
     if (auto error = value.type().get(type))
         return error;
+    double number = 0.0;
+    bool null = false;
     switch (type) {
-    case ondemand::json_type::array: {
-        ondemand::array array;
-        if (auto error = value.get_array().get(array))
-            return error;
-        for (auto element : array) {
-            ondemand::value v;
-            if (auto error = element.get(v); error || (error = validate(v)))
-                return error;
-        }
-        return SUCCESS;
-    }
-    case ondemand::json_type::object: {
-        ondemand::object object;
-        if (auto error = value.get_object().get(object))
-            return error;
-        for (auto field : object) {
-            std::string_view key;
-            ondemand::value v;
-            if (auto error = field.unescaped_key().get(key);
-                error || (error = field.value().get(v)) || (error = validate(v)))
-                return error;
-        }
-        return SUCCESS;
-    }
-    case ondemand::json_type::number: {
-        double number = 0.0;
+    case ondemand::json_type::array:
+        return forEachElement(value, validate);
+    case ondemand::json_type::object:
+        return forEachField(value, [](std::string_view, ondemand::value v) { return validate(v); });
+    case ondemand::json_type::number:
         return getNumber(value, number);
-    }
     case ondemand::json_type::string:
         return value.get_string().error();
     case ondemand::json_type::boolean:
         return value.get_bool().error();
-    case ondemand::json_type::null: {
-        bool null = false;
-        const error_code error = value.is_null().get(null);
-        return error ? error : null ? SUCCESS : N_ATOM_ERROR;
-    }
+    case ondemand::json_type::null:
+        if (auto error = value.is_null().get(null))
+            return error;
+        return null ? SUCCESS : N_ATOM_ERROR;
     }
     return INCORRECT_TYPE;
 }
 
-// A number as QJsonValue::toDouble reads it: anything else is 0.
 error_code readDouble(ondemand::value value, double &out)
 {
     out = 0.0;
-    ondemand::json_type type;
-    if (auto error = value.type().get(type))
+    bool is = false;
+    if (auto error = ofType(value, ondemand::json_type::number, is); error || !is)
         return error;
-    return type == ondemand::json_type::number ? getNumber(value, out) : validate(value);
+    return getNumber(value, out);
 }
 
 // As QJsonValue::toInt: a whole number within range, else 0.
@@ -123,62 +150,13 @@ error_code readInt(ondemand::value value, int &out)
 error_code readString(ondemand::value value, QString &out)
 {
     out.clear();
-    ondemand::json_type type;
-    if (auto error = value.type().get(type))
-        return error;
-    if (type != ondemand::json_type::string)
-        return validate(value);
+    bool is = false;
     std::string_view text;
+    if (auto error = ofType(value, ondemand::json_type::string, is); error || !is)
+        return error;
     if (auto error = value.get_string().get(text))
         return error;
     out = QString::fromUtf8(text.data(), int(text.size()));
-    return SUCCESS;
-}
-
-// Calls fn(key, value) for each member of an object value, which returns whether it
-// read the value; the others are validated. A value that is no object is validated
-// and gives no member, as QJsonValue::toObject gives an empty object.
-template <typename Fn> error_code forEachField(ondemand::value value, Fn &&fn)
-{
-    ondemand::json_type type;
-    if (auto error = value.type().get(type))
-        return error;
-    if (type != ondemand::json_type::object)
-        return validate(value);
-    ondemand::object object;
-    if (auto error = value.get_object().get(object))
-        return error;
-    for (auto field : object) {
-        std::string_view key;
-        ondemand::value v;
-        error_code error = field.unescaped_key().get(key);
-        if (!error)
-            error = field.value().get(v);
-        if (!error)
-            error = fn(key, v);
-        if (error)
-            return error;
-    }
-    return SUCCESS;
-}
-
-// Calls fn(element) for each element of an array value; anything else is validated
-// and gives none.
-template <typename Fn> error_code forEachElement(ondemand::value value, Fn &&fn)
-{
-    ondemand::json_type type;
-    if (auto error = value.type().get(type))
-        return error;
-    if (type != ondemand::json_type::array)
-        return validate(value);
-    ondemand::array array;
-    if (auto error = value.get_array().get(array))
-        return error;
-    for (auto element : array) {
-        ondemand::value v;
-        if (auto error = element.get(v); error || (error = fn(v)))
-            return error;
-    }
     return SUCCESS;
 }
 
