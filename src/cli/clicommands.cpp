@@ -181,9 +181,8 @@ int check(const QStringList &arguments)
             QStringLiteral("Lists the problems of an annotation set, one a line: coordinates outside 0 to 1, boxes "
                            "past the picture's edge, boxes without a size or under 2 pixels on a side, duplicate "
                            "boxes, classes outside the class list, lines not read whole, empty label files, label "
-                           "files without an image, images without a label file and unreadable label files.\nExits "
-                           "with 1 when it found a "
-                           "problem, 2 when it could not check."),
+                           "files without an image, images without a label file and unreadable label files.\n"
+                           "Exits with 1 when it found a problem, 2 when it could not check."),
             data, exitCode))
         return exitCode;
 
@@ -336,6 +335,22 @@ int countBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
     return boxes;
 }
 
+// The boxes no output can hold, as "file box N".
+QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    QStringList found;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
+        for (int i = 0; i < boxes.size(); ++i) {
+            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch))
+                found.append(tr("%1 box %2")
+                                 .arg(image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath)
+                                 .arg(i));
+        }
+    }
+    return found;
+}
+
 QString firstFew(const QStringList &items)
 {
     constexpr int Shown = 5;
@@ -438,14 +453,12 @@ int convert(const QStringList &arguments)
         if (!plan.partlyRead.isEmpty())
             return fail(tr("%1 hold lines that would be lost when written again; nothing written")
                             .arg(firstFew(plan.partlyRead)));
-        targets.clear();
+        targets = QStringList{QDir(output).filePath(QStringLiteral("classes.txt")),
+                              QDir(output).filePath(QStringLiteral("data.yaml"))};
         for (const std::shared_ptr<ImageInfo> &image : records) {
-            const QString name = YoloFolder::exportFileName(*image);
-            if (!name.isEmpty())
+            if (const QString name = YoloFolder::exportFileName(*image); !name.isEmpty())
                 targets.append(QDir(output).filePath(name));
         }
-        targets << QDir(output).filePath(QStringLiteral("classes.txt"))
-                << QDir(output).filePath(QStringLiteral("data.yaml"));
         for (const ClassFile::ClassName &name : data.classes().names) {
             if (name.name.contains(QLatin1Char('\n')) || name.name.contains(QLatin1Char('\r')))
                 return fail(tr("the name of class %1 holds a line break, which a class file cannot hold; nothing "
@@ -463,16 +476,7 @@ int convert(const QStringList &arguments)
         if (QFileInfo(target).isSymLink())
             return fail(tr("%1 is a symbolic link; nothing written").arg(target));
     }
-    QStringList infinite;
-    for (const std::shared_ptr<ImageInfo> &image : qAsConst(records)) {
-        const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
-        for (int i = 0; i < boxes.size(); ++i) {
-            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch))
-                infinite.append(tr("%1 box %2")
-                                    .arg(image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath)
-                                    .arg(i));
-        }
-    }
+    const QStringList infinite = nonFiniteBoxes(records);
     if (!infinite.isEmpty())
         return fail(tr("%1 boxes hold numbers that are not finite (%2); nothing written")
                         .arg(infinite.size())
