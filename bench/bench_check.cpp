@@ -3,13 +3,16 @@
 // - `boxmere-cli check` as a process, against the bare read loop of bench_labelfiles;
 // - the check of a loaded folder (DatasetCheck::checkScan) against the load it is part
 //   of (YoloFolder::scan and ImageList::loadYoloScan);
-// - the grid filters (ImageFilter) on the loaded list.
+// - the grid filters (ImageFilter) on the loaded list;
+// - first, one label file of BOXES boxes, half of them one box repeated (target: under 2 s).
 //
-//   bench_check [COUNT] [DIR]    COUNT defaults to 100000; DIR to a temporary folder
+//   bench_check [COUNT] [DIR] [BOXES]    COUNT defaults to 100000; DIR to a temporary
+//   folder; BOXES to 1000000
 
 #include "boxes/bboxlist.h"
 #include "boxes/yololabelfile.h"
 #include "checks/datasetcheck.h"
+#include "checks/labelcheck.h"
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
 
@@ -62,9 +65,37 @@ int main(int argc, char *argv[])
     const QString images = root + "/images";
     QDir().mkpath(labels);
     QDir().mkpath(images);
+    auto *rng = QRandomGenerator::global();
+    constexpr int Runs = 7;
+
+    {
+        const int boxCount = args.size() > 3 ? args.at(3).toInt() : 1000000;
+        QVector<std::shared_ptr<BoxInfo>> boxes;
+        for (int b = 0; b < boxCount; ++b) {
+            auto box = std::make_shared<BoxInfo>(BoxInfo{0, 0.5, 0.5, 0.1, 0.1});
+            if (b % 2)
+                *box = {int(rng->bounded(80)), rng->generateDouble(), rng->generateDouble(), rng->generateDouble() / 5,
+                        rng->generateDouble() / 5};
+            boxes.append(box);
+        }
+        const QByteArray text = YoloLabelFile::format(boxes);
+        Figures parse, check;
+        for (int run = 0; run < Runs; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            const YoloLabelFile::ReadResult read = YoloLabelFile::parse(text);
+            parse.add(seconds(timer));
+            timer.restart();
+            const QVector<LabelCheck::Problem> problems = LabelCheck::checkLabelFile(read, true, {640, 480});
+            check.add(seconds(timer));
+            if (run == 0)
+                std::printf("one file of %d boxes: %d problems\n", boxCount, int(problems.size()));
+        }
+        print("parse", parse);
+        print("checkLabelFile", check);
+    }
 
     // Five boxes per file, a few of them with a problem, and an (empty) picture each.
-    auto *rng = QRandomGenerator::global();
     for (int i = 0; i < count; ++i) {
         QVector<std::shared_ptr<BoxInfo>> boxes;
         for (int b = 0; b < 5; ++b) {
@@ -84,7 +115,6 @@ int main(int argc, char *argv[])
     }
     std::printf("%d label files of 5 boxes with their pictures\n", count);
 
-    constexpr int Runs = 7;
     Figures cli, bare;
     for (int run = 0; run < Runs; ++run) {
         QProcess process;

@@ -115,7 +115,8 @@ ReadResult parse(const QByteArray &bytes)
             ok &= toDouble(fields[4][0], fields[4][1], box->ch);
             if (!ok || extraData) {
                 result.whole = false;
-                result.partial.append({line, result.boxes.size()});
+                result.partial.append(
+                    {line, result.boxes.size(), extraData ? PartialLine::ExtraFields : PartialLine::NotANumber});
             }
             result.boxes.append(std::move(box));
         } else if (!isBlankRange(p, lineEnd)) {

@@ -13,12 +13,19 @@ struct BoxInfo;
 // significant digits.
 namespace YoloLabelFile {
 
-// A line the reader did not take over whole: its number from 1, and the box row it
-// gave, or -1 for a line too short to give a box.
+// A line the reader did not take over whole: its number from 1, the box row it
+// gave, or -1 for a line too short to give a box, and why.
 struct PartialLine
 {
+    enum Fault
+    {
+        TooFewFields,
+        ExtraFields,
+        NotANumber
+    };
     int line = 0;
     int box = -1;
+    Fault fault = TooFewFields;
 };
 
 struct ReadResult
@@ -29,6 +36,7 @@ struct ReadResult
     // of its kind. Writing such a list back would lose what the file held.
     bool whole = true;
     QVector<PartialLine> partial; // the lines that made whole false
+    bool unreadable = false;      // the file exists but could not be read; whole is false then
 };
 
 ReadResult parse(const QByteArray &bytes);

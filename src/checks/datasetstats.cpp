@@ -7,12 +7,13 @@
 
 namespace {
 
-// The bin of a fraction of the image; values outside 0 to 1 go to the edge bins.
+// The bin of a fraction of the image; values outside 0 to 1, infinities and NaN go to
+// the edge bins.
 int binOf(double fraction, int bins)
 {
     if (!(fraction > 0))
         return 0;
-    return std::min(bins - 1, int(fraction * bins));
+    return fraction < 1 ? int(fraction * bins) : bins - 1;
 }
 
 // The nearest-rank quantile; reorders values.
@@ -35,8 +36,11 @@ void DatasetStats::add(const QVector<std::shared_ptr<BoxInfo>> &boxes, const QVe
     for (const std::shared_ptr<BoxInfo> &box : boxes) {
         ++m_perClass[box->catId];
         ++m_sizes[binOf(box->ch, Bins) * Bins + binOf(box->cw, Bins)];
-        m_widths.push_back(box->cw);
-        m_heights.push_back(box->ch);
+        // NaN has no place in an order.
+        if (!std::isnan(box->cw))
+            m_widths.push_back(box->cw);
+        if (!std::isnan(box->ch))
+            m_heights.push_back(box->ch);
     }
     for (const LabelCheck::Problem &problem : problems)
         ++m_problems[int(problem.kind)];
@@ -88,6 +92,9 @@ QVariantMap DatasetStats::toVariant() const
     QVariantList problems;
     for (int k = 0; k < LabelCheck::KindCount; ++k) {
         const auto kind = LabelCheck::Kind(k);
+        // A bar for unreadable files only when there is one: it is the rarest kind.
+        if (kind == LabelCheck::Kind::Unreadable && m_problems[k] == 0)
+            continue;
         problems.append(QVariantMap{{QStringLiteral("kind"), LabelCheck::key(kind)},
                                     {QStringLiteral("name"), LabelCheck::description(kind)},
                                     {QStringLiteral("count"), m_problems[k]}});

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 namespace LabelCheck {
 
@@ -18,6 +20,9 @@ constexpr double EdgeSlack = 1e-6;
 
 // Up to this many boxes every pair is compared; above it, a sweep along x.
 constexpr int PairwiseLimit = 32;
+// The sweep compares a box with at most this many boxes after it, so that a file of
+// a million nearly equal boxes still checks in moments.
+constexpr size_t MaxCompared = 256;
 
 struct KindInfo
 {
@@ -37,6 +42,7 @@ const KindInfo Kinds[KindCount] = {
     {Kind::EmptyFile, "empty-file", QT_TRANSLATE_NOOP("LabelCheck", "empty label file")},
     {Kind::LabelWithoutImage, "no-image", QT_TRANSLATE_NOOP("LabelCheck", "label file without an image")},
     {Kind::ImageWithoutLabel, "no-label", QT_TRANSLATE_NOOP("LabelCheck", "image without a label file")},
+    {Kind::Unreadable, "unreadable", QT_TRANSLATE_NOOP("LabelCheck", "unreadable label file")},
 };
 
 bool inUnitRange(double v)
@@ -64,44 +70,69 @@ QVector<int> findDuplicates(const QVector<std::shared_ptr<BoxInfo>> &boxes)
 {
     const int n = boxes.size();
     QVector<int> of(n, -1);
-    auto visit = [&](int i, int j) {
-        const int early = std::min(i, j), late = std::max(i, j);
-        if (of[late] < 0 || early < of[late])
-            of[late] = early;
-    };
     if (n <= PairwiseLimit) {
         for (int j = 1; j < n; ++j) {
-            for (int i = 0; i < j; ++i) {
+            for (int i = 0; i < j && of[j] < 0; ++i) {
                 const BoxInfo &a = *boxes[i], &b = *boxes[j];
                 if (a.catId == b.catId && hasArea(a) && hasArea(b) && iou(a, b) >= DuplicateIoU)
-                    visit(i, j);
+                    of[j] = i;
             }
         }
         return of;
     }
-    // Sorted by class, then left edge: a box only meets those that start before it ends.
-    QVector<int> order;
-    order.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        if (hasArea(*boxes[i]))
-            order.append(i);
-    }
-    auto left = [&](int i) { return boxes[i]->cx - boxes[i]->cw / 2; };
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        if (boxes[a]->catId != boxes[b]->catId)
-            return boxes[a]->catId < boxes[b]->catId;
-        return left(a) < left(b);
-    });
-    for (int s = 0; s < order.size(); ++s) {
-        const BoxInfo &a = *boxes[order[s]];
-        const double right = a.cx + a.cw / 2;
-        for (int t = s + 1; t < order.size(); ++t) {
-            const BoxInfo &b = *boxes[order[t]];
-            if (b.catId != a.catId || left(order[t]) >= right)
-                break;
-            if (iou(a, b) >= DuplicateIoU)
-                visit(order[s], order[t]);
+    // Sorted by class, then left edge, equal boxes next to each other, each run of
+    // equal boxes led by its first row. All later rows of a run repeat its first, and
+    // meet other boxes as the first does, so only the first rows are compared with
+    // other boxes.
+    struct Entry
+    {
+        int catId;
+        double left, cx, cy, cw, ch;
+        int row;
+        auto key() const { return std::tie(catId, left, cx, cy, cw, ch, row); }
+        bool sameBox(const Entry &o) const
+        {
+            return catId == o.catId && cx == o.cx && cy == o.cy && cw == o.cw && ch == o.ch;
         }
+    };
+    std::vector<Entry> sorted;
+    sorted.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const BoxInfo &b = *boxes[i];
+        if (hasArea(b))
+            sorted.push_back({b.catId, b.cx - b.cw / 2, b.cx, b.cy, b.cw, b.ch, i});
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const Entry &a, const Entry &b) { return a.key() < b.key(); });
+    std::vector<Entry> firsts;
+    std::vector<int> runOf(sorted.size()); // the index in firsts of each sorted entry's run
+    for (size_t s = 0; s < sorted.size(); ++s) {
+        if (s == 0 || !sorted[s].sameBox(firsts.back()))
+            firsts.push_back(sorted[s]);
+        runOf[s] = int(firsts.size()) - 1;
+    }
+    // The lowest row of any other run each run's first duplicates.
+    std::vector<int> nearest(firsts.size(), n);
+    auto asBox = [](const Entry &e) { return BoxInfo{e.catId, e.cx, e.cy, e.cw, e.ch}; };
+    for (size_t s = 0; s < firsts.size(); ++s) {
+        const BoxInfo a = asBox(firsts[s]);
+        // An IoU of DuplicateIoU or more leaves the left edges at most 1 - DuplicateIoU
+        // of the width of the box further left apart (with room for rounding).
+        const double reach = firsts[s].left + (1 - DuplicateIoU) * a.cw * (1 + 1e-6);
+        const size_t last = std::min(firsts.size(), s + 1 + MaxCompared);
+        for (size_t t = s + 1; t < last && firsts[t].catId == a.catId && firsts[t].left <= reach; ++t) {
+            if (iou(a, asBox(firsts[t])) >= DuplicateIoU) {
+                nearest[s] = std::min(nearest[s], firsts[t].row);
+                nearest[t] = std::min(nearest[t], firsts[s].row);
+            }
+        }
+    }
+    for (size_t s = 0; s < sorted.size(); ++s) {
+        const int row = sorted[s].row, first = firsts[runOf[s]].row, other = nearest[runOf[s]];
+        // Rounding can leave a far-off box no overlap with its own copy.
+        const BoxInfo self = asBox(sorted[s]);
+        const bool repeats = row != first && iou(self, self) >= DuplicateIoU;
+        const int earliest = std::min(repeats ? first : n, other);
+        of[row] = earliest < row ? earliest : -1;
     }
     return of;
 }
@@ -186,6 +217,10 @@ QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasI
         return {{Kind::ImageWithoutLabel}};
     if (!hasImage)
         problems.append({Kind::LabelWithoutImage});
+    if (read.unreadable) {
+        problems.append({Kind::Unreadable});
+        return problems;
+    }
     if (read.boxes.isEmpty() && read.partial.isEmpty())
         problems.append({Kind::EmptyFile});
     for (const YoloLabelFile::PartialLine &line : read.partial)
@@ -201,9 +236,10 @@ QVector<Problem> recheck(const QVector<Problem> &before, const QVector<std::shar
     QVector<Problem> problems;
     bool partial = false;
     for (const Problem &problem : before) {
-        if (problem.kind == Kind::LabelWithoutImage || (problem.kind == Kind::ImageWithoutLabel && !hasLabelFile))
+        if (problem.kind == Kind::LabelWithoutImage || problem.kind == Kind::Unreadable ||
+            (problem.kind == Kind::ImageWithoutLabel && !hasLabelFile))
             problems.append(problem);
-        partial |= problem.kind == Kind::PartialLine;
+        partial |= problem.kind == Kind::PartialLine || problem.kind == Kind::Unreadable;
     }
     if (hasLabelFile && boxes.isEmpty() && !partial)
         problems.append({Kind::EmptyFile});

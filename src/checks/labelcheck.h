@@ -28,8 +28,9 @@ enum class Kind
     EmptyFile,         // a label file without boxes
     LabelWithoutImage, // no picture for the label file
     ImageWithoutLabel, // a picture without a label file
+    Unreadable,        // a label file that exists but cannot be read
 };
-constexpr int KindCount = int(Kind::ImageWithoutLabel) + 1;
+constexpr int KindCount = int(Kind::Unreadable) + 1;
 
 constexpr double MinPixels = 2.0;
 constexpr double DuplicateIoU = 0.9;
@@ -66,7 +67,8 @@ struct Context
 QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, const Context &context);
 
 // All problems of one read label file: the lines not taken whole, an empty file, a
-// missing picture, then those of its boxes. Without a label file, only that.
+// missing picture, then those of its boxes. Without a label file, only that; for a
+// file that could not be read, the missing picture and that.
 QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasImage, const Context &context,
                                 bool hasLabelFile = true);
 

@@ -18,6 +18,8 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace CliCommands {
@@ -42,9 +44,30 @@ QTextStream &err()
     return stream;
 }
 
+// Names come from the file system and from class files: a line feed in one must not
+// forge a line of the output.
+QString printable(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            result += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            result += QLatin1String("\\r");
+        else if (c == QLatin1Char('\t'))
+            result += QLatin1String("\\t");
+        else if (c.category() == QChar::Other_Control)
+            result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
 int fail(const QString &message)
 {
-    err() << "boxmere-cli: " << message << Qt::endl;
+    err() << "boxmere-cli: " << printable(message) << Qt::endl;
     return Failed;
 }
 
@@ -158,8 +181,8 @@ int check(const QStringList &arguments)
             QStringLiteral("Lists the problems of an annotation set, one a line: coordinates outside 0 to 1, boxes "
                            "past the picture's edge, boxes without a size or under 2 pixels on a side, duplicate "
                            "boxes, classes outside the class list, lines not read whole, empty label files, label "
-                           "files without an image and images without a label file.\nExits with 1 when it found a "
-                           "problem, 2 when it could not check."),
+                           "files without an image, images without a label file and unreadable label files.\n"
+                           "Exits with 1 when it found a problem, 2 when it could not check."),
             data, exitCode))
         return exitCode;
 
@@ -174,7 +197,7 @@ int check(const QStringList &arguments)
         if (json)
             list.append(problemJson(file, problem));
         else
-            out() << file << ": " << LabelCheck::describe(problem) << '\n';
+            out() << printable(file) << ": " << LabelCheck::describe(problem) << '\n';
     };
     data.forEach([&](const QString &name, const QVector<std::shared_ptr<BoxInfo>> &,
                      const QVector<LabelCheck::Problem> &problems) {
@@ -243,7 +266,8 @@ int stats(const QStringList &arguments)
     o << tr("boxes per class:") << '\n';
     for (const auto &[id, count] : stats.boxesPerClass()) {
         const QString name = className(data, id);
-        o << "  " << id << (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name)) << ": " << count << '\n';
+        o << "  " << id << (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(printable(name))) << ": " << count
+          << '\n';
     }
     o << tr("images by number of boxes:") << '\n';
     const auto &perImage = stats.boxesPerImage();
@@ -303,6 +327,30 @@ QStringList fillSizes(const QVector<std::shared_ptr<ImageInfo>> &records)
     return missing;
 }
 
+int countBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    int boxes = 0;
+    for (const std::shared_ptr<ImageInfo> &image : records)
+        boxes += image->bboxes->rowCount();
+    return boxes;
+}
+
+// The boxes no output can hold, as "file box N".
+QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    QStringList found;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
+        for (int i = 0; i < boxes.size(); ++i) {
+            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch))
+                found.append(tr("%1 box %2")
+                                 .arg(image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath)
+                                 .arg(i));
+        }
+    }
+    return found;
+}
+
 QString firstFew(const QStringList &items)
 {
     constexpr int Shown = 5;
@@ -343,7 +391,8 @@ int convert(const QStringList &arguments)
               "Converts an annotation set between YOLO label folders, COCO files and the tool's own JSON list.\n"
               "COCO output is a standard COCO file with \"images\", \"annotations\" and \"categories\"; its boxes are "
               "in pixels, so pictures whose size is not known are measured from their file headers.\n"
-              "Nothing is written when a box would be lost."));
+              "Nothing is written when a box or a line would be lost or changed, when a label file cannot be read "
+              "or when a file to write is a symbolic link; each such file (and line) is named on standard error."));
     parser.addPositionalArgument(QStringLiteral("INPUT"),
                                  QStringLiteral("A label folder, a COCO file or a JSON list."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT"),
@@ -359,10 +408,16 @@ int convert(const QStringList &arguments)
                                           QStringLiteral("The image folder (yolo input) or the folder COCO file "
                                                          "names are relative to (coco input)."),
                                           QStringLiteral("DIR"));
-    parser.addOption(toOption);
-    parser.addOption(fromOption);
-    parser.addOption(imagesOption);
-    parser.addOption(ClassesOption);
+    const QCommandLineOption dropOption(
+        QStringLiteral("drop-partial-lines"),
+        QStringLiteral("Leave out the label lines that are not five fields split by single spaces (polygon points, "
+                       "extra values, text that is not a number, tabs) and count them, instead of stopping."));
+    const QCommandLineOption skipOption(
+        QStringLiteral("skip-missing-images"),
+        QStringLiteral("For coco output: leave out the images whose picture is missing or unreadable, and so has no "
+                       "size, and count them, instead of stopping."));
+    for (const QCommandLineOption &option : {toOption, fromOption, imagesOption, ClassesOption, dropOption, skipOption})
+        parser.addOption(option);
     int exitCode = Ok;
     if (!parse(parser, arguments, 2, 2, exitCode))
         return exitCode;
@@ -384,11 +439,13 @@ int convert(const QStringList &arguments)
     if (data.unsizedBoxes() > 0)
         return fail(
             tr("%1 boxes belong to images without a width and height; nothing written").arg(data.unsizedBoxes()));
-    const QVector<std::shared_ptr<ImageInfo>> &records = data.records();
-    int boxes = 0;
-    for (const std::shared_ptr<ImageInfo> &image : records)
-        boxes += image->bboxes->rowCount();
-
+    const QStringList unreadable = data.unreadableFiles();
+    if (!unreadable.isEmpty())
+        return fail(tr("cannot read %1; nothing written").arg(firstFew(unreadable)));
+    const bool drop = parser.isSet(dropOption);
+    const QStringList partial = data.takePartialLines(drop);
+    QVector<std::shared_ptr<ImageInfo>> records = data.records();
+    QStringList targets{output};
     if (to == CliDataset::Format::Yolo) {
         const YoloFolder::ExportCheck plan = YoloFolder::checkExport(output, records);
         if (!plan.sharedNames.isEmpty())
@@ -396,6 +453,38 @@ int convert(const QStringList &arguments)
         if (!plan.partlyRead.isEmpty())
             return fail(tr("%1 hold lines that would be lost when written again; nothing written")
                             .arg(firstFew(plan.partlyRead)));
+        targets = QStringList{QDir(output).filePath(QStringLiteral("classes.txt")),
+                              QDir(output).filePath(QStringLiteral("data.yaml"))};
+        for (const std::shared_ptr<ImageInfo> &image : records) {
+            if (const QString name = YoloFolder::exportFileName(*image); !name.isEmpty())
+                targets.append(QDir(output).filePath(name));
+        }
+        for (const ClassFile::ClassName &name : data.classes().names) {
+            if (name.name.contains(QLatin1Char('\n')) || name.name.contains(QLatin1Char('\r')))
+                return fail(tr("the name of class %1 holds a line break, which a class file cannot hold; nothing "
+                               "written")
+                                .arg(name.id));
+        }
+    }
+    if (!partial.isEmpty() && !drop) {
+        for (const QString &line : partial)
+            err() << printable(line) << '\n';
+        return fail(tr("%1 lines cannot be written unchanged; nothing written (--drop-partial-lines leaves them out)")
+                        .arg(partial.size()));
+    }
+    for (const QString &target : qAsConst(targets)) {
+        if (QFileInfo(target).isSymLink())
+            return fail(tr("%1 is a symbolic link; nothing written").arg(target));
+    }
+    const QStringList infinite = nonFiniteBoxes(records);
+    if (!infinite.isEmpty())
+        return fail(tr("%1 boxes hold numbers that are not finite (%2); nothing written")
+                        .arg(infinite.size())
+                        .arg(firstFew(infinite)));
+
+    QString error;
+    QString summary;
+    if (to == CliDataset::Format::Yolo) {
         if (!QDir().mkpath(output))
             return fail(tr("cannot make the folder %1").arg(output));
         const int written = YoloFolder::exportTo(output, records);
@@ -403,26 +492,36 @@ int convert(const QStringList &arguments)
             return fail(tr("wrote only %1 of %2 label files to %3").arg(written).arg(records.size()).arg(output));
         if (!data.classes().names.isEmpty() && !writeClassFile(output, data.classes().names))
             return fail(tr("cannot write the class file in %1").arg(output));
-        out() << tr("wrote %1 label files with %2 boxes to %3").arg(written).arg(boxes).arg(output) << '\n';
+        summary = tr("wrote %1 label files with %2 boxes to %3").arg(written).arg(countBoxes(records)).arg(output);
     } else if (to == CliDataset::Format::Json) {
-        if (!FileIo::writeFile(output, ImageListJson::write(records)))
-            return fail(tr("cannot write %1").arg(output));
-        out() << tr("wrote %1 images with %2 boxes to %3").arg(records.size()).arg(boxes).arg(output) << '\n';
+        if (!FileIo::writeFile(output, ImageListJson::write(records), &error))
+            return fail(error);
+        summary = tr("wrote %1 images with %2 boxes to %3").arg(records.size()).arg(countBoxes(records)).arg(output);
     } else {
         const QStringList missing = fillSizes(records);
-        if (!missing.isEmpty())
-            return fail(tr("no size for %1 pictures (%2); COCO boxes need pixel sizes; nothing written")
+        if (!missing.isEmpty() && !parser.isSet(skipOption))
+            return fail(tr("no size for %1 pictures (%2); COCO boxes need pixel sizes; nothing written "
+                           "(--skip-missing-images leaves them out)")
                             .arg(missing.size())
                             .arg(firstFew(missing)));
+        const auto unsized = std::remove_if(records.begin(), records.end(),
+                                            [](const auto &image) { return image->width <= 0 || image->height <= 0; });
+        const int skipped = int(records.end() - unsized);
+        records.erase(unsized, records.end());
         const QString root = from == CliDataset::Format::Json ? QString() : data.imageRoot();
         const CocoExport::Result coco = CocoExport::write(records, data.classes().names, root);
         if (coco.skippedBoxes > 0)
-            return fail(tr("%1 boxes hold coordinates that are not numbers; nothing written").arg(coco.skippedBoxes));
-        if (!FileIo::writeFile(output, coco.json))
-            return fail(tr("cannot write %1").arg(output));
-        out() << tr("wrote %1 images with %2 annotations to %3").arg(coco.images).arg(coco.annotations).arg(output)
-              << '\n';
+            return fail(
+                tr("%1 boxes come out too large for a number in pixels; nothing written").arg(coco.skippedBoxes));
+        if (!FileIo::writeFile(output, coco.json, &error))
+            return fail(error);
+        summary = tr("wrote %1 images with %2 annotations to %3").arg(coco.images).arg(coco.annotations).arg(output);
+        if (skipped > 0)
+            summary += tr("; left out %1 images without a picture").arg(skipped);
     }
+    if (drop && !partial.isEmpty())
+        summary += tr("; left out %1 lines not read whole").arg(partial.size());
+    out() << printable(summary) << '\n';
     out().flush();
     return Ok;
 }

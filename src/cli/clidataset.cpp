@@ -86,6 +86,10 @@ bool CliDataset::load(Format format, const QString &input, const QString &imageF
             m_error = QCoreApplication::translate("CliDataset", "%1 is not a folder").arg(input);
             return false;
         }
+        if (!QFileInfo(input).isReadable()) {
+            m_error = QCoreApplication::translate("CliDataset", "cannot list the folder %1").arg(input);
+            return false;
+        }
         if (!loadClasses(classFile, input))
             return false;
         m_imageRoot = imageFolder.isEmpty() ? defaultImageFolder(input) : imageFolder;
@@ -191,6 +195,39 @@ void CliDataset::forEach(const std::function<void(const QString &, const QVector
         for (const YoloFolder::LabelFile &file : m_scan.files)
             fn(file.labelPath, file.read.boxes, file.problems);
     }
+}
+
+QStringList CliDataset::takePartialLines(bool drop)
+{
+    static const char *const why[] = {
+        QT_TRANSLATE_NOOP("CliDataset", "fewer than five fields split by single spaces"),
+        QT_TRANSLATE_NOOP("CliDataset", "more than five fields (polygon points or extra values)"),
+        QT_TRANSLATE_NOOP("CliDataset", "a field that is not a number in range")};
+    QStringList lines;
+    for (YoloFolder::LabelFile &file : m_scan.files) {
+        const QVector<YoloLabelFile::PartialLine> &partial = file.read.partial;
+        for (const YoloLabelFile::PartialLine &line : partial) {
+            lines.append(QStringLiteral("%1:%2: %3")
+                             .arg(file.labelPath)
+                             .arg(line.line)
+                             .arg(QCoreApplication::translate("CliDataset", why[line.fault])));
+        }
+        for (int i = partial.size() - 1; drop && i >= 0; --i) {
+            if (partial.at(i).box >= 0)
+                file.read.boxes.remove(partial.at(i).box);
+        }
+    }
+    return lines;
+}
+
+QStringList CliDataset::unreadableFiles() const
+{
+    QStringList files;
+    for (const YoloFolder::LabelFile &file : m_scan.files) {
+        if (file.read.unreadable)
+            files.append(file.labelPath);
+    }
+    return files;
 }
 
 const QVector<std::shared_ptr<ImageInfo>> &CliDataset::records()

@@ -64,6 +64,12 @@ public:
     // The images as records, made from the scan on first use.
     const QVector<std::shared_ptr<ImageInfo>> &records();
 
+    // Before records(): each line of the YOLO label files not taken whole, as
+    // "file:line: why"; with drop, the boxes those lines gave are left out.
+    QStringList takePartialLines(bool drop);
+    // The YOLO label files that exist but could not be read.
+    QStringList unreadableFiles() const;
+
 private:
     bool loadClasses(const QString &classFile, const QString &labelDir);
     void sortScan();

@@ -116,7 +116,7 @@ Result write(const QVector<std::shared_ptr<ImageInfo>> &images, const QVector<Cl
             const double h = box->ch * image.height;
             const double x = box->cx * image.width - w / 2;
             const double y = box->cy * image.height - h / 2;
-            if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w) || !std::isfinite(h)) {
+            if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w * h)) {
                 ++result.skippedBoxes;
                 continue;
             }

@@ -20,7 +20,7 @@ struct Result
     QByteArray json;
     int images = 0;
     int annotations = 0;
-    int skippedBoxes = 0; // boxes with a coordinate that is not a finite number
+    int skippedBoxes = 0; // boxes whose pixel coordinates or area are not finite numbers
 };
 
 // Every image needs its width and height. file_name is the image path relative to

@@ -74,25 +74,36 @@ bool readFile(const QString &path, QByteArray &data, int padding)
 #endif
 }
 
-bool writeFile(const QString &path, const QByteArray &data)
+bool writeFile(const QString &path, const QByteArray &data, QString *error)
 {
+    // QSaveFile would replace the file the link points to, wherever that is.
+    if (QFileInfo(path).isSymLink()) {
+        if (error)
+            *error = QStringLiteral("%1 is a symbolic link; it is not written through").arg(path);
+        return false;
+    }
     // QSaveFile writes beside the target and renames over it on commit(), so a
     // full disk or a killed process never leaves a truncated label file behind.
     // Unbuffered, because a buffered QFileDevice reports a short write at flush
     // time as success and commit() would then put a truncated file in place.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    auto failed = [&] {
+        if (error)
+            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failed();
     const char *p = data.constData();
     qint64 left = data.size();
     while (left > 0) {
         const qint64 written = file.write(p, left);
         if (written <= 0)
-            return false; // the destructor discards the unfinished copy
+            return failed(); // the destructor discards the unfinished copy
         p += written;
         left -= written;
     }
-    return file.commit();
+    return file.commit() || failed();
 }
 
 bool removeFile(const QString &path)

@@ -16,8 +16,9 @@ bool fileExists(const QString &path);
 // parsers that read past the end.
 bool readFile(const QString &path, QByteArray &data, int padding = 0);
 // Replaces the file with data atomically: true only when every byte reached the
-// file; on failure the previous file stays as it was.
-bool writeFile(const QString &path, const QByteArray &data);
+// file; on failure the previous file stays as it was. A symbolic link is refused,
+// never written through. With error, why a write failed is written there.
+bool writeFile(const QString &path, const QByteArray &data, QString *error = nullptr);
 bool removeFile(const QString &path);
 
 // The name without its last dot-suffix; the last dot anywhere in the string counts.

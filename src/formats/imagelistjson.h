@@ -17,6 +17,9 @@ namespace ImageListJson {
 // The document in QJsonDocument's indented form.
 QByteArray write(const QVector<std::shared_ptr<ImageInfo>> &images);
 
+// The bytes read() wants readable after the content; without them it copies the document.
+int padding();
+
 // The images of a document, each with a new box list. Anything but a top-level
 // array gives none; an element that is not an object gives an empty image.
 // With error, why a document gave none is written there (empty when it parsed).

@@ -54,8 +54,11 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, c
             if (progress && progress->cancel.load(std::memory_order_relaxed))
                 return;
             bytes.clear();
-            FileIo::readFile(entries[i].labelPath, bytes);
+            const bool read = FileIo::readFile(entries[i].labelPath, bytes);
             entries[i].read = YoloLabelFile::parse(bytes);
+            // Listed but not readable (no permission, an I/O error): never an empty file.
+            entries[i].read.unreadable = !read;
+            entries[i].read.whole &= read;
             if (progress)
                 progress->done.fetch_add(1, std::memory_order_relaxed);
         }

@@ -157,7 +157,7 @@ void ImageList::loadCocoJson(const QString &imagesFile, const QString &annsFile,
 void ImageList::loadJson(const QString &json)
 {
     QByteArray bytes;
-    FileIo::readFile(json, bytes);
+    FileIo::readFile(json, bytes, ImageListJson::padding());
     const QList<std::shared_ptr<ImageInfo>> records = ImageListJson::read(bytes);
     DatasetCheck::checkRecords(records, checkClasses());
     loadImages(records, false);

@@ -136,7 +136,7 @@ void Conversion::loadJson(const QString &file)
     run(
         [file](Job &job) {
             QByteArray bytes;
-            if (!FileIo::readFile(file, bytes)) {
+            if (!FileIo::readFile(file, bytes, ImageListJson::padding())) {
                 job.message = tr("Could not read %1").arg(file);
                 return;
             }
