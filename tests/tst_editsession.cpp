@@ -159,8 +159,8 @@ private Q_SLOTS:
                                    "1 0.25 0.25 0.1 0.1\n2 0.4 0.4 0.2 0.1"});
     }
 
-    // Each step undoes on its own, back to the file as opened; only a save writes the
-    // file; the checks follow the edits.
+    // Each step undoes on its own, back to the file as opened, and redoes; only a save
+    // writes the file; the checks follow the edits.
     void edit()
     {
         QFETCH(Edit, edit);
@@ -170,10 +170,9 @@ private Q_SLOTS:
         QCOMPARE(m_session->selected(), edit.selected);
         QCOMPARE(m_session->canSave(), edit.steps > 0);
         QCOMPARE(file(edit.name), opened);
-        const auto image = ImageList::instance()->imageAt(m_session->row());
-        const int problems = image->problems.size();
+        const int problems = ImageList::instance()->imageAt(m_session->row())->problems.size();
         ImageList::instance()->checkRow(m_session->row());
-        QCOMPARE(image->problems.size(), problems);
+        QCOMPARE(ImageList::instance()->imageAt(m_session->row())->problems.size(), problems);
         QVERIFY(m_session->save());
         QCOMPARE(file(edit.name), edit.saved);
         QVERIFY(!m_session->canSave());
@@ -181,6 +180,7 @@ private Q_SLOTS:
             QVERIFY(m_session->undo());
         QVERIFY(!m_session->undo());
         QCOMPARE(boxes(), opened);
+        QCOMPARE(m_session->redo(), edit.steps > 0);
     }
 
     void leaveAndReset_data()
