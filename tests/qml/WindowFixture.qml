@@ -7,12 +7,10 @@ import Boxmere 1.0
 // class 2, not in the list), c (a score after the five fields) and d (no picture),
 // loaded before each test; "dataset" makes testData.makeDataset() and loads nothing.
 TestCase {
-    id: fixture
     when: windowShown
 
     property string folder: "pair"
     property int windowWidth: 800
-    property int windowHeight: 700
     property var win: null
     property string base: ""
     readonly property string labels: base + (folder === "pair" ? "/labels/" : "/labels/train/")
@@ -29,7 +27,7 @@ TestCase {
         base = folder === "pair" ? testData.makeFolderPair() : testData.makeDataset()
         verify(base.length > 0, "the photos of labelme-examples are installed")
         win.width = windowWidth
-        win.height = windowHeight
+        win.height = 700
         win.show()
         child("sldCols").value = 4
         EditSession.pickCategory(-1)
@@ -42,11 +40,10 @@ TestCase {
     function cleanup() {
         EditSession.close()
         tryVerify(function () { return !child("popControl").visible })
-        child("statsPanel").close()
         child("txtNameFilter").text = ""
         ImageFilter.classFilter = ImageFilter.anyClass
         ImageFilter.problemFilter = ""
-        tryVerify(function () { return !Conversion.busy && !DatasetLoader.busy })
+        tryVerify(function () { return !DatasetLoader.busy })
         // Edits left unsaved would make the next load ask about them.
         ImageList.loadYolo(base + "/nowhere", base + "/nowhere")
     }
@@ -56,9 +53,7 @@ TestCase {
     }
 
     function findText(item, text) {
-        if (!item)
-            return null
-        if (item.text === text && item.visible)
+        if (!item || (item.text === text && item.visible))
             return item
         for (let i = 0; i < item.children.length; ++i) {
             const found = findText(item.children[i], text)
@@ -76,7 +71,7 @@ TestCase {
         compare(child("gridImages").count, rows)
     }
 
-    // The tile's content of an image, found by its caption.
+    // The content of an image's tile, found by its caption; null while it is in the overlay.
     function cell(name) {
         const grid = child("gridImages")
         for (let i = 0; i < grid.count; ++i) {
@@ -88,72 +83,49 @@ TestCase {
     }
 
     function nameAt(row) {
-        const path = ImageList.filePathAt(ImageFilter.sourceRow(row))
-        return path.substring(path.lastIndexOf("/") + 1, path.lastIndexOf("."))
+        return ImageList.filePathAt(ImageFilter.sourceRow(row)).replace(/^.*\/|\.[^.]*$/g, "")
     }
 
-    function pictureShown(c) {
-        const image = child("image", c)
-        return image.status === Image.Ready && image.paintedWidth > 0
-    }
-
-    // Opens an image with a click on its tile; returns the tile's content.
+    // Opens an image with a click on its tile, whose content moves into the overlay.
     function open(name) {
         const c = cell(name)
         verify(c, name)
-        tryVerify(function () { return pictureShown(c) || name === "d" }, 5000)
+        const image = child("image", c)
+        tryVerify(function () { return name === "d" || image.paintedWidth > 0 }, 5000)
         mouseClick(c)
-        compare(c.parent, stage())
-        tryVerify(function () { return child("popControl").opened })
-        tryVerify(function () { return name === "d" || child("image", c).paintedWidth > 100 }, 5000)
+        compare(c.state, "single")
+        compare(c.parent, child("ctxItems"))
+        tryVerify(function () { return child("popControl").opened && (name === "d" || image.paintedWidth > 100) }, 5000)
         return c
-    }
-
-    function stage() {
-        return child("ctxItems")
-    }
-
-    function openCell() {
-        return stage().children[0]
     }
 
     function file(name) {
         return testData.readFile(labels + name + ".txt")
     }
 
-    // The boxes of the open image as the list holds them: [catId, cx, cy, cw, ch] per row.
+    // The boxes of the open image: [catId, cx, cy, cw, ch] per row.
     function boxes() {
-        const model = EditSession.boxes
-        const rows = []
-        for (let r = 0; r < model.rowCount(); ++r) {
-            const row = []
-            for (let role = 0; role < 5; ++role)
-                row.push(model.data(model.index(r, 0), role))
-            rows.push(row)
-        }
+        const model = EditSession.boxes, rows = []
+        for (let r = 0; r < model.rowCount(); ++r)
+            rows.push([0, 1, 2, 3, 4].map(function (role) { return model.data(model.index(r, 0), role) }))
         return rows
     }
 
     // A point of the picture at whole window pixels, as mouse events carry them:
     // its position in the tile's mouse area and in the picture.
     function pixel(c, fx, fy) {
-        const area = child("mouseFull", c)
-        const content = child("rcContent", c)
+        const area = child("mouseFull", c), content = child("rcContent", c)
         const scene = content.mapToItem(null, fx * content.width, fy * content.height)
         const local = area.mapFromItem(null, Math.round(scene.x), Math.round(scene.y))
         return { x: local.x, y: local.y, px: content.mapFromItem(area, local.x, local.y) }
     }
 
-    function pointAt(c, fx, fy) {
-        mouseMove(child("mouseFull", c), pixel(c, fx, fy).x, pixel(c, fx, fy).y)
-    }
-
-    function drag(item, from, to, button, modifiers) {
-        mousePress(item, from.x, from.y, button || Qt.LeftButton, modifiers || Qt.NoModifier)
+    function drag(item, from, to, button) {
+        button = button || Qt.LeftButton
+        mousePress(item, from.x, from.y, button)
         for (let i = 1; i <= 5; ++i)
-            mouseMove(item, from.x + (to.x - from.x) * i / 5, from.y + (to.y - from.y) * i / 5, -1,
-                      button || Qt.LeftButton)
-        mouseRelease(item, to.x, to.y, button || Qt.LeftButton, modifiers || Qt.NoModifier)
+            mouseMove(item, from.x + (to.x - from.x) * i / 5, from.y + (to.y - from.y) * i / 5, -1, button)
+        mouseRelease(item, to.x, to.y, button)
     }
 
     function select(c, row) {
@@ -165,8 +137,7 @@ TestCase {
 
     // Picks an entry of the window's popup layer, a menu's or a combo box's.
     function pick(text) {
-        const item = findText(win.overlay, text)
-        verify(item, text)
-        mouseClick(item)
+        tryVerify(function () { return findText(win.overlay, text) }, 5000, text)
+        mouseClick(findText(win.overlay, text))
     }
 }

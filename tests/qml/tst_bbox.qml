@@ -1,5 +1,4 @@
 import QtQuick 2.15
-import QtQuick.Window 2.15
 import QtTest 1.15
 import "qrc:/"
 
@@ -27,7 +26,6 @@ Item {
         iCh: picture.ch
         xMax: picture.width
         yMax: picture.height
-        bboxColor: "blue"
 
         onDimensionsChanged: {
             picture.cx = newCx
@@ -39,8 +37,9 @@ Item {
         }
     }
 
-    SignalSpy { id: pressedSpy; target: box; signalName: "pressed" }
     SignalSpy { id: dimensionsSpy; target: box; signalName: "dimensionsChanged" }
+    SignalSpy { id: startedSpy; target: box; signalName: "editStarted" }
+    SignalSpy { id: finishedSpy; target: box; signalName: "editFinished" }
     SignalSpy { id: deleteSpy; target: box; signalName: "deleteRequested" }
 
     TestCase {
@@ -48,25 +47,19 @@ Item {
         when: windowShown
 
         function init() {
-            picture.cx = 0.5
-            picture.cy = 0.5
+            picture.cx = picture.cy = 0.5
             picture.cw = 0.2
             picture.ch = 0.4
-            box.selected = false
+            box.selected = true
             box.enabled = true
-            pressedSpy.clear()
-            dimensionsSpy.clear()
-            deleteSpy.clear()
+            for (const spy of [dimensionsSpy, startedSpy, finishedSpy, deleteSpy])
+                spy.clear()
         }
 
-        function handle(name) {
-            return findChild(box, name)
-        }
-
-        // Drags with the pointer from (x, y) of item by (dx, dy), in steps taken in
-        // the picture's coordinates, which do not move with the item.
-        function drag(item, x, y, dx, dy) {
-            const p = item.mapToItem(picture, x, y)
+        // Drags from the middle of item by (dx, dy), in steps taken in the picture's
+        // coordinates, which do not move with the item.
+        function drag(item, dx, dy) {
+            const p = item.mapToItem(picture, item.width / 2, item.height / 2)
             mousePress(picture, p.x, p.y)
             for (let i = 1; i <= 5; ++i)
                 mouseMove(picture, p.x + dx * i / 5, p.y + dy * i / 5)
@@ -74,98 +67,53 @@ Item {
         }
 
         function test_drag_data() {
-            // The box spans x 80..120 and y 30..70 of the 200 by 100 picture.
+            // The box spans x 80..120 and y 30..70; r is where it ends: x, y, width, height.
             return [
-                { tag: "inside", dx: 30, dy: -10, cx: 0.65, cy: 0.4 },
-                { tag: "past the right border", dx: 150, dy: 0, cx: 0.9, cy: 0.5 },
-                { tag: "past the top left corner", dx: -150, dy: -150, cx: 0.1, cy: 0.2 },
+                { tag: "box inside", dx: 30, dy: -10, r: [110, 20, 40, 40] },
+                { tag: "box past the right border", dx: 150, dy: 0, r: [160, 30, 40, 40] },
+                { tag: "box past the top left corner", dx: -150, dy: -150, r: [0, 0, 40, 40] },
+                { tag: "left outwards", handle: "leftHandle", dx: -30, dy: 0, r: [50, 30, 70, 40] },
+                { tag: "left onto the right edge", handle: "leftHandle", dx: 100, dy: 0, r: [120, 30, 0, 40] },
+                { tag: "left past the picture", handle: "leftHandle", dx: -150, dy: 0, r: [0, 30, 120, 40] },
+                { tag: "right outwards", handle: "rightHandle", dx: 50, dy: 0, r: [80, 30, 90, 40] },
+                { tag: "right past the picture", handle: "rightHandle", dx: 150, dy: 0, r: [80, 30, 120, 40] },
+                { tag: "right onto the left edge", handle: "rightHandle", dx: -100, dy: 0, r: [80, 30, 0, 40] },
+                { tag: "top up", handle: "topHandle", dx: 0, dy: -20, r: [80, 10, 40, 60] },
+                { tag: "top past the picture", handle: "topHandle", dx: 0, dy: -80, r: [80, 0, 40, 70] },
+                { tag: "top onto the bottom", handle: "topHandle", dx: 0, dy: 80, r: [80, 70, 40, 0] },
+                { tag: "bottom down", handle: "bottomHandle", dx: 0, dy: 20, r: [80, 30, 40, 60] },
+                { tag: "bottom past the picture", handle: "bottomHandle", dx: 0, dy: 80, r: [80, 30, 40, 70] },
+                { tag: "bottom onto the top", handle: "bottomHandle", dx: 0, dy: -80, r: [80, 30, 40, 0] },
             ]
         }
 
         function test_drag(data) {
-            drag(box, 20, 20, data.dx, data.dy)
-            compare(pressedSpy.count, 1)
-            compare(dimensionsSpy.count, 1)
-            const args = dimensionsSpy.signalArguments[0]
-            fuzzyCompare(args[0], data.cx, 1e-9)
-            fuzzyCompare(args[1], data.cy, 1e-9)
-            compare(args[2], 0.2)
-            compare(args[3], 0.4)
-            fuzzyCompare(box.x, data.cx * 200 - 20, 1e-6)
+            drag(data.handle ? findChild(box, data.handle) : box, data.dx, data.dy)
+            // One edit, however many reports: one step to undo.
+            compare([startedSpy.count, finishedSpy.count], [1, 1])
+            const r = data.r, last = dimensionsSpy.signalArguments[dimensionsSpy.count - 1]
+            const expected = [(r[0] + r[2] / 2) / 200, (r[1] + r[3] / 2) / 100, r[2] / 200, r[3] / 100]
+            for (let i = 0; i < 4; ++i)
+                fuzzyCompare(last[i], expected[i], 1e-9)
+            compare([box.x, box.y, box.width, box.height].map(Math.round), r)
         }
 
-        function test_handleDrag_data() {
-            // Edges before: left 80, right 120, top 30, bottom 70.
-            return [
-                { tag: "left outwards", name: "leftHandle", dx: -30, dy: 0, geometry: [50, 30, 70, 40] },
-                { tag: "left onto the right edge", name: "leftHandle", dx: 100, dy: 0, geometry: [120, 30, 0, 40] },
-                { tag: "left past the picture", name: "leftHandle", dx: -150, dy: 0, geometry: [0, 30, 120, 40] },
-                { tag: "right outwards", name: "rightHandle", dx: 50, dy: 0, geometry: [80, 30, 90, 40] },
-                { tag: "right past the picture", name: "rightHandle", dx: 150, dy: 0, geometry: [80, 30, 120, 40] },
-                { tag: "right onto the left edge", name: "rightHandle", dx: -100, dy: 0, geometry: [80, 30, 0, 40] },
-                { tag: "top up", name: "topHandle", dx: 0, dy: -20, geometry: [80, 10, 40, 60] },
-                { tag: "top past the picture", name: "topHandle", dx: 0, dy: -80, geometry: [80, 0, 40, 70] },
-                { tag: "top onto the bottom", name: "topHandle", dx: 0, dy: 80, geometry: [80, 70, 40, 0] },
-                { tag: "bottom down", name: "bottomHandle", dx: 0, dy: 20, geometry: [80, 30, 40, 60] },
-                { tag: "bottom past the picture", name: "bottomHandle", dx: 0, dy: 80, geometry: [80, 30, 40, 70] },
-                { tag: "bottom onto the top", name: "bottomHandle", dx: 0, dy: -80, geometry: [80, 30, 40, 0] },
-            ]
+        function test_menu_data() {
+            return [ { tag: "disabled, as in the grid", enabled: false }, { tag: "enabled", enabled: true } ]
         }
 
-        function test_handleDrag(data) {
-            box.selected = true
-            const h = handle(data.name)
-            drag(h, h.width / 2, h.height / 2, data.dx, data.dy)
-            verify(dimensionsSpy.count > 0)
-            // The owner wrote every report back, so the box shows the last one.
-            fuzzyCompare(box.x, data.geometry[0], 1e-6)
-            fuzzyCompare(box.y, data.geometry[1], 1e-6)
-            fuzzyCompare(box.width, data.geometry[2], 1e-6)
-            fuzzyCompare(box.height, data.geometry[3], 1e-6)
-            // The handle is back on its edge.
-            const l = handle("leftHandle")
-            compare(l.x + l.width / 2, 0)
-            compare(handle("bottomHandle").y + handle("bottomHandle").height / 2, box.height)
-        }
-
-        function test_contextMenu() {
+        // A right click offers Delete; a disabled box neither offers it nor moves.
+        function test_menu(data) {
+            box.enabled = data.enabled
             mouseClick(box, 10, 10, Qt.RightButton)
-            compare(pressedSpy.count, 0)
-            verify(!box.selected)
-            const deleteItem = findMenuItem()
-            verify(deleteItem)
-            mouseClick(deleteItem)
-            compare(deleteSpy.count, 1)
-        }
-
-        // The menu's item sits in the window's popup layer.
-        function findMenuItem(item) {
-            item = item || box.Window.window.contentItem
-            if (item.text === "Delete" && item.visible)
-                return item
-            for (let i = 0; i < item.children.length; ++i) {
-                const found = findMenuItem(item.children[i])
-                if (found)
-                    return found
-            }
-            return null
-        }
-
-        function test_disabled() {
-            box.enabled = false
-            box.selected = true
-            drag(box, 20, 20, 30, 10)
-            mouseClick(box, 10, 10, Qt.RightButton)
-            const h = handle("rightHandle")
-            mouseMove(h, h.width / 2, h.height / 2)
-            wait(50)
-            verify(Qt.colorEqual(h.color, "red"))
-            drag(h, h.width / 2, h.height / 2, 30, 0)
-            compare(pressedSpy.count, 0)
-            compare(dimensionsSpy.count, 0)
-            compare(box.x, 80)
-            compare(box.width, 40)
-            verify(!findMenuItem())
+            const menu = findChild(box, "ctxMnu")
+            compare(!!menu, data.enabled)
+            if (menu)
+                mouseClick(menu.itemAt(0))
+            compare(deleteSpy.count, data.enabled ? 1 : 0)
+            drag(findChild(box, "rightHandle"), 30, 0)
+            drag(box, 30, 10)
+            compare(dimensionsSpy.count > 0, data.enabled)
         }
     }
 }
