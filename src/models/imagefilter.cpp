@@ -149,16 +149,23 @@ Mask wantedKinds(const QString &problem)
 
 QVariantList ImageFilter::classCounts() const
 {
-    if (m_countsStale)
-        recount();
+    countIfStale();
     return m_classCounts;
 }
 
 QVariantList ImageFilter::problemCounts() const
 {
-    if (m_countsStale)
-        recount();
+    countIfStale();
     return m_problemCounts;
+}
+
+void ImageFilter::countIfStale() const
+{
+    if (!m_countsStale)
+        return;
+    recount();
+    // Counted ahead of the timer for one reader: the others hear of it too.
+    QMetaObject::invokeMethod(const_cast<ImageFilter *>(this), &ImageFilter::countsChanged, Qt::QueuedConnection);
 }
 
 void ImageFilter::refilterRows()

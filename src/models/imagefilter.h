@@ -76,6 +76,7 @@ private:
     void refilterRows();
     // Works out the counts of every class and problem kind.
     void recount() const;
+    void countIfStale() const;
     // A load has the rows shown at once and the counts a moment later, so that the
     // window draws the new rows sooner.
     void sourceReset();
