@@ -181,9 +181,10 @@ private Q_SLOTS:
     // boxes and its edits.
     void reloadRow()
     {
-        QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2\n2 0.25 0.75 0.1 0.3\n"));
+        QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2 0.8\n2 0.25 0.75 0.1 0.3\n"));
         QVERIFY(write(labels() + "/b.txt", "3 0.5 0.5 0.2 0.2"));
         m_list->loadYolo(labels(), images());
+        QVERIFY(write(labels() + "/a.txt", "1 0.5 0.5 0.2 0.2\n2 0.25 0.75 0.1 0.3\n")); // now whole
         auto json = makeImage(0, "json", "", 1);
         m_list->loadImages({json}, false);
         const int row = rowOf("a");
@@ -199,6 +200,8 @@ private Q_SLOTS:
         QCOMPARE(m_list->data(m_list->index(row), ImageList::BBoxesRole).value<BBoxList *>(), boxes);
         QCOMPARE(describe(*m_list).at(row), QString("%1 a 0x0: 1 0.5 0.5 0.2 0.2, 2 0.25 0.75 0.1 0.3").arg(row + 1));
         QCOMPARE(resets.count(), 2);
+        for (const LabelCheck::Problem &problem : m_list->imageAt(row)->problems)
+            QVERIFY(problem.kind != LabelCheck::Kind::PartialLine);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed[0][0].toModelIndex(), m_list->index(row));
         QCOMPARE(changed[0][2].value<QVector<int>>(), QVector<int>{ImageList::BBoxesRole});

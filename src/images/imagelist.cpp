@@ -247,8 +247,19 @@ bool ImageList::yoloReloadRow(int row)
         });
     if (!FileIo::readFile(image->yoloTxtFilePath, bytes) && !neverLabelled)
         return false;
+    const YoloLabelFile::ReadResult read = YoloLabelFile::parse(bytes);
+    // The lines not read whole are those of the file as it is now.
+    auto &problems = image->problems;
+    problems.erase(std::remove_if(problems.begin(), problems.end(),
+                                  [](const LabelCheck::Problem &problem) {
+                                      return problem.kind == LabelCheck::Kind::PartialLine ||
+                                             problem.kind == LabelCheck::Kind::Unreadable;
+                                  }),
+                   problems.end());
+    for (const YoloLabelFile::PartialLine &line : read.partial)
+        problems.append({LabelCheck::Kind::PartialLine, line.box, line.line});
     image->bboxes->clear();
-    image->bboxes->appendRead(YoloLabelFile::parse(bytes));
+    image->bboxes->appendRead(read);
     const QModelIndex changed = index(row, 0);
     Q_EMIT dataChanged(changed, changed, {BBoxesRole});
     checkRow(row);
