@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStringList>
 
 // Small file helpers for tests that build folders in a temporary directory.
 namespace TestFiles {
@@ -19,6 +21,22 @@ inline QByteArray read(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// What a program run as a child process gave: exit code -1 when it did not end normally.
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+inline Run run(const QStringList &command)
+{
+    QProcess process;
+    process.start(command.first(), command.mid(1));
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 } // namespace TestFiles

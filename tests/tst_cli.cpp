@@ -6,22 +6,14 @@
 #include "testfiles.h"
 
 using TestFiles::read;
+using TestFiles::Run;
 using TestFiles::write;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 Run cli(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(BOXMERE_CLI), arguments);
-    const bool ran = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
-    return {ran ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
+    return TestFiles::run(QStringList{BOXMERE_CLI} + arguments);
 }
 
 } // namespace

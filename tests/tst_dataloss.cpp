@@ -13,24 +13,11 @@
 #include <unistd.h>
 
 using TestFiles::read;
+using TestFiles::Run;
+using TestFiles::run;
 using TestFiles::write;
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Run run(const QStringList &command)
-{
-    QProcess process;
-    process.start(command.first(), command.mid(1));
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 // Every file below dir with its bytes; a link as "->" and its target.
 QMap<QString, QByteArray> snapshot(const QString &dir)
