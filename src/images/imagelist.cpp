@@ -10,6 +10,8 @@
 #include "formats/yolofolder.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QQmlEngine>
 
@@ -117,6 +119,10 @@ void ImageList::loadImages(QList<std::shared_ptr<ImageInfo>> records, bool repla
         m_images = {};
         m_imagesById = {};
         m_indexValid = false;
+        if (m_trashed.image) {
+            m_trashed = {};
+            Q_EMIT trashedChanged();
+        }
     }
     m_images.reserve(m_images.size() + records.size());
     for (auto &record : records)
@@ -313,4 +319,44 @@ void ImageList::removeRow(int row)
     // Its cell, which holds its box list, is deleted later as well.
     m_released.append({image});
     m_releaseTimer.start();
+}
+
+bool ImageList::trashRow(int row)
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    if (!image || image->yoloTxtFilePath.isEmpty())
+        return false;
+    QFile file(image->yoloTxtFilePath);
+    if (!file.moveToTrash())
+        return false;
+    beginRemoveRows(QModelIndex(), row, row);
+    m_images.removeAt(row);
+    m_indexValid = false;
+    endRemoveRows();
+    m_trashed = {row, image, file.fileName()};
+    Q_EMIT trashedChanged();
+    return true;
+}
+
+bool ImageList::restoreTrashed()
+{
+    const Trashed trashed = m_trashed;
+    if (!trashed.image)
+        return false;
+    const QString path = trashed.image->yoloTxtFilePath;
+    // rename() never replaces a file made there since.
+    if (!QFile::rename(trashed.inTrash, path))
+        return false;
+    // A freedesktop trash describes each file in info/<name>.trashinfo beside files/.
+    const QFileInfo inTrash(trashed.inTrash);
+    if (inTrash.dir().dirName() == QLatin1String("files"))
+        QFile::remove(inTrash.dir().filePath(QStringLiteral("../info/%1.trashinfo").arg(inTrash.fileName())));
+    const int row = std::min(trashed.row, int(m_images.size()));
+    beginInsertRows(QModelIndex(), row, row);
+    m_images.insert(row, trashed.image);
+    m_indexValid = false;
+    endInsertRows();
+    m_trashed = {};
+    Q_EMIT trashedChanged();
+    return true;
 }
