@@ -113,12 +113,16 @@ private Q_SLOTS:
     void trashAndRestore()
     {
         QTemporaryDir home; // the trash follows it, so that the user's own stays as it was
-        qputenv("XDG_DATA_HOME", home.path().toUtf8());
         const QString b = m_dir.filePath("b.txt"), inTrash = home.filePath("Trash/files/b.txt");
         const QByteArray bytes("2 0.5 0.25 0.1 0.2\n");
         QVERIFY(write(b, bytes));
         m_list->loadImages({makeImage(1, "a", ""), makeImage(2, "b", b, 1), makeImage(3, "c", "")}, true);
         QSignalSpy removed(m_list, &QAbstractItemModel::rowsRemoved), added(m_list, &QAbstractItemModel::rowsInserted);
+        // Where no trash can be made, nothing moves, not even into the working directory.
+        qputenv("XDG_DATA_HOME", home.filePath("none").toUtf8());
+        QVERIFY(!m_list->trashRow(1));
+        QVERIFY(read(b) == bytes && !QFileInfo::exists("files") && !QFileInfo::exists("info"));
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
         QVERIFY(!m_list->trashRow(0) && m_list->trashRow(1));
         QCOMPARE(m_list->trashedFile(), b);
         QVERIFY(!QFileInfo::exists(b) && QFileInfo::exists(home.filePath("Trash/info/b.txt.trashinfo")));

@@ -19,6 +19,26 @@
 
 ImageList *ImageList::s_instance = nullptr;
 
+namespace {
+
+// A freedesktop trash describes each file it holds in info/<name>.trashinfo beside
+// files/; with dropFolders, both folders go too when that leaves them empty.
+void dropTrashInfo(const QString &inTrash, bool dropFolders)
+{
+    const QFileInfo file(inTrash);
+    const QDir files = file.dir();
+    if (files.dirName() != QLatin1String("files"))
+        return;
+    const QString info = files.filePath(QStringLiteral("../info"));
+    QFile::remove(QDir(info).filePath(file.fileName() + QStringLiteral(".trashinfo")));
+    if (dropFolders) {
+        QDir().rmdir(info);
+        QDir().rmdir(files.path());
+    }
+}
+
+} // namespace
+
 ImageList::ImageList() : QAbstractListModel(nullptr)
 {
     m_roleNames = {
@@ -329,6 +349,13 @@ bool ImageList::trashRow(int row)
     QFile file(image->yoloTxtFilePath);
     if (!file.moveToTrash())
         return false;
+    // Qt 5.15 reports success when it could not make the trash folder, having moved
+    // the file into "files" of the working directory: no trash to take it back from.
+    if (QDir::isRelativePath(file.fileName())) {
+        QFile::rename(file.fileName(), image->yoloTxtFilePath);
+        dropTrashInfo(file.fileName(), true);
+        return false;
+    }
     beginRemoveRows(QModelIndex(), row, row);
     m_images.removeAt(row);
     m_indexValid = false;
@@ -347,10 +374,7 @@ bool ImageList::restoreTrashed()
     // rename() never replaces a file made there since.
     if (!QFile::rename(trashed.inTrash, path))
         return false;
-    // A freedesktop trash describes each file in info/<name>.trashinfo beside files/.
-    const QFileInfo inTrash(trashed.inTrash);
-    if (inTrash.dir().dirName() == QLatin1String("files"))
-        QFile::remove(inTrash.dir().filePath(QStringLiteral("../info/%1.trashinfo").arg(inTrash.fileName())));
+    dropTrashInfo(trashed.inTrash, false);
     const int row = std::min(trashed.row, int(m_images.size()));
     beginInsertRows(QModelIndex(), row, row);
     m_images.insert(row, trashed.image);
