@@ -49,6 +49,21 @@ WindowFixture {
         verify(!child("lblTrashed").visible)
     }
 
+    // Export YOLO says how many label files it would replace and asks first; Cancel writes nothing.
+    function test_exportAsks() {
+        const before = file("a"), ask = child("dlgConfirm")
+        for (const replace of [false, true]) {
+            child("mnuFile").exportYolo(base + "/labels")
+            tryVerify(function () { return ask.opened })
+            compare(ask.text, "Replace 3 existing label files in " + base + "/labels?")
+            mouseClick(child(replace ? "btnConfirm" : "btnConfirmCancel"))
+            tryVerify(function () { return !ask.visible && !Conversion.busy })
+            compare(file("a") === before, !replace)
+        }
+        compare(child("lblConversion").text, "Wrote 3 label files to " + base + "/labels; replaced 3 existing label "
+                + "files; kept 1 label files that hold lines Boxmere cannot write back")
+    }
+
     // In the grid the wheel scrolls, with Ctrl too: only the editor zooms.
     function test_wheel() {
         child("sldCols").value = 1
