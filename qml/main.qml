@@ -264,8 +264,7 @@ ApplicationWindow {
                     onRemoveRequested: {
                         // Where there is no trash to take it back from, the file goes for good.
                         if (!ImageList.trashRow(row))
-                            dlgConfirm.ask(qsTr("Delete %1 for good?").arg(
-                                               Utils.fileName(ImageList.data(ImageList.index(row, 0), 5))),
+                            dlgConfirm.ask(qsTr("Delete %1 for good?").arg(Utils.fileName(ImageList.labelFilePathAt(row))),
                                            qsTr("Delete"), function () { ImageList.removeRow(row) })
                     }
                 }

@@ -310,6 +310,12 @@ QString ImageList::filePathAt(int row) const
     return image ? image->filePath : QString();
 }
 
+QString ImageList::labelFilePathAt(int row) const
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    return image ? image->yoloTxtFilePath : QString();
+}
+
 QSize ImageList::pictureSize(int row)
 {
     const std::shared_ptr<ImageInfo> image = imageAt(row);

@@ -109,6 +109,7 @@ public Q_SLOTS:
     // without one, the image names) that could not be saved.
     QStringList saveAll();
     QString filePathAt(int row) const;
+    QString labelFilePathAt(int row) const;
     // The picture's size in pixels, read from the file's header once and kept in
     // the row; an invalid size when it cannot be read.
     QSize pictureSize(int row);
