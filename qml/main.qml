@@ -263,9 +263,10 @@ ApplicationWindow {
                     onOpenRequested: EditSession.open(row)
                     onRemoveRequested: {
                         // Where there is no trash to take it back from, the file goes for good.
-                        if (!ImageList.trashRow(row))
-                            dlgConfirm.ask(qsTr("Delete %1 for good?").arg(Utils.fileName(ImageList.labelFilePathAt(row))),
-                                           qsTr("Delete"), function () { ImageList.removeRow(row) })
+                        const file = ImageList.labelFilePathAt(row)
+                        if (!ImageList.trashRow(row) && Utils.fileExists(file))
+                            dlgConfirm.ask(qsTr("Delete %1 for good?").arg(Utils.fileName(file)), qsTr("Delete"),
+                                           function () { ImageList.removeRow(row) })
                     }
                 }
             }
