@@ -133,8 +133,16 @@ ApplicationWindow {
                 Conversion.exportJson(file)
             }
             onExportYolo: {
-                root.taskText = qsTr("Writing label files into %1").arg(folder)
-                Conversion.exportYolo(folder)
+                const replaced = Conversion.labelFilesToReplace(folder)
+                const work = function () {
+                    root.taskText = qsTr("Writing label files into %1").arg(folder)
+                    Conversion.exportYolo(folder)
+                }
+                if (replaced > 0)
+                    dlgConfirm.ask(qsTr("Replace %1 existing label files in %2?").arg(replaced).arg(folder),
+                                   qsTr("Replace"), work)
+                else
+                    work()
             }
         }
     }
@@ -194,6 +202,12 @@ ApplicationWindow {
                         classError: DatasetLoader.classError
                         conversionMessage: Conversion.message
                         conversionFailed: Conversion.failed
+                        loadError: DatasetLoader.loadError
+                    }
+                    TrashNotice {
+                        Layout.fillWidth: true
+                        file: ImageList.trashedFile
+                        onUndoClicked: ImageList.restoreTrashed()
                     }
                 }
             }
@@ -247,7 +261,13 @@ ApplicationWindow {
                     stage: editor.stage
                     colorOf: root.categoryColor
                     onOpenRequested: EditSession.open(row)
-                    onRemoveRequested: ImageList.removeRow(row)
+                    onRemoveRequested: {
+                        // Where there is no trash to take it back from, the file goes for good.
+                        const file = ImageList.labelFilePathAt(row)
+                        if (!ImageList.trashRow(row) && Utils.fileExists(file))
+                            dlgConfirm.ask(qsTr("Delete %1 for good?").arg(Utils.fileName(file)), qsTr("Delete"),
+                                           function () { ImageList.removeRow(row) })
+                    }
                 }
             }
         }
@@ -260,6 +280,11 @@ ApplicationWindow {
             root.quitConfirmed = true
             root.close()
         }
+    }
+
+    ConfirmDialog {
+        id: dlgConfirm
+        objectName: "dlgConfirm"
     }
 
     EditorOverlay {

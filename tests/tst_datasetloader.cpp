@@ -127,6 +127,16 @@ private Q_SLOTS:
         QCOMPARE(m_list->imageAt(0)->fileName, QString("b"));
     }
 
+    // A label folder that cannot be listed is an error that keeps the list, not an empty load.
+    void unlistableFolder()
+    {
+        QVERIFY(write(path("old/x.txt"), "1 0.5 0.5 0.1 0.1") && load(path("old"), path("images")));
+        QVERIFY(load(path("missing"), path("images")));
+        QCOMPARE(m_loader->loadError(), "Could not read the folder " + path("missing"));
+        QCOMPARE(m_list->rowCount(), 1);
+        QVERIFY(load(path("old"), path("images")) && m_loader->loadError().isEmpty());
+    }
+
     // A folder of images and labels is one split without a name; split folders that each
     // hold both are named as the known splits are, in their order.
     void splits()

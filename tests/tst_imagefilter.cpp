@@ -139,7 +139,7 @@ private Q_SLOTS:
     }
 
     // The File menu's import runs on a worker and ends in one message; a failed one
-    // keeps the list. Category 1 is "aeroplane" in labelme's set: none of its boxes is kept.
+    // keeps the list. Every box is kept, of its category, named by the file.
     void importCoco()
     {
         Conversion *conversion = m_conversion.get();
@@ -153,9 +153,14 @@ private Q_SLOTS:
         conversion->importCoco(qEnvironmentVariable("LABELME_EXAMPLES") +
                                "/instance_segmentation/data_dataset_coco/annotations.json");
         conversion->wait();
-        QCOMPARE(conversion->message(), "Imported 0 images with 0 boxes of category 1 from annotations.json; the file "
-                                        "lists 3 images and 0 boxes of category 1");
-        QCOMPARE(m_filter->total(), 0);
+        QCOMPARE(conversion->message(), "Imported 3 images with 12 boxes of 21 categories from annotations.json");
+        QCOMPARE(m_filter->total(), 3);
+        QCOMPARE(conversion->classes().names.at(15).name, "person");
+        QTRY_COMPARE(m_filter->classCounts().size(), 6);
+        QStringList classes;
+        for (const auto &box : m_list->imageAt(0)->bboxes->boxes())
+            classes << QString::number(box->catId);
+        QCOMPARE(classes.join(' '), "15 15 5");
         QCOMPARE(completed.count(), 1);
         QCOMPARE(finished.count(), 2);
     }
@@ -169,10 +174,14 @@ private Q_SLOTS:
             a = image->fileName == "a" ? image : a;
         a->bboxes->appendBox(3, 0.5, 0.5, 0.1, 0.1);
         Conversion *conversion = m_conversion.get();
+        QVERIFY(write(m_dir.filePath("new/a.txt"), ""));
+        QCOMPARE(conversion->labelFilesToReplace(m_dir.filePath("new")), 1);
+        QCOMPARE(conversion->labelFilesToReplace(m_dir.filePath("labels")), 3);
         conversion->exportYolo(m_dir.filePath("labels"));
         conversion->wait();
-        QCOMPARE(conversion->message(), "Wrote 3 label files to " + m_dir.filePath("labels") +
-                                            "; kept 1 label files that hold lines Boxmere cannot write back");
+        QCOMPARE(conversion->message(),
+                 "Wrote 3 label files to " + m_dir.filePath("labels") +
+                     "; replaced 3 existing label files; kept 1 label files that hold lines Boxmere cannot write back");
         QCOMPARE(read(m_dir.filePath("labels/b.txt")), QByteArray("1 0.95 0.5 0.2 0.2 0.87"));
         QCOMPARE(read(m_dir.filePath("labels/a.txt")),
                  QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));

@@ -109,6 +109,33 @@ private Q_SLOTS:
         QCOMPARE(describe(*m_list), (QStringList{"2 b 640x480: ", "3 c 640x480: "}));
     }
 
+    // Delete in the window: the label file goes to the trash, and back with its row, boxes and place.
+    void trashAndRestore()
+    {
+        QTemporaryDir home; // the trash follows it, so that the user's own stays as it was
+        const QString b = m_dir.filePath("b.txt"), inTrash = home.filePath("Trash/files/b.txt");
+        const QByteArray bytes("2 0.5 0.25 0.1 0.2\n");
+        QVERIFY(write(b, bytes));
+        m_list->loadImages({makeImage(1, "a", ""), makeImage(2, "b", b, 1), makeImage(3, "c", "")}, true);
+        QSignalSpy removed(m_list, &QAbstractItemModel::rowsRemoved), added(m_list, &QAbstractItemModel::rowsInserted);
+        // Where no trash can be made, nothing moves, not even into the working directory.
+        qputenv("XDG_DATA_HOME", home.filePath("none").toUtf8());
+        QVERIFY(!m_list->trashRow(1));
+        QVERIFY(read(b) == bytes && !QFileInfo::exists("files") && !QFileInfo::exists("info"));
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
+        QVERIFY(!m_list->trashRow(0) && m_list->trashRow(1));
+        QCOMPARE(m_list->trashedFile(), b);
+        QVERIFY(!QFileInfo::exists(b) && QFileInfo::exists(home.filePath("Trash/info/b.txt.trashinfo")));
+        QCOMPARE(read(inTrash), bytes);
+        QVERIFY(m_list->restoreTrashed());
+        QCOMPARE(read(b), bytes);
+        QVERIFY(!QFileInfo::exists(inTrash) && !QFileInfo::exists(home.filePath("Trash/info/b.txt.trashinfo")));
+        QCOMPARE(describe(*m_list), (QStringList{"1 a 640x480: ", "2 b 640x480: 1 0.5 0.25 0.1 0.2", "3 c 640x480: "}));
+        QCOMPARE(removed.count() + added.count(), 2);
+        QCOMPARE(added.at(0).at(1).toInt(), 1);
+        QVERIFY(m_list->trashedFile().isEmpty() && !m_list->restoreTrashed());
+    }
+
     void loadYolo_data()
     {
         QTest::addColumn<QStringList>("files");       // under the temporary folder; a trailing "/" makes a folder

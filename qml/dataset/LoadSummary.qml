@@ -18,8 +18,10 @@ ColumnLayout {
     property string classError: ""
     property string conversionMessage: ""
     property bool conversionFailed: false
+    // Why the last load read nothing.
+    property string loadError: ""
 
-    visible: loaded || conversionMessage.length > 0 || classError.length > 0
+    visible: loaded || conversionMessage.length > 0 || classError.length > 0 || loadError.length > 0
 
     // A count with the locale's digit grouping and its noun, in the singular for one.
     function counted(n, one, many) {
@@ -46,6 +48,14 @@ ColumnLayout {
         visible: summary.loaded
         wrapMode: Text.Wrap
         text: summary.summaryText()
+    }
+    Label {
+        objectName: "lblLoadError"
+        Layout.fillWidth: true
+        visible: text.length > 0
+        wrapMode: Text.Wrap
+        color: "firebrick"
+        text: summary.loadError
     }
     Label {
         id: lblConversion

@@ -146,6 +146,20 @@ Item {
                     background: Rectangle { color: "#c000c0"; radius: 3 }
                 }
 
+                // Edits not yet saved to the label file.
+                Label {
+                    objectName: "unsavedMark"
+                    anchors.right: parent.right
+                    anchors.bottom: parent.bottom
+                    anchors.margins: 2
+                    visible: !tile.open && tile.boxes !== null && tile.boxes.modified
+                    text: qsTr("● unsaved")
+                    color: "white"
+                    font.bold: true
+                    padding: 2
+                    background: Rectangle { color: "#d35400"; radius: 3 }
+                }
+
                 Label {
                     objectName: "lblImageProblem"
                     anchors.centerIn: parent

@@ -369,22 +369,17 @@ QList<std::shared_ptr<ImageInfo>> buildAll(const Contents &contents, const QStri
 
 namespace CocoImport {
 
-QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir,
-                                       LoadReport *report)
+QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir)
 {
-    LoadReport local;
-    LoadReport &r = report ? *report : local;
-    r = LoadReport();
     Contents contents;
     // A standard COCO file holds both lists; given twice, it is read and parsed once.
     const QString canonical = QFileInfo(imagesFile).canonicalFilePath();
     const bool sameFile = !canonical.isEmpty() && canonical == QFileInfo(annsFile).canonicalFilePath();
     {
         QByteArray bytes;
-        r.read = FileIo::readFile(imagesFile, bytes, padding());
+        FileIo::readFile(imagesFile, bytes, padding());
         qCDebug(lcCoco, "Images file: %d", int(bytes.size()));
         const int error = parse(bytes, true, sameFile, contents);
-        r.error = error;
         if (error)
             qCDebug(lcCoco, "Error: %d", error);
         if (sameFile) {
@@ -395,17 +390,11 @@ QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString 
     }
     if (!sameFile) {
         QByteArray bytes;
-        r.read &= FileIo::readFile(annsFile, bytes, padding());
+        FileIo::readFile(annsFile, bytes, padding());
         qCDebug(lcCoco, "Anns file  : %d", int(bytes.size()));
-        if (const int error = parse(bytes, false, true, contents)) {
+        if (const int error = parse(bytes, false, true, contents))
             qCDebug(lcCoco, "Error: %d", error);
-            if (!r.error)
-                r.error = error;
-        }
     }
-    r.imagesInFile = contents.images.size();
-    for (const QVector<PixelBox> &boxes : qAsConst(contents.boxesByImage))
-        r.boxesInFile += boxes.size();
     const QString dir = imagesDir.isEmpty() ? QFileInfo(imagesFile).absolutePath() : imagesDir;
     return buildImages(contents, dir);
 }

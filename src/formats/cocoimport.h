@@ -55,21 +55,11 @@ int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Conten
 // covering less than a tenth or more than two thirds of their image are dropped.
 QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QString &imagesDir);
 
-// What load() found, for a message.
-struct LoadReport
-{
-    bool read = false;    // both files could be read
-    int error = 0;        // the first parser error, or 0
-    int imagesInFile = 0; // image entries
-    int boxesInFile = 0;  // category-1 boxes
-};
-
 // Reads and parses the images file and the annotations file (the same file may be
 // given twice, and is then read once), logging "Images file: %d", "Anns file  : %d"
 // and "Error: %d", and builds the images as buildImages() does, in imagesDir or by
 // default the folder of imagesFile. Safe to call from any thread.
-QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir,
-                                       LoadReport *report = nullptr);
+QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir);
 
 // Every image of contents parsed with allCategories, in file order, with every box of
 // every category, whether or not its file exists. Boxes of an image without a size

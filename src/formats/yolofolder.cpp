@@ -123,6 +123,8 @@ ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageI
 {
     ExportCheck check;
     QSet<QString> names;
+    const QStringList listed = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const QSet<QString> existing(listed.cbegin(), listed.cend());
     for (const std::shared_ptr<ImageInfo> &image : images) {
         const QString name = exportFileName(*image);
         const bool own = !image->yoloTxtFilePath.isEmpty() &&
@@ -133,6 +135,8 @@ ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageI
         }
         if (!name.isEmpty() && names.contains(name))
             check.sharedNames.append(name);
+        else if (existing.contains(name))
+            ++check.replaced;
         names.insert(name);
         check.rows.append(image);
     }

@@ -73,6 +73,7 @@ struct ExportCheck
     QVector<std::shared_ptr<ImageInfo>> rows;
     QStringList partlyRead;  // the label files of the images left out
     QStringList sharedNames; // names that a row writes after an earlier row wrote them
+    int replaced = 0;        // files of rows that exist in dir already
 };
 ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images);
 

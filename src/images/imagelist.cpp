@@ -10,12 +10,34 @@
 #include "formats/yolofolder.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QQmlEngine>
 
 #include <algorithm>
 
 ImageList *ImageList::s_instance = nullptr;
+
+namespace {
+
+// A freedesktop trash describes each file it holds in info/<name>.trashinfo beside
+// files/; with dropFolders, both folders go too when that leaves them empty.
+void dropTrashInfo(const QString &inTrash, bool dropFolders)
+{
+    const QFileInfo file(inTrash);
+    const QDir files = file.dir();
+    if (files.dirName() != QLatin1String("files"))
+        return;
+    const QString info = files.filePath(QStringLiteral("../info"));
+    QFile::remove(QDir(info).filePath(file.fileName() + QStringLiteral(".trashinfo")));
+    if (dropFolders) {
+        QDir().rmdir(info);
+        QDir().rmdir(files.path());
+    }
+}
+
+} // namespace
 
 ImageList::ImageList() : QAbstractListModel(nullptr)
 {
@@ -117,6 +139,10 @@ void ImageList::loadImages(QList<std::shared_ptr<ImageInfo>> records, bool repla
         m_images = {};
         m_imagesById = {};
         m_indexValid = false;
+        if (m_trashed.image) {
+            m_trashed = {};
+            Q_EMIT trashedChanged();
+        }
     }
     m_images.reserve(m_images.size() + records.size());
     for (auto &record : records)
@@ -295,6 +321,12 @@ QString ImageList::filePathAt(int row) const
     return image ? image->filePath : QString();
 }
 
+QString ImageList::labelFilePathAt(int row) const
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    return image ? image->yoloTxtFilePath : QString();
+}
+
 QSize ImageList::pictureSize(int row)
 {
     const std::shared_ptr<ImageInfo> image = imageAt(row);
@@ -324,4 +356,48 @@ void ImageList::removeRow(int row)
     // Its cell, which holds its box list, is deleted later as well.
     m_released.append({image});
     m_releaseTimer.start();
+}
+
+bool ImageList::trashRow(int row)
+{
+    const std::shared_ptr<ImageInfo> image = imageAt(row);
+    if (!image || image->yoloTxtFilePath.isEmpty())
+        return false;
+    QFile file(image->yoloTxtFilePath);
+    if (!file.moveToTrash())
+        return false;
+    // Qt 5.15 reports success when it could not make the trash folder, having moved
+    // the file into "files" of the working directory: no trash to take it back from.
+    if (QDir::isRelativePath(file.fileName())) {
+        QFile::rename(file.fileName(), image->yoloTxtFilePath);
+        dropTrashInfo(file.fileName(), true);
+        return false;
+    }
+    beginRemoveRows(QModelIndex(), row, row);
+    m_images.removeAt(row);
+    m_indexValid = false;
+    endRemoveRows();
+    m_trashed = {row, image, file.fileName()};
+    Q_EMIT trashedChanged();
+    return true;
+}
+
+bool ImageList::restoreTrashed()
+{
+    const Trashed trashed = m_trashed;
+    if (!trashed.image)
+        return false;
+    const QString path = trashed.image->yoloTxtFilePath;
+    // rename() never replaces a file made there since.
+    if (!QFile::rename(trashed.inTrash, path))
+        return false;
+    dropTrashInfo(trashed.inTrash, false);
+    const int row = std::min(trashed.row, int(m_images.size()));
+    beginInsertRows(QModelIndex(), row, row);
+    m_images.insert(row, trashed.image);
+    m_indexValid = false;
+    endInsertRows();
+    m_trashed = {};
+    Q_EMIT trashedChanged();
+    return true;
 }

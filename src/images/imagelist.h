@@ -35,6 +35,9 @@ struct ImageInfo
 class ImageList : public QAbstractListModel
 {
     Q_OBJECT
+    // The label file trashRow() moved to the trash last, while restoreTrashed() can
+    // bring it back; "" when there is none.
+    Q_PROPERTY(QString trashedFile READ trashedFile NOTIFY trashedChanged)
 
 public:
     using ImageInfo = ::ImageInfo;
@@ -79,9 +82,11 @@ public:
     std::shared_ptr<ImageInfo> imageAt(int row) const;
     // The record the id index holds for id (the last row with that id), or null.
     std::shared_ptr<ImageInfo> imageById(int id) const;
+    QString trashedFile() const { return m_trashed.image ? m_trashed.image->yoloTxtFilePath : QString(); }
 
 Q_SIGNALS:
     void readFileCompleted();
+    void trashedChanged();
 
 public Q_SLOTS:
     // Replaces the list with the COCO images that exist in imagesDir (by default the
@@ -104,11 +109,18 @@ public Q_SLOTS:
     // without one, the image names) that could not be saved.
     QStringList saveAll();
     QString filePathAt(int row) const;
+    QString labelFilePathAt(int row) const;
     // The picture's size in pixels, read from the file's header once and kept in
     // the row; an invalid size when it cannot be read.
     QSize pictureSize(int row);
     // Deletes the row's label file and, only when that succeeded, removes the row.
     void removeRow(int row);
+    // Moves the row's label file to the desktop's trash and removes the row; false,
+    // the row kept, when the file cannot go there (e.g. a file system without trash).
+    bool trashRow(int row);
+    // Moves the last trashed label file back and its row, with its boxes, back to its
+    // place; false when the file cannot go back or another file took its name.
+    bool restoreTrashed();
     // Checks the row's boxes again after edits; announces imgProblems when they changed.
     void checkRow(int row);
 
@@ -124,6 +136,12 @@ private:
     QVector<QVector<std::shared_ptr<ImageInfo>>> m_released;
     QTimer m_releaseTimer;
     std::optional<QSet<int>> m_checkClasses;
+    struct Trashed
+    {
+        int row = -1;
+        std::shared_ptr<ImageInfo> image;
+        QString inTrash; // where the trash keeps the file
+    } m_trashed;
 
     static ImageList *s_instance;
 };

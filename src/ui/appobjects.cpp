@@ -27,6 +27,8 @@ AppObjects::AppObjects()
     m_conversion = add("Conversion", new Conversion(m_imageList));
     m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter));
     m_editSession->setCategories(m_datasetLoader->categories());
+    QObject::connect(m_conversion, &Conversion::classesChanged, m_datasetLoader,
+                     [this] { m_datasetLoader->useClasses(m_conversion->classes()); });
     QObject::connect(m_datasetLoader, &DatasetLoader::categoriesChanged, m_editSession,
                      [this] { m_editSession->setCategories(m_datasetLoader->categories()); });
 }

@@ -22,6 +22,7 @@ struct Conversion::Job
     QVector<std::shared_ptr<ImageInfo>> rows; // the rows an export writes
     QSet<int> classes;
     bool hasClasses = false;
+    ClassFile::Classes importedClasses;
     bool ok = false;
     QString message;
     std::function<void(Job &)> apply;
@@ -103,30 +104,40 @@ void Conversion::importCoco(const QString &file)
 {
     run(
         [file](Job &job) {
-            CocoImport::LoadReport report;
-            job.records = CocoImport::load(file, file, QString(), &report);
-            if (!report.read) {
+            QByteArray bytes;
+            if (!FileIo::readFile(file, bytes, CocoImport::padding())) {
                 job.message = tr("Could not read %1").arg(file);
                 return;
             }
-            if (report.error) {
-                job.message = tr("%1 is not a COCO file (parser error %2)").arg(file).arg(report.error);
+            CocoImport::Contents contents;
+            contents.allCategories = true;
+            if (const int error = CocoImport::parse(bytes, true, true, contents)) {
+                job.message = tr("%1 is not a COCO file (parser error %2)").arg(file).arg(error);
                 return;
             }
-            DatasetCheck::checkRecords(job.records, job.hasClasses ? &job.classes : nullptr);
+            int unsized = 0;
+            job.records = CocoImport::buildAll(contents, QFileInfo(file).absolutePath(), &unsized);
+            job.importedClasses = {file, QString(), contents.categories};
+            job.classes = DatasetCheck::classIds(contents.categories);
+            if (contents.categories.isEmpty())
+                job.classes.insert(1);
+            DatasetCheck::checkRecords(job.records, &job.classes);
             moveToGuiThread(job.records);
             job.ok = true;
-            job.message = tr("Imported %1 images with %2 boxes of category 1 from %3; the file lists %4 images "
-                             "and %5 boxes of category 1")
+            job.message = tr("Imported %1 images with %2 boxes of %3 categories from %4")
                               .arg(job.records.size())
                               .arg(boxCount(job.records))
-                              .arg(QFileInfo(file).fileName())
-                              .arg(report.imagesInFile)
-                              .arg(report.boxesInFile);
+                              .arg(contents.categories.size())
+                              .arg(QFileInfo(file).fileName());
+            if (unsized > 0)
+                job.message += tr("; left out %1 boxes of images without a size").arg(unsized);
         },
         [this](Job &job) {
+            m_list->setCheckClasses(&job.classes);
             m_list->loadImages(job.records, true);
             qCDebug(lcLoad, "Loaded %d images", m_list->rowCount());
+            m_classes = job.importedClasses;
+            Q_EMIT classesChanged();
             Q_EMIT m_list->readFileCompleted();
         });
 }
@@ -172,6 +183,11 @@ void Conversion::exportJson(const QString &file)
         nullptr);
 }
 
+int Conversion::labelFilesToReplace(const QString &dir) const
+{
+    return YoloFolder::checkExport(dir, m_list->images()).replaced;
+}
+
 void Conversion::exportYolo(const QString &dir)
 {
     run(
@@ -189,6 +205,8 @@ void Conversion::exportYolo(const QString &dir)
             job.ok = written == rows.size();
             job.message = job.ok ? tr("Wrote %1 label files to %2").arg(written).arg(dir)
                                  : tr("Wrote only %1 of %2 label files to %3").arg(written).arg(rows.size()).arg(dir);
+            if (check.replaced > 0)
+                job.message += tr("; replaced %1 existing label files").arg(check.replaced);
             if (shared > 0)
                 job.message += tr("; %1 of them share a name with an earlier row and replaced its file").arg(shared);
             if (kept > 0)

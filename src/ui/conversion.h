@@ -1,6 +1,7 @@
 #ifndef BOXMERE_CONVERSION_H
 #define BOXMERE_CONVERSION_H
 
+#include "formats/classfile.h"
 #include "ui/workercontroller.h"
 
 #include <QObject>
@@ -30,15 +31,22 @@ public:
 
     // Blocks until the running conversion, if any, has ended and reported.
     void wait();
+    // The class names of the last imported COCO file, from its categories.
+    const ClassFile::Classes &classes() const { return m_classes; }
+
+    // How many label files an export into dir would replace.
+    Q_INVOKABLE int labelFilesToReplace(const QString &dir) const;
 
 Q_SIGNALS:
     // A conversion ended; message says what it read or wrote, or what failed.
     void finished(bool ok, const QString &message);
+    // An import brought the class names of its file.
+    void classesChanged();
 
 public Q_SLOTS:
-    // Replaces the image list with the category-1 boxes of a standard COCO file, as
-    // ImageList::loadCocoJson(file, file) does; a file that cannot be read or parsed
-    // leaves the list as it was.
+    // Replaces the image list with every image and box of a standard COCO file, each
+    // box of its category, pictures in the file's folder; a file that cannot be read
+    // or parsed leaves the list as it was.
     void importCoco(const QString &file);
     // Appends the images of an image-list JSON document, as ImageList::loadJson does.
     void loadJson(const QString &file);
@@ -57,6 +65,7 @@ private:
     std::unique_ptr<Job> m_job;
     QString m_message;
     bool m_failed = false;
+    ClassFile::Classes m_classes;
 };
 
 #endif

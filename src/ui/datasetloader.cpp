@@ -55,6 +55,8 @@ struct DatasetLoader::Job
     YoloFolder::Scan scan;
     int unknownClassBoxes = 0;
     QSet<int> known; // the class numbers the boxes were checked against
+    QString txtPath;
+    bool unlistable = false;
 };
 
 DatasetLoader::DatasetLoader(ImageList *list) : m_list(list), m_categories(defaultCategories()) {}
@@ -82,7 +84,12 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
     stopJob();
     m_job = std::make_unique<Job>();
     Job *job = m_job.get();
+    job->txtPath = txtPath;
     auto work = [job, txtPath, imagePath] {
+        // A folder that cannot be listed would read as one without label files.
+        job->unlistable = !isDir(txtPath) || !QDir(txtPath).isReadable();
+        if (job->unlistable)
+            return;
         // A class file kept among the label files is not a label file.
         QString skip;
         const QString classPath = ClassFile::find(txtPath);
@@ -114,28 +121,38 @@ void DatasetLoader::finish(Job *job)
 {
     join();
     const bool cancelled = job->progress.cancel.load();
-    if (!cancelled) {
+    const bool read = !cancelled && !job->unlistable;
+    if (!cancelled)
+        m_loadError = read ? QString() : tr("Could not read the folder %1").arg(job->txtPath);
+    if (job->unlistable)
+        qCWarning(lcLoad, "%s", qUtf8Printable(m_loadError));
+    if (read) {
         m_list->setCheckClasses(&job->known);
         m_list->loadYoloScan(job->scan);
-        const ClassFile::Classes &classes = job->classes;
-        m_categories = classes.names.isEmpty() ? defaultCategories() : categoriesFor(classes.names);
-        m_classFile = classes.path;
-        m_classError = classes.error;
-        if (!classes.error.isEmpty())
-            qCWarning(lcLoad, "Class file %s: %s", qUtf8Printable(classes.path), qUtf8Printable(classes.error));
         m_loaded = true;
         m_labelsWithoutImage = job->scan.labelsWithoutImage;
         m_imagesWithoutLabel = job->scan.imagesWithoutLabel;
         m_unknownClassBoxes = job->unknownClassBoxes;
     }
+    const ClassFile::Classes classes = job->classes;
     m_job.reset();
     stopProgress();
     Q_EMIT busyChanged();
-    if (!cancelled) {
-        Q_EMIT categoriesChanged();
+    if (read)
+        useClasses(classes);
+    if (!cancelled)
         Q_EMIT countsChanged();
-    }
     Q_EMIT finished(cancelled);
+}
+
+void DatasetLoader::useClasses(const ClassFile::Classes &classes)
+{
+    m_categories = classes.names.isEmpty() ? defaultCategories() : categoriesFor(classes.names);
+    m_classFile = classes.path;
+    m_classError = classes.error;
+    if (!classes.error.isEmpty())
+        qCWarning(lcLoad, "Class file %s: %s", qUtf8Printable(classes.path), qUtf8Printable(classes.error));
+    Q_EMIT categoriesChanged();
 }
 
 void DatasetLoader::cancel()

@@ -25,6 +25,8 @@ class DatasetLoader : public WorkerController
     Q_PROPERTY(int labelsWithoutImage READ labelsWithoutImage NOTIFY countsChanged)
     Q_PROPERTY(int imagesWithoutLabel READ imagesWithoutLabel NOTIFY countsChanged)
     Q_PROPERTY(int unknownClassBoxes READ unknownClassBoxes NOTIFY countsChanged)
+    // Why the last load read nothing, e.g. a label folder that cannot be listed; "" when it read.
+    Q_PROPERTY(QString loadError READ loadError NOTIFY countsChanged)
 
 public:
     explicit DatasetLoader(ImageList *list);
@@ -40,6 +42,9 @@ public:
     int labelsWithoutImage() const { return m_labelsWithoutImage; }
     int imagesWithoutLabel() const { return m_imagesWithoutLabel; }
     int unknownClassBoxes() const { return m_unknownClassBoxes; }
+    QString loadError() const { return m_loadError; }
+    // Shows the categories of classes, e.g. those an imported file brought.
+    void useClasses(const ClassFile::Classes &classes);
 
     // The category maps for a list of class names: the fixed palette in turn, and the
     // shortcuts "1" to "9" and "0" for the first ten.
@@ -77,6 +82,7 @@ private:
     int m_labelsWithoutImage = 0;
     int m_imagesWithoutLabel = 0;
     int m_unknownClassBoxes = 0;
+    QString m_loadError;
 };
 
 #endif

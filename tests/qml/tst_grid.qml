@@ -33,8 +33,8 @@ WindowFixture {
         compare(child("gridImages").count, 1)
     }
 
-    // The menu removes the label file of the image clicked, not that of the row in
-    // its place in the whole list, and leaves the pictures.
+    // The menu moves the label file of the image clicked to the trash, not that of the
+    // row in its place in the whole list, and leaves the pictures; Undo takes it back.
     function test_deleteInFilteredGrid() {
         const name = nameAt(3)
         child("txtNameFilter").text = name
@@ -43,6 +43,25 @@ WindowFixture {
         compare([child("gridImages").count, ImageFilter.total], [0, 3])
         compare(["a", "b", "c", "d"].filter(function (n) { return !testData.exists(labels + n + ".txt") }), [name])
         verify(["a", "b", "c"].every(function (n) { return testData.exists(base + "/images/" + n + ".jpg") }))
+        compare(child("lblTrashed").text, "Moved " + name + ".txt to the trash")
+        mouseClick(child("btnUndoDelete"))
+        compare([child("gridImages").count, testData.exists(labels + name + ".txt")], [1, true])
+        verify(!child("lblTrashed").visible)
+    }
+
+    // Export YOLO says how many label files it would replace and asks first; Cancel writes nothing.
+    function test_exportAsks() {
+        const before = file("a"), ask = child("dlgConfirm")
+        for (const replace of [false, true]) {
+            child("mnuFile").exportYolo(base + "/labels")
+            tryVerify(function () { return ask.opened })
+            compare(ask.text, "Replace 3 existing label files in " + base + "/labels?")
+            mouseClick(child(replace ? "btnConfirm" : "btnConfirmCancel"))
+            tryVerify(function () { return !ask.visible && !Conversion.busy })
+            compare(file("a") === before, !replace)
+        }
+        compare(child("lblConversion").text, "Wrote 3 label files to " + base + "/labels; replaced 3 existing label "
+                + "files; kept 1 label files that hold lines Boxmere cannot write back")
     }
 
     // In the grid the wheel scrolls, with Ctrl too: only the editor zooms.
@@ -77,6 +96,7 @@ WindowFixture {
         keyClick(Qt.Key_1)
         keyClick(Qt.Key_Escape)
         tryVerify(function () { return !child("popControl").visible })
+        verify(child("unsavedMark", cell(name)).visible)
         child("sldCols").value = 1
         tryVerify(function () {
             child("gridImages").positionViewAtIndex(3, GridView.End)
