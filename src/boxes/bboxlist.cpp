@@ -52,6 +52,7 @@ struct BBoxList::Losses
 {
     int edited[LineKinds] = {};
     int deleted[LineKinds] = {};
+    QVector<int> lines; // the lines counted
     bool notFinite = false;
 
     bool any() const
@@ -173,18 +174,20 @@ QByteArray BBoxList::toText(Losses &losses) const
                 put(text); // a blank line, or one too short to give a box
                 continue;
             }
-            const int k = kind[line];
-            if (row < m_boxes.size() && m_boxes[row]->line == line) {
-                const BoxInfo &box = *m_boxes[row++];
-                const bool untouched = k >= 0 && sameBits(box, *readBox[line]);
+            // A line a save already wrote as a plain box, or left out, has nothing left to lose.
+            const int k = m_settled.contains(line) ? -1 : kind[line];
+            const bool present = row < m_boxes.size() && m_boxes[row]->line == line;
+            const bool untouched = present && kind[line] >= 0 && sameBits(*m_boxes[row], *readBox[line]);
+            if (present) {
                 if (untouched)
                     put(text);
                 else
-                    putBox(box);
-                if (k >= 0 && !untouched)
-                    ++losses.edited[k];
-            } else if (k >= 0) {
-                ++losses.deleted[k];
+                    putBox(*m_boxes[row]);
+                ++row;
+            }
+            if (k >= 0 && !untouched) {
+                ++(present ? losses.edited : losses.deleted)[k];
+                losses.lines.append(line);
             }
         }
         if (lineFeedAtEnd) {
@@ -256,13 +259,10 @@ bool BBoxList::saveTxtFile(const QString &txtFile, bool loseLines)
     }
     if ((losses.any() && !loseLines) || !FileIo::writeFile(txtFile, bytes))
         return false;
-    if (!m_text.isEmpty()) {
-        // Lines moved up where lines went: the boxes learn where they stand now.
-        const YoloLabelFile::ReadResult read = YoloLabelFile::parse(bytes);
-        for (int row = 0; row < m_boxes.size() && row < read.boxes.size(); ++row)
-            m_boxes[row]->line = read.boxes[row]->line;
-        m_text = read.text;
-    }
+    // The text read stays, so that an undo after this save gets its lines back.
+    for (const int line : qAsConst(losses.lines))
+        m_settled.insert(line);
+    m_savedWhole = m_text.isEmpty() || YoloLabelFile::parse(bytes).whole;
     setModified(false);
     return true;
 }
@@ -279,6 +279,8 @@ void BBoxList::appendRead(const YoloLabelFile::ReadResult &read)
     beginResetModel();
     m_boxes.append(read.boxes);
     m_text = read.text;
+    m_settled.clear();
+    m_savedWhole = read.whole;
     m_unreadable = read.unreadable;
     endResetModel();
     setModified(false);
@@ -290,6 +292,8 @@ void BBoxList::clear()
     beginResetModel();
     m_boxes = {};
     m_text.clear();
+    m_settled.clear();
+    m_savedWhole = true;
     m_unreadable = false;
     endResetModel();
     setModified(false);

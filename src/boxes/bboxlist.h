@@ -7,6 +7,7 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QJsonArray>
+#include <QSet>
 #include <QVector>
 
 #include <memory>
@@ -106,7 +107,7 @@ public Q_SLOTS:
     void clearHistory();
     // False when the last read met a line it could not take over whole, or could
     // not read the file at all; true again once a save left only whole lines.
-    bool lastReadWhole() const { return m_text.isEmpty() && !m_unreadable; }
+    bool lastReadWhole() const { return m_savedWhole && !m_unreadable; }
     bool isUnreadable() const { return m_unreadable; }
 
 private:
@@ -121,9 +122,11 @@ private:
     QHash<int, QByteArray> m_roleNames;
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<BoxInfo>> m_boxes;
-    // The text of the label file as last read or saved, while it holds lines that
-    // were not taken whole (blank lines and lines that gave no box among them).
+    // The text of the label file as read, when it held lines that were not taken
+    // whole, and those of them that a save since wrote as plain boxes or left out.
     QByteArray m_text;
+    QSet<int> m_settled;
+    bool m_savedWhole = true; // the file holds only whole lines
     bool m_unreadable = false;
     bool m_modified = false;
     // The boxes as last loaded or saved, once an edit was made after that.
