@@ -108,7 +108,6 @@ public Q_SLOTS:
     // False when the last read met a line it could not take over whole, or could
     // not read the file at all; true again once a save left only whole lines.
     bool lastReadWhole() const { return m_savedWhole && !m_unreadable; }
-    bool isUnreadable() const { return m_unreadable; }
 
 private:
     // Called before every edit a user makes.

@@ -4,7 +4,6 @@
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
 
-
 #include <algorithm>
 
 EditSession::EditSession(ImageList *images, ImageFilter *shown, QObject *parent)
