@@ -107,10 +107,16 @@ ApplicationWindow {
     // Moves the editor delta rows on, saving the image it leaves when it has changes.
     function step(delta) {
         const row = EditSession.stepTarget(delta)
-        if (row < 0 || !EditSession.saveBeforeLeaving())
+        if (row < 0)
             return
-        grid.positionViewAtIndex(row, GridView.Contain)
-        EditSession.open(row)
+        const go = function () {
+            grid.positionViewAtIndex(row, GridView.Contain)
+            EditSession.open(row)
+        }
+        if (EditSession.saveBeforeLeaving())
+            go()
+        else
+            editor.askToSave(go)
     }
 
     menuBar: MenuBar {

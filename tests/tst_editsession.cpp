@@ -25,7 +25,7 @@ struct Leave
     QString name, script, removed;
     bool reset;
     QByteArray after; // the label file then
-    QString error;    // none when the reset or leave succeeds
+    QString error;    // or the question asked; none when the reset or leave succeeds
 };
 Q_DECLARE_METATYPE(Edit)
 Q_DECLARE_METATYPE(Leave)
@@ -66,6 +66,12 @@ private:
             {"rect", [&](N n) { s.setBoxRect(int(n[0]), n[1], n[2], n[3], n[4]); }},
             {"drag", [&](N) { s.beginDrag(); }},
             {"drop", [&](N) { s.endDrag(); }},
+            {"unreadable",
+             [&](N) { // as the loader marks a label file it could not read
+                 YoloLabelFile::ReadResult read;
+                 read.unreadable = true;
+                 s.boxes()->appendRead(read);
+             }},
         };
         for (const QString &step : script.split(';', Qt::SkipEmptyParts)) {
             QStringList words = step.split(' ', Qt::SkipEmptyParts);
@@ -112,9 +118,23 @@ private Q_SLOTS:
         m_check.reset();
     }
 
-    // Opening forgets the undo steps and makes no label file; a load closes the image.
+    // Opening leaves a file that holds the boxes alone, bytes and time stamp, rewrites
+    // one that holds others, forgets the undo steps and makes no label file; a load
+    // closes the image.
     void opening()
     {
+        const QDateTime stamp = QDateTime::currentDateTime().addDays(-1);
+        for (const char *name : {"a", "b"}) {
+            QFile f(label(name));
+            QVERIFY(f.open(QIODevice::Append) && f.setFileTime(stamp, QFileDevice::FileModificationTime));
+            f.close();
+            open(name);
+            QCOMPARE(QFileInfo(label(name)).lastModified(), stamp);
+        }
+        QCOMPARE(file("a"), "1 0.5 0.5 0.2 0.4\r\n");
+        m_session->boxes()->deleteRow(0);
+        open("b");
+        QCOMPARE(file("b"), "2 0.75 0.75 0.2 0.2");
         QVERIFY(QFile::remove(label("a")));
         open("a");
         BBoxList *list = m_session->boxes();
@@ -138,7 +158,6 @@ private Q_SLOTS:
         QTest::addColumn<Edit>("edit");
         const QByteArray two("1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2"), second(two.mid(20));
         const auto row = [](const char *tag, const Edit &edit) { QTest::newRow(tag) << edit; };
-        row("opening rewrites in the tool's layout", {"a", "", 0, -1, "1 0.5 0.5 0.2 0.4"});
         row("add under the pointer", {"b", "add 2 100 50 400 200", 1, -1, two + "\n2 0.25 0.25 0.1 0.1"});
         row("add beside the picture", {"b", "add 1 -30 250 400 200", 1, -1, two + "\n1 0 1 0.1 0.1"});
         row("add without a picture", {"b", "add 1 10 10 0 0", 0, -1, two});
@@ -192,8 +211,11 @@ private Q_SLOTS:
         row("leave unchanged", {"b", "", "labels", false, missing, ""});
         row("leave changed", {"b", add, "", false, b + "\n1 0.5 0.5 0.1 0.1", ""});
         row("leave, save fails", {"b", add, "labels", false, missing, "Could not save %1"});
-        row("leave, lines not read whole", {"c", add, "", false, "1 0.5 0.5 0.3 0.3 0.87",
-                                            "c.txt holds lines that saving would drop: Save or Reset first"});
+        row("leave, line not read whole kept", {"c", add, "", false, "1 0.5 0.5 0.3 0.3 0.87\n1 0.5 0.5 0.1 0.1", ""});
+        row("leave, line not read whole edited", {"c", "rect 0 0.5 0.5 0.2 0.2", "", false, "1 0.5 0.5 0.3 0.3 0.87",
+                                                  "c.txt: 1 line with extra fields will be written as a plain box."});
+        row("leave, file unreadable",
+            {"b", "unreadable; " + add, "", false, b, "Could not save %1: the file could not be read"});
         row("reset", {"b", add, "", true, b, ""});
         row("reset, file gone: boxes kept", {"b", add, "labels/b.txt", true, missing, "Could not read %1"});
     }
@@ -210,7 +232,9 @@ private Q_SLOTS:
         const bool failed = !leave.error.isEmpty();
         QCOMPARE(leave.reset ? m_session->reset() : m_session->saveBeforeLeaving(), !failed);
         QCOMPARE(file(leave.name), leave.after);
-        QCOMPARE(m_session->saveError(), leave.error.contains("%1") ? leave.error.arg(label(leave.name)) : leave.error);
+        const QString asked = m_session->saveQuestion();
+        QCOMPARE(asked.isEmpty() ? m_session->saveError() : asked,
+                 leave.error.contains("%1") ? leave.error.arg(label(leave.name)) : leave.error);
         QCOMPARE(m_session->canSave(), failed);
         if (failed)
             QCOMPARE(boxes(), edited);

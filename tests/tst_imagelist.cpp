@@ -254,7 +254,11 @@ private Q_SLOTS:
         std::sort(expected.begin(), expected.end());
         QCOMPARE(m_list->unsavedRows(), expected);
 
-        QCOMPARE(m_list->saveAll(), QStringList{"json"});
+        // A save that would drop a line not read whole waits for the user's word.
+        QCOMPARE(m_list->lostOnSave(), QStringList{"c.txt: 1 deleted line with extra fields will be dropped."});
+        QCOMPARE(m_list->saveAll(), (QStringList{m_list->imageAt(rowOf("c"))->yoloTxtFilePath, "json"}));
+        QCOMPARE(read(labels() + "/c.txt"), QByteArray("3 0.5 0.5 0.2 0.2 0.9"));
+        QCOMPARE(m_list->saveAll(true), QStringList{"json"});
         QCOMPARE(read(labels() + "/a.txt"), QByteArray("4 0.5 0.5 0.2 0.2"));
         QCOMPARE(read(labels() + "/b.txt"), QByteArray("1 0.5 0.5 0.2 0.2\r\n")); // unchanged, not written
         QCOMPARE(read(labels() + "/c.txt"), QByteArray(""));

@@ -1,7 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 
-// Asks before something that cannot be taken back: the action's own button, or "Cancel".
+// Asks before something that cannot be taken back or loses what was read: the
+// action's own button, or "Cancel".
 Dialog {
     id: dialog
 
@@ -32,7 +33,8 @@ Dialog {
     onRejected: then = null
 
     Label {
-        width: parent.width
+        objectName: "lblQuestion"
+        width: dialog.availableWidth
         wrapMode: Text.Wrap
         text: dialog.text
     }

@@ -11,6 +11,9 @@ Dialog {
     property int unsaved: 0
     // The files that could not be saved.
     property var failed: []
+    // What saving would lose of lines not read whole, one sentence a file; saving
+    // them waits for "Save anyway".
+    property var losses: []
     // What to do once the changes are saved or discarded; quitting when unset.
     property var then: null
 
@@ -20,6 +23,7 @@ Dialog {
         then = work
         unsaved = rows
         failed = []
+        losses = []
         open()
     }
 
@@ -50,6 +54,13 @@ Dialog {
                                        : qsTr("%1 images have changes that were never saved.").arg(dialog.unsaved)
         }
         Label {
+            objectName: "lblLostLines"
+            Layout.fillWidth: true
+            wrapMode: Text.Wrap
+            visible: dialog.losses.length > 0
+            text: dialog.losses.join("\n")
+        }
+        Label {
             objectName: "lblQuitError"
             Layout.fillWidth: true
             wrapMode: Text.Wrap
@@ -63,9 +74,14 @@ Dialog {
         Item { Layout.fillWidth: true }
         Button {
             objectName: "btnSaveAll"
-            text: qsTr("Save all")
+            text: dialog.losses.length > 0 ? qsTr("Save anyway") : qsTr("Save all")
             onClicked: {
-                dialog.failed = ImageList.saveAll()
+                if (dialog.losses.length === 0) {
+                    dialog.losses = ImageList.lostOnSave()
+                    if (dialog.losses.length > 0)
+                        return
+                }
+                dialog.failed = ImageList.saveAll(dialog.losses.length > 0)
                 if (dialog.failed.length === 0)
                     dialog.proceed()
             }

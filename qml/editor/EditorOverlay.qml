@@ -3,6 +3,7 @@ import QtQml 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import Boxmere 1.0
+import "../dialogs"
 
 // The open image over the whole window: the category palette, the picture the open
 // tile moves into, and Reset, Save and Close. The image open is the edit session's.
@@ -55,7 +56,26 @@ Popup {
 
     function doSave() {
         console.log(uiLog, "Save")
-        EditSession.save()
+        if (!EditSession.save())
+            askToSave(null)
+    }
+
+    // After a save stopped because it would lose lines not read whole: saves anyway
+    // once the user agrees, then does what the save was for.
+    function askToSave(work) {
+        const question = EditSession.saveQuestion()
+        if (question !== "") {
+            dlgSaveAnyway.ask(question, qsTr("Save anyway"), function () {
+                if (EditSession.saveAnyway() && work)
+                    work()
+            })
+        }
+    }
+
+    ConfirmDialog {
+        id: dlgSaveAnyway
+        objectName: "dlgSaveAnyway"
+        title: qsTr("Save anyway?")
     }
 
     Connections {

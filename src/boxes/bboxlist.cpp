@@ -5,7 +5,65 @@
 #include "formats/fileio.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QQmlEngine>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// What a line not read whole holds that a plain box line cannot.
+enum LineKind
+{
+    PolygonPoints,
+    ExtraFields,
+    NotANumber,
+    LineKinds
+};
+
+LineKind kindOf(const YoloLabelFile::PartialLine &partial, const QByteArray &line)
+{
+    if (partial.fault == YoloLabelFile::PartialLine::NotANumber)
+        return NotANumber;
+    // "class x1 y1 ... xn yn" with three points or more.
+    int fields = 0;
+    for (const QByteArray &field : line.split(' '))
+        fields += !field.trimmed().isEmpty();
+    return fields >= 7 && fields % 2 == 1 ? PolygonPoints : ExtraFields;
+}
+
+// The very same values, NaN and the sign of zero included.
+bool sameBits(const BoxInfo &a, const BoxInfo &b)
+{
+    return a.catId == b.catId && std::memcmp(&a.cx, &b.cx, sizeof a.cx) == 0 &&
+           std::memcmp(&a.cy, &b.cy, sizeof a.cy) == 0 && std::memcmp(&a.cw, &b.cw, sizeof a.cw) == 0 &&
+           std::memcmp(&a.ch, &b.ch, sizeof a.ch) == 0;
+}
+
+bool isFinite(const BoxInfo &box)
+{
+    return std::isfinite(box.cx) && std::isfinite(box.cy) && std::isfinite(box.cw) && std::isfinite(box.ch);
+}
+
+} // namespace
+
+struct BBoxList::Losses
+{
+    int edited[LineKinds] = {};
+    int deleted[LineKinds] = {};
+    QVector<int> lines; // the lines counted
+    bool notFinite = false;
+
+    bool any() const
+    {
+        for (int kind = 0; kind < LineKinds; ++kind) {
+            if (edited[kind] || deleted[kind])
+                return true;
+        }
+        return false;
+    }
+};
 
 BBoxList::BBoxList() : QAbstractListModel(nullptr)
 {
@@ -81,14 +139,130 @@ QHash<int, QByteArray> BBoxList::roleNames() const
     return m_roleNames;
 }
 
-bool BBoxList::saveTxtFile(const QString &txtFile)
+QByteArray BBoxList::toText(Losses &losses) const
+{
+    QByteArray out;
+    bool first = true;
+    const auto put = [&out, &first](const QByteArray &line) {
+        if (!first)
+            out += '\n';
+        first = false;
+        out += line;
+    };
+    const auto putBox = [&](const BoxInfo &box) {
+        losses.notFinite |= !isFinite(box);
+        QByteArray line;
+        YoloLabelFile::appendLine(line, box);
+        put(line);
+    };
+    int row = 0;
+    if (!m_text.isEmpty()) {
+        const YoloLabelFile::ReadResult read = YoloLabelFile::parse(m_text);
+        QList<QByteArray> lines = m_text.split('\n');
+        const bool lineFeedAtEnd = lines.size() > 1 && lines.last().isEmpty();
+        if (lineFeedAtEnd)
+            lines.removeLast();
+        QVector<const BoxInfo *> readBox(lines.size() + 1, nullptr);
+        for (const auto &box : read.boxes)
+            readBox[box->line] = box.get();
+        QVector<int> kind(lines.size() + 1, -1);
+        for (const YoloLabelFile::PartialLine &partial : read.partial)
+            kind[partial.line] = kindOf(partial, lines.at(partial.line - 1));
+        for (int line = 1; line <= lines.size(); ++line) {
+            const QByteArray &text = lines.at(line - 1);
+            if (!readBox[line]) {
+                put(text); // a blank line, or one too short to give a box
+                continue;
+            }
+            // A line a save already wrote as a plain box, or left out, has nothing left to lose.
+            const int k = m_settled.contains(line) ? -1 : kind[line];
+            const bool present = row < m_boxes.size() && m_boxes[row]->line == line;
+            const bool untouched = present && kind[line] >= 0 && sameBits(*m_boxes[row], *readBox[line]);
+            if (present) {
+                if (untouched)
+                    put(text);
+                else
+                    putBox(*m_boxes[row]);
+                ++row;
+            }
+            if (k >= 0 && !untouched) {
+                ++(present ? losses.edited : losses.deleted)[k];
+                losses.lines.append(line);
+            }
+        }
+        if (lineFeedAtEnd) {
+            // Boxes added since go before the file's last line feed.
+            for (; row < m_boxes.size(); ++row)
+                putBox(*m_boxes[row]);
+            if (!first)
+                out += '\n';
+        }
+    }
+    for (; row < m_boxes.size(); ++row)
+        putBox(*m_boxes[row]);
+    return out;
+}
+
+QString BBoxList::lostOnSave(const QString &txtFile) const
+{
+    Losses losses;
+    toText(losses);
+    static const char *const what[LineKinds] = {QT_TR_NOOP("polygon points"), QT_TR_NOOP("extra fields"),
+                                                QT_TR_NOOP("text that is not a number")};
+    QStringList parts;
+    for (int kind = 0; kind < LineKinds; ++kind) {
+        const QString held = tr(what[kind]);
+        if (const int n = losses.edited[kind])
+            parts << (n == 1 ? tr("1 line with %1 will be written as a plain box").arg(held)
+                             : tr("%1 lines with %2 will be written as plain boxes").arg(n).arg(held));
+        if (const int n = losses.deleted[kind])
+            parts << (n == 1 ? tr("1 deleted line with %1 will be dropped").arg(held)
+                             : tr("%1 deleted lines with %2 will be dropped").arg(n).arg(held));
+    }
+    return parts.isEmpty() ? QString()
+                           : tr("%1: %2.").arg(QFileInfo(txtFile).fileName(), parts.join(QLatin1String("; ")));
+}
+
+QString BBoxList::saveRefusal() const
+{
+    if (m_unreadable)
+        return tr("the file could not be read");
+    Losses losses;
+    toText(losses);
+    return losses.notFinite ? tr("a box holds a number that is not finite") : QString();
+}
+
+bool BBoxList::fileDiffers(const QString &txtFile) const
+{
+    QByteArray bytes;
+    if (!FileIo::readFile(txtFile, bytes))
+        return false;
+    const YoloLabelFile::ReadResult read = YoloLabelFile::parse(bytes);
+    if (!read.whole || read.boxes.size() != m_boxes.size())
+        return true;
+    for (int row = 0; row < m_boxes.size(); ++row) {
+        if (!sameBits(*read.boxes[row], *m_boxes[row]))
+            return true;
+    }
+    return false;
+}
+
+bool BBoxList::saveTxtFile(const QString &txtFile, bool loseLines)
 {
     qCDebug(lcIo) << Q_FUNC_INFO;
     qCDebug(lcIo) << txtFile;
-    if (!FileIo::writeFile(txtFile, YoloLabelFile::format(m_boxes)))
+    Losses losses;
+    const QByteArray bytes = m_unreadable ? QByteArray() : toText(losses);
+    if (m_unreadable || losses.notFinite) {
+        qCWarning(lcIo) << "Not saved:" << txtFile << saveRefusal();
         return false;
-    // The file now holds what the list holds, and nothing else.
-    m_lastReadWhole = true;
+    }
+    if ((losses.any() && !loseLines) || !FileIo::writeFile(txtFile, bytes))
+        return false;
+    // The text read stays, so that an undo after this save gets its lines back.
+    for (const int line : qAsConst(losses.lines))
+        m_settled.insert(line);
+    m_savedWhole = m_text.isEmpty() || YoloLabelFile::parse(bytes).whole;
     setModified(false);
     return true;
 }
@@ -104,7 +278,10 @@ void BBoxList::appendRead(const YoloLabelFile::ReadResult &read)
 {
     beginResetModel();
     m_boxes.append(read.boxes);
-    m_lastReadWhole = read.whole;
+    m_text = read.text;
+    m_settled.clear();
+    m_savedWhole = read.whole;
+    m_unreadable = read.unreadable;
     endResetModel();
     setModified(false);
     clearHistory();
@@ -114,6 +291,10 @@ void BBoxList::clear()
 {
     beginResetModel();
     m_boxes = {};
+    m_text.clear();
+    m_settled.clear();
+    m_savedWhole = true;
+    m_unreadable = false;
     endResetModel();
     setModified(false);
     clearHistory();
@@ -148,7 +329,7 @@ bool BBoxList::setRect(int index, double cx, double cy, double cw, double ch)
     if (!box)
         return false;
     aboutToEdit();
-    *box = BoxInfo{box->catId, cx, cy, cw, ch};
+    *box = BoxInfo{box->catId, cx, cy, cw, ch, box->line};
     const QModelIndex changed = this->index(index, 0);
     Q_EMIT dataChanged(changed, changed, {CxRole, CyRole, CwRole, ChRole});
     return true;

@@ -7,6 +7,7 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QJsonArray>
+#include <QSet>
 #include <QVector>
 
 #include <memory>
@@ -62,6 +63,17 @@ public:
     // "catId", "cx", "cy", "cw" and "ch", in row order.
     QJsonArray toJsonArray() const;
 
+    // What a save would lose of the lines not read whole, because their box was
+    // edited or deleted since: "name.txt: 3 lines with polygon points will be
+    // written as plain boxes."; "" when a save loses nothing.
+    QString lostOnSave(const QString &txtFile) const;
+    // Why no save may write the boxes, whatever the user says: the label file could
+    // not be read, or a box holds a number that is not finite; "" when one may.
+    QString saveRefusal() const;
+    // True when the file can be read and does not hold these very boxes, in this
+    // order, all read whole: only then does writing them change what counts.
+    bool fileDiffers(const QString &txtFile) const;
+
     bool isModified() const { return m_modified; }
     bool canUndo() const { return m_history.canUndo(); }
     bool canRedo() const { return m_history.canRedo(); }
@@ -72,7 +84,9 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     // Writes all boxes to the label file; true only when the whole file was written.
-    bool saveTxtFile(const QString &txtFile);
+    // Lines not read whole go back as they were, in their place, while their box is
+    // unchanged; a save that would lose one writes nothing unless told to lose them.
+    bool saveTxtFile(const QString &txtFile, bool loseLines = false);
     // Appends a box of a tenth of the image on each side, centred on (cx, cy).
     void appendRow(int catId, double cx, double cy);
     void deleteRow(int index);
@@ -91,10 +105,9 @@ public Q_SLOTS:
     bool redo();
     // Forgets every step, e.g. when an image is opened for editing.
     void clearHistory();
-    // False when the last loadTxtFile met a line it could not take over whole, so
-    // that writing the list back would lose data the file held; true again once
-    // the list was saved.
-    bool lastReadWhole() const { return m_lastReadWhole; }
+    // False when the last read met a line it could not take over whole, or could
+    // not read the file at all; true again once a save left only whole lines.
+    bool lastReadWhole() const { return m_savedWhole && !m_unreadable; }
 
 private:
     // Called before every edit a user makes.
@@ -102,11 +115,18 @@ private:
     void setModified(bool modified);
     BoxHistory::State state() const;
     void restore(const BoxHistory::State &state);
+    struct Losses;
+    QByteArray toText(Losses &losses) const;
 
     QHash<int, QByteArray> m_roleNames;
     // A vector, not a QList: QList would allocate every shared pointer separately.
     QVector<std::shared_ptr<BoxInfo>> m_boxes;
-    bool m_lastReadWhole = true;
+    // The text of the label file as read, when it held lines that were not taken
+    // whole, and those of them that a save since wrote as plain boxes or left out.
+    QByteArray m_text;
+    QSet<int> m_settled;
+    bool m_savedWhole = true; // the file holds only whole lines
+    bool m_unreadable = false;
     bool m_modified = false;
     // The boxes as last loaded or saved, once an edit was made after that.
     BoxHistory::State m_savedState;

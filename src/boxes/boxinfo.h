@@ -9,8 +9,12 @@ struct BoxInfo
     double cy = 0.0;
     double cw = 0.0;
     double ch = 0.0;
+    // The label-file line the box was read from, counted from 1; 0 for a box made
+    // since. Edits keep it, so that a save writes the box back in its place.
+    int line = 0;
 };
 
+// Equal values; the line a box came from does not count.
 inline bool operator==(const BoxInfo &a, const BoxInfo &b)
 {
     return a.catId == b.catId && a.cx == b.cx && a.cy == b.cy && a.cw == b.cw && a.ch == b.ch;

@@ -108,6 +108,7 @@ ReadResult parse(const QByteArray &bytes)
 
         if (count >= 5) {
             auto box = std::make_shared<BoxInfo>();
+            box->line = line;
             bool ok = toInt(fields[0][0], fields[0][1], box->catId);
             ok &= toDouble(fields[1][0], fields[1][1], box->cx);
             ok &= toDouble(fields[2][0], fields[2][1], box->cy);
@@ -125,6 +126,8 @@ ReadResult parse(const QByteArray &bytes)
         }
         p = lineEnd + 1;
     }
+    if (!result.whole)
+        result.text = bytes.left(int(end - bytes.constData()));
     return result;
 }
 
@@ -145,9 +148,6 @@ void appendNumber(QByteArray &out, double value)
     out.append(buffer, int(r.ptr - buffer));
 }
 
-namespace {
-
-// One box as a label line, without a line end.
 void appendLine(QByteArray &out, const BoxInfo &box)
 {
     char buffer[16];
@@ -158,8 +158,6 @@ void appendLine(QByteArray &out, const BoxInfo &box)
         appendNumber(out, v);
     }
 }
-
-} // namespace
 
 QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes)
 {

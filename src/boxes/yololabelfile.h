@@ -37,10 +37,14 @@ struct ReadResult
     bool whole = true;
     QVector<PartialLine> partial; // the lines that made whole false
     bool unreadable = false;      // the file exists but could not be read; whole is false then
+    // The text read, when whole is false: a save writes back what was not taken from it.
+    QByteArray text;
 };
 
 ReadResult parse(const QByteArray &bytes);
 QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes);
+// One box as a label line, without a line end.
+void appendLine(QByteArray &out, const BoxInfo &box);
 
 // A real number as the label format writes it (like QString::arg(double)).
 void appendNumber(QByteArray &out, double value);

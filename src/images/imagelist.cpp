@@ -302,14 +302,28 @@ QList<int> ImageList::unsavedRows() const
     return rows;
 }
 
-QStringList ImageList::saveAll()
+QStringList ImageList::lostOnSave() const
+{
+    QStringList lost;
+    for (const int row : unsavedRows()) {
+        const QString loss = m_images.at(row)->bboxes->lostOnSave(m_images.at(row)->yoloTxtFilePath);
+        if (!loss.isEmpty())
+            lost.append(loss);
+    }
+    return lost;
+}
+
+QStringList ImageList::saveAll(bool loseLines)
 {
     QStringList failed;
     for (const int row : unsavedRows()) {
         const std::shared_ptr<ImageInfo> image = m_images.at(row);
+        const QString refusal = image->bboxes->saveRefusal();
         if (image->yoloTxtFilePath.isEmpty())
             failed.append(image->fileName);
-        else if (!image->bboxes->saveTxtFile(image->yoloTxtFilePath))
+        else if (!refusal.isEmpty())
+            failed.append(tr("%1: %2").arg(image->yoloTxtFilePath, refusal));
+        else if (!image->bboxes->saveTxtFile(image->yoloTxtFilePath, loseLines))
             failed.append(image->yoloTxtFilePath);
     }
     return failed;

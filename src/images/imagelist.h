@@ -105,9 +105,13 @@ public Q_SLOTS:
     bool yoloReloadRow(int row);
     // The rows whose boxes changed since they were last read or saved.
     QList<int> unsavedRows() const;
+    // What saving each such row would lose of lines not read whole, one sentence a
+    // row that would lose some.
+    QStringList lostOnSave() const;
     // Saves every such row to its label file; returns the files (or, for rows
-    // without one, the image names) that could not be saved.
-    QStringList saveAll();
+    // without one, the image names) that could not be saved, with why when a save
+    // may not write them. Rows that would lose lines are saved only with loseLines.
+    QStringList saveAll(bool loseLines = false);
     QString filePathAt(int row) const;
     QString labelFilePathAt(int row) const;
     // The picture's size in pixels, read from the file's header once and kept in

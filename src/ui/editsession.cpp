@@ -4,8 +4,6 @@
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 
 EditSession::EditSession(ImageList *images, ImageFilter *shown, QObject *parent)
@@ -104,8 +102,8 @@ bool EditSession::open(int shownRow)
     image->bboxes->clearHistory();
     Q_EMIT rowChanged();
     Q_EMIT canSaveChanged();
-    if (image->bboxes->lastReadWhole() && !image->yoloTxtFilePath.isEmpty() &&
-        QFileInfo::exists(image->yoloTxtFilePath))
+    // Viewing leaves a file that already holds these boxes alone, bytes and time stamp.
+    if (image->bboxes->lastReadWhole() && image->bboxes->fileDiffers(image->yoloTxtFilePath))
         save();
     return true;
 }
@@ -123,12 +121,37 @@ void EditSession::close()
     Q_EMIT canSaveChanged();
 }
 
+QString EditSession::saveQuestion() const
+{
+    const auto image = m_images->imageAt(m_row);
+    return image ? image->bboxes->lostOnSave(image->yoloTxtFilePath) : QString();
+}
+
 bool EditSession::save()
+{
+    return write(false);
+}
+
+bool EditSession::saveAnyway()
+{
+    return write(true);
+}
+
+bool EditSession::write(bool loseLines)
 {
     const auto image = m_images->imageAt(m_row);
     if (!image)
         return false;
-    if (image->bboxes->saveTxtFile(image->yoloTxtFilePath)) {
+    const QString refusal = image->bboxes->saveRefusal();
+    if (!refusal.isEmpty()) {
+        setSaveError(tr("Could not save %1: %2").arg(image->yoloTxtFilePath, refusal));
+        return false;
+    }
+    if (!loseLines && !saveQuestion().isEmpty()) {
+        setSaveError(QString());
+        return false;
+    }
+    if (image->bboxes->saveTxtFile(image->yoloTxtFilePath, loseLines)) {
         setSaveError(QString());
         // A first save gives a picture its label file.
         m_images->checkRow(m_row);
@@ -156,14 +179,7 @@ bool EditSession::reset()
 bool EditSession::saveBeforeLeaving()
 {
     const BBoxList *list = boxes();
-    if (!list || !list->isModified())
-        return true;
-    if (!list->lastReadWhole()) {
-        setSaveError(tr("%1 holds lines that saving would drop: Save or Reset first")
-                         .arg(QFileInfo(m_images->imageAt(m_row)->yoloTxtFilePath).fileName()));
-        return false;
-    }
-    return save();
+    return !list || !list->isModified() || save();
 }
 
 int EditSession::stepTarget(int delta) const

@@ -48,6 +48,9 @@ public:
     int category() const;
     QVariantList categories() const { return m_categories; }
     void setCategories(const QVariantList &categories);
+    // What saving the open image would lose of lines not read whole, as the question
+    // to ask before; "" when it loses nothing.
+    Q_INVOKABLE QString saveQuestion() const;
 
 Q_SIGNALS:
     void rowChanged();
@@ -59,15 +62,18 @@ Q_SIGNALS:
 public Q_SLOTS:
     void select(int box);
     // Opens a row of those shown, forgetting the undo steps of its boxes. Opening
-    // writes the label file in the tool's own layout, unless that would drop lines
-    // it could not read whole; a picture without a label file gets one when saved.
+    // writes the label file in the tool's own layout when it holds other boxes, but
+    // never one with lines not read whole; a picture without a label file gets one
+    // when saved.
     bool open(int shownRow);
     void close();
+    // Writes nothing when that would lose lines not read whole: saveQuestion() then
+    // says what, and saveAnyway() saves all the same.
     bool save();
+    bool saveAnyway();
     // Reads the label file again; when it cannot be read the boxes stay as they are.
     bool reset();
-    // Saves edits before next or previous leaves the image, but never drops lines
-    // of the file that were not read whole: that takes the user's own Save.
+    // Saves edits before next or previous leaves the image, as save() does.
     bool saveBeforeLeaving();
     // The shown row delta rows from the open one, or -1 past either end.
     int stepTarget(int delta) const;
@@ -94,6 +100,7 @@ public Q_SLOTS:
 
 private:
     void setSaveError(const QString &error);
+    bool write(bool loseLines);
     void watch(BBoxList *list);
 
     ImageList *m_images;

@@ -79,6 +79,26 @@ WindowFixture {
         verify(!child("btnSave").enabled)
     }
 
+    // Saving c with its box moved would write the line's score away: Ctrl+S and next
+    // ask first, and "Save anyway" saves and goes on.
+    function test_saveAnyway_data() {
+        return [{ tag: "save" }, { tag: "next" }]
+    }
+
+    function test_saveAnyway(data) {
+        const c = open("c"), row = EditSession.row, prompt = child("dlgSaveAnyway")
+        select(c, 0)
+        keyClick(Qt.Key_Right)
+        data.tag === "next" ? keyClick(Qt.Key_D) : keySequence(StandardKey.Save)
+        tryVerify(function () { return prompt.opened })
+        compare(child("lblQuestion", prompt).text, "c.txt: 1 line with extra fields will be written as a plain box.")
+        compare(file("c"), "1 0.5 0.5 0.3 0.3 0.87")
+        mouseClick(child("btnConfirm", prompt))
+        tryVerify(function () { return !prompt.visible })
+        verify(/^1 0\.50\d* 0\.5 0\.3 0\.3$/.test(file("c")), file("c"))
+        compare(EditSession.row !== row, data.tag === "next")
+    }
+
     // Ctrl+wheel zooms about the pointer, which stays on its point of the picture;
     // F fits the picture again, and zooming out stops there.
     function test_zoom() {
