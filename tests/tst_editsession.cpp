@@ -146,8 +146,12 @@ private Q_SLOTS:
         QCOMPARE(rowSpy.count(), 1);
         QVERIFY(m_session->boxes() == list && !list->canRedo() && !m_session->canSave());
         QCOMPARE(file("a"), "<missing>");
+        QCOMPARE(m_session->saveNote(), QString());
         QVERIFY(m_session->save());
         QCOMPARE(file("a"), "1 0.5 0.5 0.2 0.4");
+        QCOMPARE(m_session->saveNote(), QString("Saved a.txt"));
+        list->appendRow(1, 0.5, 0.5);
+        QCOMPARE(m_session->saveNote(), QString());
         m_session->select(0);
         ImageList::instance()->loadYolo(m_dir->filePath("labels"), m_dir->filePath("images"));
         QVERIFY(m_session->row() == -1 && m_session->selected() == -1 && !m_session->boxes());

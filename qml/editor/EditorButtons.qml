@@ -2,12 +2,13 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
-// Reset, Save, what went wrong with the last save, and Close.
+// Reset, Save, what the last save did or what went wrong with it, and Close.
 RowLayout {
     id: buttons
 
     property bool canSave: false
     property string saveError: ""
+    property string saveNote: ""
 
     signal resetClicked()
     signal saveClicked()
@@ -31,9 +32,9 @@ RowLayout {
     Label {
         objectName: "lblSaveError"
         Layout.fillWidth: true
-        color: "firebrick"
+        color: buttons.saveError.length > 0 ? "firebrick" : palette.text
         elide: Text.ElideMiddle
-        text: buttons.saveError
+        text: buttons.saveError.length > 0 ? buttons.saveError : buttons.saveNote
     }
     Button {
         objectName: "btnClose"

@@ -223,6 +223,7 @@ Popup {
         EditorButtons {
             canSave: EditSession.canSave
             saveError: EditSession.saveError
+            saveNote: EditSession.saveNote
             onResetClicked: EditSession.reset()
             onSaveClicked: overlay.doSave()
             onCloseClicked: EditSession.close()

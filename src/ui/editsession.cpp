@@ -1,6 +1,7 @@
 #include "editsession.h"
 
 #include "boxes/bboxlist.h"
+#include "formats/fileio.h"
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
 
@@ -55,8 +56,17 @@ void EditSession::pickCategory(int catId)
     Q_EMIT categoryChanged();
 }
 
+void EditSession::setSaveNote(const QString &note)
+{
+    if (m_saveNote == note)
+        return;
+    m_saveNote = note;
+    Q_EMIT saveNoteChanged();
+}
+
 void EditSession::setSaveError(const QString &error)
 {
+    setSaveNote(QString());
     if (m_saveError == error)
         return;
     m_saveError = error;
@@ -76,7 +86,11 @@ void EditSession::watch(BBoxList *list)
     connect(list, &QAbstractItemModel::rowsInserted, this, check);
     connect(list, &QAbstractItemModel::rowsRemoved, this, check);
     connect(list, &QAbstractItemModel::modelReset, this, check);
-    connect(list, &BBoxList::modifiedChanged, this, &EditSession::canSaveChanged);
+    connect(list, &BBoxList::modifiedChanged, this, [this] {
+        if (canSave())
+            setSaveNote(QString());
+        Q_EMIT canSaveChanged();
+    });
     // The selection follows its box, and goes with it.
     connect(list, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
         if (m_selected > last)
@@ -104,7 +118,7 @@ bool EditSession::open(int shownRow)
     Q_EMIT canSaveChanged();
     // Viewing leaves a file that already holds these boxes alone, bytes and time stamp.
     if (image->bboxes->lastReadWhole() && image->bboxes->fileDiffers(image->yoloTxtFilePath))
-        save();
+        write(false, false);
     return true;
 }
 
@@ -137,7 +151,7 @@ bool EditSession::saveAnyway()
     return write(true);
 }
 
-bool EditSession::write(bool loseLines)
+bool EditSession::write(bool loseLines, bool announce)
 {
     const auto image = m_images->imageAt(m_row);
     if (!image)
@@ -153,6 +167,8 @@ bool EditSession::write(bool loseLines)
     }
     if (image->bboxes->saveTxtFile(image->yoloTxtFilePath, loseLines)) {
         setSaveError(QString());
+        if (announce)
+            setSaveNote(tr("Saved %1").arg(FileIo::fileName(image->yoloTxtFilePath)));
         // A first save gives a picture its label file.
         m_images->checkRow(m_row);
         return true;

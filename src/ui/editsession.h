@@ -31,6 +31,8 @@ class EditSession : public QObject
     Q_PROPERTY(bool canSave READ canSave NOTIFY canSaveChanged)
     // What went wrong with the last save, reset or attempt to leave; "" after success.
     Q_PROPERTY(QString saveError READ saveError NOTIFY saveErrorChanged)
+    // "Saved a.txt" after the user's own save, until the next edit, error or image.
+    Q_PROPERTY(QString saveNote READ saveNote NOTIFY saveNoteChanged)
     // The category drawn boxes take: the one picked last, or the first category
     // when that is not in the list (any more).
     Q_PROPERTY(int category READ category NOTIFY categoryChanged)
@@ -45,6 +47,7 @@ public:
     int selected() const { return m_selected; }
     bool canSave() const;
     QString saveError() const { return m_saveError; }
+    QString saveNote() const { return m_saveNote; }
     int category() const;
     QVariantList categories() const { return m_categories; }
     void setCategories(const QVariantList &categories);
@@ -57,6 +60,7 @@ Q_SIGNALS:
     void selectedChanged();
     void canSaveChanged();
     void saveErrorChanged();
+    void saveNoteChanged();
     void categoryChanged();
 
 public Q_SLOTS:
@@ -100,7 +104,8 @@ public Q_SLOTS:
 
 private:
     void setSaveError(const QString &error);
-    bool write(bool loseLines);
+    void setSaveNote(const QString &note);
+    bool write(bool loseLines, bool announce = true);
     void watch(BBoxList *list);
 
     ImageList *m_images;
@@ -109,6 +114,7 @@ private:
     int m_shownRow = -1;
     int m_selected = -1;
     QString m_saveError;
+    QString m_saveNote;
     QVariantList m_categories;
     QVariant m_picked;
     QPointer<BBoxList> m_watched;
