@@ -181,10 +181,18 @@ private Q_SLOTS:
         conversion->wait();
         QCOMPARE(conversion->message(),
                  "Wrote 3 label files to " + m_dir.filePath("labels") +
-                     "; replaced 3 existing label files; kept 1 label files that hold lines Boxmere cannot write back");
+                     "; replaced 3 existing label files; left out 1 images whose label files hold lines Boxmere "
+                     "cannot write back unchanged, or could not be read");
         QCOMPARE(read(m_dir.filePath("labels/b.txt")), QByteArray("1 0.95 0.5 0.2 0.2 0.87"));
         QCOMPARE(read(m_dir.filePath("labels/a.txt")),
                  QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));
+        // Elsewhere too: the copy would not hold what the file holds.
+        conversion->exportYolo(m_dir.filePath("new"));
+        conversion->wait();
+        QVERIFY(conversion->message().endsWith(
+            "; replaced 1 existing label files; left out 1 images whose label "
+            "files hold lines Boxmere cannot write back unchanged, or could not be read"));
+        QCOMPARE(read(m_dir.filePath("new/b.txt")), QByteArray("<missing>"));
     }
 
 private:

@@ -119,7 +119,7 @@ QString exportFileName(const ImageInfo &image)
     return FileIo::baseName(name) + QStringLiteral(".txt");
 }
 
-ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images)
+ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images, bool everyPartlyRead)
 {
     ExportCheck check;
     QSet<QString> names;
@@ -129,7 +129,7 @@ ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageI
         const QString name = exportFileName(*image);
         const bool own = !image->yoloTxtFilePath.isEmpty() &&
                          QFileInfo(QDir(dir).filePath(name)) == QFileInfo(image->yoloTxtFilePath);
-        if (own && image->bboxes && !image->bboxes->lastReadWhole()) {
+        if ((own || everyPartlyRead) && image->bboxes && !image->bboxes->lastReadWhole()) {
             check.partlyRead.append(image->yoloTxtFilePath);
             continue;
         }

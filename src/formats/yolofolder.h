@@ -75,7 +75,10 @@ struct ExportCheck
     QStringList sharedNames; // names that a row writes after an earlier row wrote them
     int replaced = 0;        // files of rows that exist in dir already
 };
-ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images);
+// With everyPartlyRead, a row whose label file held lines not read whole, or could
+// not be read, is left out wherever it would go, not only over its own file.
+ExportCheck checkExport(const QString &dir, const QVector<std::shared_ptr<ImageInfo>> &images,
+                        bool everyPartlyRead = false);
 
 // Writes one label file per image into dir; a row whose name comes out equal to an
 // earlier one overwrites it. Returns the number of files written.

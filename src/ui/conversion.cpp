@@ -185,7 +185,7 @@ void Conversion::exportJson(const QString &file)
 
 int Conversion::labelFilesToReplace(const QString &dir) const
 {
-    return YoloFolder::checkExport(dir, m_list->images()).replaced;
+    return YoloFolder::checkExport(dir, m_list->images(), true).replaced;
 }
 
 void Conversion::exportYolo(const QString &dir)
@@ -196,7 +196,9 @@ void Conversion::exportYolo(const QString &dir)
                 job.message = tr("%1 is not a folder").arg(dir);
                 return;
             }
-            const YoloFolder::ExportCheck check = YoloFolder::checkExport(dir, job.rows);
+            // A label file that held lines not read whole, or could not be read, would
+            // come out changed anywhere.
+            const YoloFolder::ExportCheck check = YoloFolder::checkExport(dir, job.rows, true);
             const QVector<std::shared_ptr<ImageInfo>> &rows = check.rows;
             const int shared = check.sharedNames.size();
             const int kept = check.partlyRead.size();
@@ -210,7 +212,9 @@ void Conversion::exportYolo(const QString &dir)
             if (shared > 0)
                 job.message += tr("; %1 of them share a name with an earlier row and replaced its file").arg(shared);
             if (kept > 0)
-                job.message += tr("; kept %1 label files that hold lines Boxmere cannot write back").arg(kept);
+                job.message += tr("; left out %1 images whose label files hold lines Boxmere cannot write back "
+                                  "unchanged, or could not be read")
+                                   .arg(kept);
         },
         nullptr);
 }
