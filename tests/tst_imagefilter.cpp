@@ -193,6 +193,17 @@ private Q_SLOTS:
             "; replaced 1 existing label files; left out 1 images whose label "
             "files hold lines Boxmere cannot write back unchanged, or could not be read"));
         QCOMPARE(read(m_dir.filePath("new/b.txt")), QByteArray("<missing>"));
+        // No file is given a number that is not finite.
+        a->bboxes->appendBox(3, qInf(), 0.5, 0.1, 0.1);
+        for (const QString out : {"new", "list.json"}) {
+            out == QLatin1String("new") ? conversion->exportYolo(m_dir.filePath(out))
+                                        : conversion->exportJson(m_dir.filePath(out));
+            conversion->wait();
+            QVERIFY(conversion->message().startsWith("1 boxes hold numbers that are not finite"));
+        }
+        QCOMPARE(read(m_dir.filePath("list.json")), QByteArray("<missing>"));
+        QCOMPARE(read(m_dir.filePath("new/a.txt")),
+                 QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));
     }
 
 private:

@@ -3,6 +3,8 @@
 #include "formats/yolofolder.h"
 #include "images/imagelist.h"
 
+#include <cmath>
+
 namespace DatasetCheck {
 
 QSet<int> classIds(const QVector<ClassFile::ClassName> &names)
@@ -32,6 +34,23 @@ void checkRecords(const QList<std::shared_ptr<ImageInfo>> &records, const QSet<i
         image->problems =
             image->bboxes ? LabelCheck::checkBoxes(image->bboxes->boxes(), context) : QVector<LabelCheck::Problem>();
     }
+}
+
+QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    QStringList found;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        if (!image->bboxes)
+            continue;
+        const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
+        for (int i = 0; i < boxes.size(); ++i) {
+            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch))
+                found.append(QStringLiteral("%1 box %2")
+                                 .arg(image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath)
+                                 .arg(i));
+        }
+    }
+    return found;
 }
 
 } // namespace DatasetCheck

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QSet>
+#include <QStringList>
 #include <QVector>
 
 #include <memory>
@@ -26,6 +27,10 @@ void checkScan(YoloFolder::Scan &scan, const QSet<int> *classes);
 
 // Fills the problems of records that have no label file (JSON and COCO rows).
 void checkRecords(const QList<std::shared_ptr<ImageInfo>> &records, const QSet<int> *classes);
+
+// The boxes that hold a number that is not finite, which no file may be given, as
+// "<label file> box <row>" (the picture's path for rows without a label file).
+QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records);
 
 } // namespace DatasetCheck
 

@@ -1,5 +1,6 @@
 #include "clicommands.h"
 
+#include "checks/datasetcheck.h"
 #include "checks/datasetstats.h"
 #include "clidataset.h"
 #include "cliprogress.h"
@@ -336,21 +337,6 @@ int countBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
 }
 
 // The boxes no output can hold, as "file box N".
-QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
-{
-    QStringList found;
-    for (const std::shared_ptr<ImageInfo> &image : records) {
-        const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
-        for (int i = 0; i < boxes.size(); ++i) {
-            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch))
-                found.append(tr("%1 box %2")
-                                 .arg(image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath)
-                                 .arg(i));
-        }
-    }
-    return found;
-}
-
 QString firstFew(const QStringList &items)
 {
     constexpr int Shown = 5;
@@ -476,7 +462,7 @@ int convert(const QStringList &arguments)
         if (QFileInfo(target).isSymLink())
             return fail(tr("%1 is a symbolic link; nothing written").arg(target));
     }
-    const QStringList infinite = nonFiniteBoxes(records);
+    const QStringList infinite = DatasetCheck::nonFiniteBoxes(records);
     if (!infinite.isEmpty())
         return fail(tr("%1 boxes hold numbers that are not finite (%2); nothing written")
                         .arg(infinite.size())

@@ -48,6 +48,19 @@ void moveToGuiThread(const QList<std::shared_ptr<ImageInfo>> &records)
     }
 }
 
+// Refuses an export of boxes holding numbers that are not finite, which no file may
+// be given; true when the export may go on.
+bool allFinite(const QVector<std::shared_ptr<ImageInfo>> &rows, QString &message)
+{
+    const QStringList found = DatasetCheck::nonFiniteBoxes(rows);
+    if (found.isEmpty())
+        return true;
+    message = Conversion::tr("%1 boxes hold numbers that are not finite (%2 first); nothing written")
+                  .arg(found.size())
+                  .arg(found.first());
+    return false;
+}
+
 } // namespace
 
 Conversion::Conversion(ImageList *list) : m_list(list) {}
@@ -172,6 +185,8 @@ void Conversion::exportJson(const QString &file)
 {
     run(
         [file](Job &job) {
+            if (!allFinite(job.rows, job.message))
+                return;
             const QList<std::shared_ptr<ImageInfo>> rows(job.rows.begin(), job.rows.end());
             job.ok = FileIo::writeFile(file, ImageListJson::write(job.rows));
             job.message = job.ok ? tr("Wrote %1 images with %2 boxes to %3")
@@ -196,6 +211,8 @@ void Conversion::exportYolo(const QString &dir)
                 job.message = tr("%1 is not a folder").arg(dir);
                 return;
             }
+            if (!allFinite(job.rows, job.message))
+                return;
             // A label file that held lines not read whole, or could not be read, would
             // come out changed anywhere.
             const YoloFolder::ExportCheck check = YoloFolder::checkExport(dir, job.rows, true);

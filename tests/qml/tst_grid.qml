@@ -61,7 +61,8 @@ WindowFixture {
             compare(file("a") === before, !replace)
         }
         compare(child("lblConversion").text, "Wrote 3 label files to " + base + "/labels; replaced 3 existing label "
-                + "files; kept 1 label files that hold lines Boxmere cannot write back")
+                + "files; left out 1 images whose label files hold lines Boxmere cannot write back unchanged, "
+                + "or could not be read")
     }
 
     // In the grid the wheel scrolls, with Ctrl too: only the editor zooms.
