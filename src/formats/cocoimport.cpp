@@ -2,6 +2,7 @@
 
 #include "app/logging.h"
 #include "formats/fileio.h"
+#include "formats/jsonint.h"
 #include "images/imagelist.h"
 
 #include <QDebug>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 
 #include <cmath>
-#include <limits>
 #include <simdjson.h>
 #include <string_view>
 
@@ -51,9 +51,7 @@ error_code readInt(ondemand::value value, int &out)
 {
     double number = 0;
     const error_code error = readDouble(value, number);
-    const bool whole = std::floor(number) == number && number >= std::numeric_limits<int>::min() &&
-                       number <= std::numeric_limits<int>::max();
-    out = whole ? int(number) : 0;
+    out = jsonInt(number);
     return error;
 }
 

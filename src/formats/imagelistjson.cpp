@@ -1,5 +1,6 @@
 #include "imagelistjson.h"
 
+#include "formats/jsonint.h"
 #include "images/imagelist.h"
 
 #include <QJsonArray>
@@ -7,7 +8,6 @@
 #include <QJsonObject>
 
 #include <cmath>
-#include <limits>
 #include <simdjson.h>
 #include <string_view>
 
@@ -141,9 +141,7 @@ error_code readInt(ondemand::value value, int &out)
 {
     double number = 0.0;
     const error_code error = readDouble(value, number);
-    const bool whole = std::floor(number) == number && number >= std::numeric_limits<int>::min() &&
-                       number <= std::numeric_limits<int>::max();
-    out = whole ? int(number) : 0;
+    out = jsonInt(number);
     return error;
 }
 
