@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import Boxmere 1.0
 
 // One box over a picture. It knows no model: its user places it, passes the
 // normalised geometry and the picture size in, and writes back what it reports.
@@ -11,7 +12,8 @@ Rectangle {
     property color bboxColor: "blue"
     property color bboxSelected: "red"
     property real handleSize: 12
-    property real lineWidth: 1
+    // Two device pixels, and never less than one of the scene.
+    property real lineWidth: Math.max(1, 2 / Screen.devicePixelRatio)
     property bool selected: false
     property real iCx: 0
     property real iCy: 0
@@ -19,9 +21,16 @@ Rectangle {
     property real iCh: 0
     property real xMax: 0
     property real yMax: 0
+    // The class tag: its text, whether it shows, and its scale, 1 / the zoom of the
+    // picture, so that its text keeps its size on screen.
+    property string tagText: ""
+    property bool tagShown: false
+    property real tagScale: 1
 
     signal pressed()
     signal deleteRequested()
+    // A double click on the box: its class is to be chosen.
+    signal pickRequested()
     signal dimensionsChanged(real newCx, real newCy, real newCw, real newCh)
     // Around a move or resize by the mouse, however many dimensionsChanged it brings.
     signal editStarted()
@@ -57,6 +66,50 @@ Rectangle {
     border.width: lineWidth
     border.color: localProps.color
 
+    // A dark or light line on either side of the coloured one keeps it visible on any photo.
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: -control.lineWidth / 2
+        z: -1
+        color: "transparent"
+        border.width: control.lineWidth * 2
+        border.color: Utils.contrastColor(localProps.color)
+        opacity: 0.7
+    }
+
+    Loader {
+        id: tag
+        objectName: "tag"
+        active: control.tagShown && control.tagText.length > 0
+        // Worked out in the picture, where it has to stay; placed in the box.
+        readonly property point at: item ? Utils.tagPosition(Qt.rect(control.x, control.y, control.width, control.height),
+                                                              Qt.size(item.width * control.tagScale, item.height * control.tagScale),
+                                                              Qt.size(control.xMax, control.yMax), control.lineWidth)
+                                         : Qt.point(0, 0)
+        x: at.x - control.x
+        y: at.y - control.y
+        z: 1
+        sourceComponent: Rectangle {
+            width: tagLabel.width + 6
+            height: tagLabel.implicitHeight + 2
+            scale: control.tagScale
+            transformOrigin: Item.TopLeft
+            color: control.bboxColor
+
+            Text {
+                id: tagLabel
+                objectName: "tagLabel"
+                x: 3
+                y: 1
+                width: Math.min(implicitWidth, 160)
+                elide: Text.ElideRight
+                text: control.tagText
+                color: Utils.contrastColor(control.bboxColor)
+                font.pixelSize: 11
+            }
+        }
+    }
+
     MouseArea {
         id: mouseDrag
         objectName: "mouseDrag"
@@ -72,6 +125,10 @@ Rectangle {
         drag.minimumY: 0
         drag.maximumY: control.yMax - control.height
 
+        onDoubleClicked: {
+            if (mouse.button === Qt.LeftButton)
+                control.pickRequested()
+        }
         onPressed: {
             if (mouse.button === Qt.LeftButton) {
                 control.pressed()
