@@ -11,9 +11,11 @@ Rectangle {
 
     property color bboxColor: "blue"
     property color bboxSelected: "red"
-    property real handleSize: 12
-    // Two device pixels, and never less than one of the scene.
-    property real lineWidth: Math.max(1, 2 / Screen.devicePixelRatio)
+    // The scale the picture is shown at: handles, lines and the tag keep their size on screen.
+    property real zoom: 1
+    property real handleSize: 12 / zoom
+    // Two device pixels, and never less than one pixel of the screen.
+    property real lineWidth: Math.max(1, 2 / Screen.devicePixelRatio) / zoom
     property bool selected: false
     property real iCx: 0
     property real iCy: 0
@@ -21,11 +23,9 @@ Rectangle {
     property real iCh: 0
     property real xMax: 0
     property real yMax: 0
-    // The class tag: its text, whether it shows, and its scale, 1 / the zoom of the
-    // picture, so that its text keeps its size on screen.
+    // The class tag.
     property string tagText: ""
     property bool tagShown: false
-    property real tagScale: 1
 
     signal pressed()
     signal deleteRequested()
@@ -79,11 +79,10 @@ Rectangle {
 
     Loader {
         id: tag
-        objectName: "tag"
         active: control.tagShown && control.tagText.length > 0
         // Worked out in the picture, where it has to stay; placed in the box.
         readonly property point at: item ? Utils.tagPosition(Qt.rect(control.x, control.y, control.width, control.height),
-                                                              Qt.size(item.width * control.tagScale, item.height * control.tagScale),
+                                                              Qt.size(item.width / control.zoom, item.height / control.zoom),
                                                               Qt.size(control.xMax, control.yMax), control.lineWidth)
                                          : Qt.point(0, 0)
         x: at.x - control.x
@@ -92,7 +91,7 @@ Rectangle {
         sourceComponent: Rectangle {
             width: tagLabel.width + 6
             height: tagLabel.implicitHeight + 2
-            scale: control.tagScale
+            scale: 1 / control.zoom
             transformOrigin: Item.TopLeft
             color: control.bboxColor
 

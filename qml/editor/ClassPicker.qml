@@ -12,6 +12,8 @@ Popup {
     property var categories: []
     // The category marked when the picker opens.
     property int current: -1
+    // What the choice is for.
+    property string title: ""
 
     signal chosen(int catId)
 
@@ -46,6 +48,10 @@ Popup {
     }
 
     contentItem: ColumnLayout {
+        Label {
+            text: picker.title
+            font.bold: true
+        }
         TextField {
             id: txtClass
             objectName: "txtClass"

@@ -83,9 +83,9 @@ Popup {
     }
 
     function openPicker() {
-        const boxes = EditSession.boxes
-        picker.current = EditSession.selected >= 0 && boxes
-                ? boxes.data(boxes.index(EditSession.selected, 0), 0) : EditSession.category
+        const boxes = EditSession.boxes, selected = EditSession.selected >= 0 && boxes
+        picker.current = selected ? boxes.data(boxes.index(EditSession.selected, 0), 0) : EditSession.category
+        picker.title = selected ? qsTr("Class of the selected box") : qsTr("Class of the boxes drawn next")
         picker.open()
     }
 

@@ -302,12 +302,9 @@ Item {
                             y: by
                             width: bwidth
                             height: bheight
-                            // Handles and lines keep their size on screen at any zoom.
-                            handleSize: 12 / rcDelegate.zoom
-                            lineWidth: Math.max(1, 2 / Screen.devicePixelRatio) / rcDelegate.zoom
+                            zoom: rcDelegate.zoom
                             tagText: tile.nameOf(catId)
                             tagShown: tile.stage !== null && tile.stage.tagsShown && (tile.open || tile.width >= tile.tagMinWidth)
-                            tagScale: 1 / rcDelegate.zoom
                             visible: !(tile.open && tile.stage.boxesHidden)
                             xMax: content.width
                             yMax: content.height
