@@ -152,7 +152,6 @@ WindowFixture {
         keyClick(Qt.Key_4)
         keyClick(Qt.Key_2)
         keyClick(Qt.Key_Return)
-        tryVerify(function () { return !picker.visible })
         compare([boxes()[0][0], child("tagLabel", child("box0", c)).text], [42, "cls42"])
         keySequence(StandardKey.Undo)
         compare(boxes()[0][0], 1)
@@ -164,5 +163,11 @@ WindowFixture {
         keyClick(Qt.Key_Down)
         keyClick(Qt.Key_Return)
         compare(boxes()[0][0], 70)
+        // Without a box selected, the choice is the class of the boxes drawn next.
+        EditSession.select(-1)
+        keyClick(Qt.Key_C)
+        keyClick(Qt.Key_3)
+        keyClick(Qt.Key_Return)
+        compare([boxes()[0][0], EditSession.category], [70, 3])
     }
 }
