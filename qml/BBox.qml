@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import Boxmere 1.0
 
 // One box over a picture. It knows no model: its user places it, passes the
 // normalised geometry and the picture size in, and writes back what it reports.
@@ -10,8 +11,11 @@ Rectangle {
 
     property color bboxColor: "blue"
     property color bboxSelected: "red"
-    property real handleSize: 12
-    property real lineWidth: 1
+    // The scale the picture is shown at: handles, lines and the tag keep their size on screen.
+    property real zoom: 1
+    property real handleSize: 12 / zoom
+    // Two device pixels, and never less than one pixel of the screen.
+    property real lineWidth: Math.max(1, 2 / Screen.devicePixelRatio) / zoom
     property bool selected: false
     property real iCx: 0
     property real iCy: 0
@@ -19,9 +23,14 @@ Rectangle {
     property real iCh: 0
     property real xMax: 0
     property real yMax: 0
+    // The class tag.
+    property string tagText: ""
+    property bool tagShown: false
 
     signal pressed()
     signal deleteRequested()
+    // A double click on the box: its class is to be chosen.
+    signal pickRequested()
     signal dimensionsChanged(real newCx, real newCy, real newCw, real newCh)
     // Around a move or resize by the mouse, however many dimensionsChanged it brings.
     signal editStarted()
@@ -57,6 +66,49 @@ Rectangle {
     border.width: lineWidth
     border.color: localProps.color
 
+    // A dark or light line on either side of the coloured one keeps it visible on any photo.
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: -control.lineWidth / 2
+        z: -1
+        color: "transparent"
+        border.width: control.lineWidth * 2
+        border.color: Utils.contrastColor(localProps.color)
+        opacity: 0.7
+    }
+
+    Loader {
+        id: tag
+        active: control.tagShown && control.tagText.length > 0
+        // Worked out in the picture, where it has to stay; placed in the box.
+        readonly property point at: item ? Utils.tagPosition(Qt.rect(control.x, control.y, control.width, control.height),
+                                                              Qt.size(item.width / control.zoom, item.height / control.zoom),
+                                                              Qt.size(control.xMax, control.yMax), control.lineWidth)
+                                         : Qt.point(0, 0)
+        x: at.x - control.x
+        y: at.y - control.y
+        z: 1
+        sourceComponent: Rectangle {
+            width: tagLabel.width + 6
+            height: tagLabel.implicitHeight + 2
+            scale: 1 / control.zoom
+            transformOrigin: Item.TopLeft
+            color: control.bboxColor
+
+            Text {
+                id: tagLabel
+                objectName: "tagLabel"
+                x: 3
+                y: 1
+                width: Math.min(implicitWidth, 160)
+                elide: Text.ElideRight
+                text: control.tagText
+                color: Utils.contrastColor(control.bboxColor)
+                font.pixelSize: 11
+            }
+        }
+    }
+
     MouseArea {
         id: mouseDrag
         objectName: "mouseDrag"
@@ -72,6 +124,10 @@ Rectangle {
         drag.minimumY: 0
         drag.maximumY: control.yMax - control.height
 
+        onDoubleClicked: {
+            if (mouse.button === Qt.LeftButton)
+                control.pickRequested()
+        }
         onPressed: {
             if (mouse.button === Qt.LeftButton) {
                 control.pressed()

@@ -37,10 +37,24 @@ ApplicationWindow {
         dlgQuit.ask(rows.length, null)
     }
 
+    // The categories by number, made once for every box that looks one up.
+    readonly property var categoryById: {
+        const byId = {}
+        for (const category of DatasetLoader.categories)
+            byId[category.catId] = category
+        return byId
+    }
+
     // The colour of a category number, black for one that is not in the list.
     function categoryColor(catId) {
-        const category = DatasetLoader.categories.find(function (c) { return c.catId === catId })
+        const category = categoryById[catId]
         return category ? category.catColor : "black"
+    }
+
+    // A box's tag: its class name, or its number when the class has none or is not in the list.
+    function categoryTag(catId) {
+        const category = categoryById[catId]
+        return category ? category.catName : String(catId)
     }
 
     function categoryName(catId) {
@@ -266,6 +280,7 @@ ApplicationWindow {
                     openBlocked: DatasetLoader.busy
                     stage: editor.stage
                     colorOf: root.categoryColor
+                    nameOf: root.categoryTag
                     onOpenRequested: EditSession.open(row)
                     onRemoveRequested: {
                         // Where there is no trash to take it back from, the file goes for good.

@@ -3,9 +3,12 @@
 #include "images/imagelist.h"
 #include "ui/datasetloader.h"
 
+#include <QColor>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 #include "modelcheck.h"
 #include "testfiles.h"
@@ -92,6 +95,22 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(image->yoloTxtFilePath));
         }
         QCOMPARE(read(path("set/labels/classes.txt")), classes);
+    }
+
+    // The palette serves the first categories; after it every colour is new, differs
+    // clearly from the next one's, and is not dark enough to pass for black.
+    void categoryColors()
+    {
+        QCOMPARE(DatasetLoader::categoryColor(19), QStringLiteral("#a9a9a9"));
+        QSet<QString> seen;
+        for (int i = 0; i < 80; ++i) {
+            const QColor c(DatasetLoader::categoryColor(i)), next(DatasetLoader::categoryColor(i + 1));
+            seen.insert(c.name());
+            QVERIFY2(std::hypot(c.red() - next.red(), c.green() - next.green(), c.blue() - next.blue()) >= 100,
+                     qPrintable(c.name() + " " + next.name()));
+            QVERIFY2(c.lightnessF() >= 0.2, qPrintable(c.name()));
+        }
+        QCOMPARE(seen.size(), 80);
     }
 
     void cancelKeepsTheListAndANewLoadReplaces()

@@ -1,4 +1,5 @@
 #include "images/imagelist.h"
+#include "models/classpickermodel.h"
 #include "models/imagefilter.h"
 #include "ui/conversion.h"
 
@@ -136,6 +137,42 @@ private Q_SLOTS:
         // The row stays shown while it is open; the counts follow.
         QCOMPARE(shown(), (QStringList{"ab", "b", "c"}));
         QTRY_COMPARE(m_filter->problemCounts().at(0).toMap().value("rows").toInt(), 2);
+    }
+
+    // What the class picker lists for a text typed: the number itself, names starting
+    // with it, numbers starting with it, names holding it; names ignoring case.
+    void classPicker_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVector<int>>("ids");
+        QTest::newRow("nothing typed") << "" << QVector<int>{0, 1, 2, 10, 11, 12, 21, 25};
+        QTest::newRow("a number, then names holding it") << "1" << QVector<int>{1, 10, 11, 12, 2};
+        QTest::newRow("a whole number") << "12" << QVector<int>{12};
+        QTest::newRow("a name, blanks and case") << " Car " << QVector<int>{2};
+        QTest::newRow("names starting first") << "p" << QVector<int>{0, 12, 11};
+        QTest::newRow("inside names") << "ar" << QVector<int>{2, 12, 21};
+        QTest::newRow("no match") << "zebra" << QVector<int>{};
+    }
+
+    void classPicker()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVector<int>, ids);
+        ClassPickerModel model;
+        m_check.reset();
+        m_check = std::make_unique<ModelCheck>(&model);
+        const QVector<QPair<int, QString>> classes{{0, "person"},        {1, "bicycle"},    {2, "car1"},
+                                                   {10, "fire hydrant"}, {11, "stop sign"}, {12, "Parking meter"},
+                                                   {21, "bear"},         {25, "umbrella"}};
+        QVariantList categories;
+        for (const auto &c : classes)
+            categories << QVariantMap{{"catId", c.first}, {"catName", c.second}};
+        model.setCategories(categories);
+        model.setFilterText(text);
+        QVector<int> got;
+        for (int row = 0; row < model.rowCount(); ++row)
+            got << model.data(model.index(row), ClassPickerModel::CatIdRole).toInt();
+        QCOMPARE(got, ids);
     }
 
     // The File menu's import runs on a worker and ends in one message; a failed one

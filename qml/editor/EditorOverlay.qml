@@ -47,6 +47,7 @@ Popup {
         ctxItems.spaceHeld = false
         ctxItems.boxesHidden = false
         keyList.close()
+        picker.close()
     }
 
     LoggingCategory {
@@ -72,6 +73,29 @@ Popup {
         }
     }
 
+    // A category chosen with a box selected relabels the box; without one it is the
+    // category of the boxes drawn next.
+    function chooseCategory(catId) {
+        if (EditSession.selected >= 0)
+            EditSession.relabelSelected(catId)
+        else
+            EditSession.pickCategory(catId)
+    }
+
+    function openPicker() {
+        const boxes = EditSession.boxes, selected = EditSession.selected >= 0 && boxes
+        picker.current = selected ? boxes.data(boxes.index(EditSession.selected, 0), 0) : EditSession.category
+        picker.title = selected ? qsTr("Class of the selected box") : qsTr("Class of the boxes drawn next")
+        picker.open()
+    }
+
+    ClassPicker {
+        id: picker
+        objectName: "classPicker"
+        categories: overlay.categories
+        onChosen: overlay.chooseCategory(catId)
+    }
+
     ConfirmDialog {
         id: dlgSaveAnyway
         objectName: "dlgSaveAnyway"
@@ -81,6 +105,20 @@ Popup {
     Connections {
         target: EditSession
         function onRowChanged() { ctxItems.fit() }
+    }
+    Connections {
+        target: ctxItems
+        function onClassPickerRequested() { overlay.openPicker() }
+    }
+    Shortcut {
+        sequence: "C"
+        enabled: overlay.editing
+        onActivated: overlay.openPicker()
+    }
+    Shortcut {
+        sequence: "T"
+        enabled: overlay.editing
+        onActivated: ctxItems.tagsShown = !ctxItems.tagsShown
     }
 
     Shortcut {
@@ -191,7 +229,7 @@ Popup {
             categories: overlay.categories
             current: EditSession.category
             shortcutsEnabled: overlay.editing
-            onPicked: EditSession.pickCategory(catId)
+            onPicked: overlay.chooseCategory(catId)
             onAddRequested: {
                 console.log(uiLog, "Activated " + name)
                 EditSession.addBox(catId, ctxItems.pointer, ctxItems.pictureSize)

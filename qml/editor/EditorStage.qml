@@ -12,11 +12,16 @@ Item {
     // Space pans with the left button; H hides the boxes while held.
     property bool spaceHeld: false
     property bool boxesHidden: false
+    // Whether boxes carry their class tags (in the grid, on tiles large enough).
+    property bool tagsShown: true
     // Reported by the open tile: the pointer in the picture, the picture's size on
     // screen, and the size it was decoded at (which neighbours are fetched at).
     property point pointer
     property size pictureSize
     property size pictureRequest: Qt.size(-1, -1)
+
+    // A box of the open tile asks for the class picker.
+    signal classPickerRequested()
 
     function clamp(val, min, max) {
         return val < min ? min : (val > max ? max : val)

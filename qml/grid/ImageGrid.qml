@@ -15,6 +15,7 @@ GridView {
     property bool openBlocked: false
     property EditorStage stage: null
     property var colorOf: function (catId) { return "black" }
+    property var nameOf: function (catId) { return String(catId) }
 
     signal openRequested(int row)
     signal removeRequested(int row)
@@ -42,6 +43,7 @@ GridView {
         openBlocked: grid.openBlocked
         stage: grid.stage
         colorOf: grid.colorOf
+        nameOf: grid.nameOf
         onOpenRequested: grid.openRequested(index)
         onMenuRequested: {
             menu.row = imgRow

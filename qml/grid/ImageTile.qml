@@ -28,6 +28,9 @@ Item {
     property bool openBlocked: false
     property EditorStage stage: null
     property var colorOf: function (catId) { return "black" }
+    property var nameOf: function (catId) { return String(catId) }
+    // Narrower tiles leave their boxes without class tags, which could not be read.
+    property real tagMinWidth: 240
 
     signal openRequested()
     signal menuRequested(Item area, real x, real y)
@@ -261,6 +264,8 @@ Item {
                     anchors.centerIn: parent
                     width: image.paintedWidth
                     height: image.paintedHeight
+                    // Boxes past the picture's edge, and their tags, end at the edge.
+                    clip: true
 
                     Label {
                         anchors.left: parent.left
@@ -297,9 +302,9 @@ Item {
                             y: by
                             width: bwidth
                             height: bheight
-                            // Handles and lines keep their size on screen at any zoom.
-                            handleSize: 12 / rcDelegate.zoom
-                            lineWidth: 1 / rcDelegate.zoom
+                            zoom: rcDelegate.zoom
+                            tagText: tile.nameOf(catId)
+                            tagShown: tile.stage !== null && tile.stage.tagsShown && (tile.open || tile.width >= tile.tagMinWidth)
                             visible: !(tile.open && tile.stage.boxesHidden)
                             xMax: content.width
                             yMax: content.height
@@ -324,6 +329,7 @@ Item {
                             }
 
                             onPressed: EditSession.select(index)
+                            onPickRequested: tile.stage.classPickerRequested()
                             onEditStarted: EditSession.beginDrag()
                             onEditFinished: EditSession.endDrag()
                             onDimensionsChanged: {

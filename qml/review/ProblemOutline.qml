@@ -1,7 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 
-// A ring around a box that has problems; hovering it names them.
+// A ring around a box that has problems; hovering it names them, beside the pointer.
 Item {
     id: outline
     property string text: ""
@@ -16,7 +16,12 @@ Item {
     HoverHandler {
         id: hover
     }
-    ToolTip.visible: hover.hovered && text.length > 0
-    ToolTip.text: text
-    ToolTip.delay: 300
+    ToolTip {
+        objectName: "problemTip"
+        x: hover.point.position.x + 12
+        y: hover.point.position.y + 16
+        visible: hover.hovered && outline.text.length > 0
+        text: outline.text
+        delay: 300
+    }
 }

@@ -77,6 +77,21 @@ QColor Utils::invertColor(QColor c)
     return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue(), 255);
 }
 
+QColor Utils::contrastColor(QColor c)
+{
+    return qGray(c.rgb()) >= 140 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+QPointF Utils::tagPosition(QRectF box, QSizeF tag, QSizeF picture, qreal line)
+{
+    qreal y = box.top() - tag.height();
+    if (y < 0)
+        y = box.top() + line;
+    y = qMax(0.0, qMin(y, picture.height() - tag.height()));
+    const qreal x = qMax(0.0, qMin(box.left(), picture.width() - tag.width()));
+    return {x, y};
+}
+
 QString Utils::baseName(QString filename)
 {
     return FileIo::baseName(filename);

@@ -4,6 +4,9 @@
 #include <QByteArray>
 #include <QColor>
 #include <QObject>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QUrl>
 
@@ -40,6 +43,12 @@ public Q_SLOTS:
     bool fileExists(const QString &path) const;
     // The colour's negative, always opaque.
     QColor invertColor(QColor c);
+    // Black on light colours, white on dark ones: for text on a colour, or a line under it.
+    QColor contrastColor(QColor c);
+    // Where a box's tag of size tag goes in a picture: just above the box's top edge,
+    // or just inside it below its line of width line when there is no room above,
+    // moved left and up as far as it takes to stay inside the picture.
+    QPointF tagPosition(QRectF box, QSizeF tag, QSizeF picture, qreal line);
     // The name without its last dot-suffix; the last dot anywhere in the string counts.
     QString baseName(QString filename);
     QString fileName(QString filePath);

@@ -2,6 +2,7 @@
 
 #include "app/utils.h"
 #include "images/imagelist.h"
+#include "models/classpickermodel.h"
 #include "models/imagefilter.h"
 #include "ui/conversion.h"
 #include "ui/datasetloader.h"
@@ -31,6 +32,8 @@ AppObjects::AppObjects()
                      [this] { m_datasetLoader->useClasses(m_conversion->classes()); });
     QObject::connect(m_datasetLoader, &DatasetLoader::categoriesChanged, m_editSession,
                      [this] { m_editSession->setCategories(m_datasetLoader->categories()); });
+    // Each class picker keeps a list of its own.
+    qmlRegisterType<ClassPickerModel>("Boxmere", 1, 0, "ClassPickerModel");
 }
 
 AppObjects::~AppObjects()

@@ -5,11 +5,13 @@
 #include "checks/labelcheck.h"
 #include "images/imagelist.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -18,6 +20,8 @@ namespace {
 const char *const Palette[] = {"#e6194b", "#3cb44b", "#ffe119", "#4363d8", "#f58231", "#911eb4", "#42d4f4",
                                "#f032e6", "#bfef45", "#fabed4", "#469990", "#dcbeff", "#9a6324", "#fffac8",
                                "#800000", "#aaffc3", "#808000", "#ffd8b1", "#000075", "#a9a9a9"};
+
+constexpr int PaletteSize = int(sizeof(Palette) / sizeof(Palette[0]));
 
 QVariantMap category(int id, const QString &name, const QString &shortcut, const QString &color)
 {
@@ -66,15 +70,28 @@ DatasetLoader::~DatasetLoader()
     stopJob();
 }
 
+QString DatasetLoader::categoryColor(int index)
+{
+    if (index < PaletteSize)
+        return QLatin1String(Palette[index]);
+    // Steps of the golden angle put neighbours far apart on the hue circle and fill it
+    // evenly; saturation and lightness take turns so that the hues that come back
+    // still differ. No lightness is dark enough to pass for black.
+    const int step = index - PaletteSize;
+    const qreal hue = std::fmod(step * 137.508 + 15, 360.0) / 360.0;
+    const qreal saturation = step % 2 == 0 ? 0.85 : 0.65;
+    const qreal lightness = step % 3 == 0 ? 0.5 : step % 3 == 1 ? 0.38 : 0.68;
+    return QColor::fromHslF(hue, saturation, lightness).name();
+}
+
 QVariantList DatasetLoader::categoriesFor(const QVector<ClassFile::ClassName> &names)
 {
     QVariantList list;
     list.reserve(names.size());
-    constexpr int paletteSize = int(sizeof(Palette) / sizeof(Palette[0]));
     for (int i = 0; i < names.size(); ++i) {
         const QString shortcut = i < 9 ? QString::number(i + 1) : i == 9 ? QStringLiteral("0") : QString();
         const QString name = names.at(i).name.isEmpty() ? QString::number(names.at(i).id) : names.at(i).name;
-        list.append(category(names.at(i).id, name, shortcut, QLatin1String(Palette[i % paletteSize])));
+        list.append(category(names.at(i).id, name, shortcut, categoryColor(i)));
     }
     return list;
 }

@@ -46,8 +46,11 @@ public:
     // Shows the categories of classes, e.g. those an imported file brought.
     void useClasses(const ClassFile::Classes &classes);
 
-    // The category maps for a list of class names: the fixed palette in turn, and the
+    // The category maps for a list of class names: their colours in turn, and the
     // shortcuts "1" to "9" and "0" for the first ten.
+    // The colour of the category at index in the list: a fixed palette for the first,
+    // then colours made so that neighbours differ clearly; never black.
+    static QString categoryColor(int index);
     static QVariantList categoriesFor(const QVector<ClassFile::ClassName> &names);
 
 Q_SIGNALS:

@@ -26,6 +26,7 @@ Item {
         iCh: picture.ch
         xMax: picture.width
         yMax: picture.height
+        tagText: "person"
 
         onDimensionsChanged: {
             picture.cx = newCx
@@ -52,6 +53,7 @@ Item {
             picture.ch = 0.4
             box.selected = true
             box.enabled = true
+            box.tagShown = false
             for (const spy of [dimensionsSpy, startedSpy, finishedSpy, deleteSpy])
                 spy.clear()
         }
@@ -114,6 +116,30 @@ Item {
             drag(findChild(box, "rightHandle"), 30, 0)
             drag(box, 30, 10)
             compare(dimensionsSpy.count > 0, data.enabled)
+        }
+
+        // The tag sits on the top edge, outside the line; without room above it goes just
+        // inside, and at the right edge it moves left: always inside the picture.
+        function test_tag_data() {
+            return [
+                { tag: "room above", geometry: [0.5, 0.5, 0.2, 0.4], x: "box", y: "above" },
+                { tag: "at the top", geometry: [0.5, 0.2, 0.2, 0.4], x: "box", y: "inside" },
+                { tag: "at the right edge", geometry: [0.95, 0.5, 0.1, 0.4], x: "right", y: "above" },
+                { tag: "past the top left corner", geometry: [0.05, 0.1, 0.2, 0.4], x: "zero", y: "zero" },
+            ]
+        }
+
+        function test_tag(data) {
+            picture.cx = data.geometry[0]
+            picture.cy = data.geometry[1]
+            picture.cw = data.geometry[2]
+            picture.ch = data.geometry[3]
+            box.tagShown = true
+            const label = findChild(box, "tagLabel"), tag = label.parent
+            const at = tag.mapToItem(picture, 0, 0)
+            const x = { box: box.x, right: picture.width - tag.width, zero: 0 }
+            const y = { above: box.y - tag.height, inside: box.y + box.lineWidth, zero: 0 }
+            compare([at.x, at.y], [x[data.x], y[data.y]])
         }
     }
 }

@@ -135,4 +135,38 @@ WindowFixture {
         keyClick(Qt.Key_A)
         verify(findText(child("ctxItems"), shown[0]))
     }
+
+    // With 80 classes, C opens the picker: a number typed and Enter relabel the selected
+    // box, one step to undo. A swatch relabels it too; a double click on it opens the
+    // picker, where the numbers starting with what was typed follow the number itself.
+    function test_classPicker() {
+        const names = []
+        for (let i = 0; i < 80; ++i)
+            names.push("cls" + i)
+        testData.writeFile(labels + "classes.txt", names.join("\n"))
+        load(base + "/images", base + "/labels", 4)
+        const c = open("b"), picker = child("classPicker")
+        select(c, 0)
+        keyClick(Qt.Key_C)
+        tryVerify(function () { return picker.opened })
+        keyClick(Qt.Key_4)
+        keyClick(Qt.Key_2)
+        keyClick(Qt.Key_Return)
+        compare([boxes()[0][0], child("tagLabel", child("box0", c)).text], [42, "cls42"])
+        keySequence(StandardKey.Undo)
+        compare(boxes()[0][0], 1)
+        mouseClick(child("rptCategories").itemAt(5))
+        compare([boxes()[0][0], EditSession.category], [5, 0])
+        mouseDoubleClickSequence(child("box0", c))
+        keyClick(Qt.Key_7)
+        keyClick(Qt.Key_Down)
+        keyClick(Qt.Key_Return)
+        compare(boxes()[0][0], 70)
+        // Without a box selected, the choice is the class of the boxes drawn next.
+        EditSession.select(-1)
+        keyClick(Qt.Key_C)
+        keyClick(Qt.Key_3)
+        keyClick(Qt.Key_Return)
+        compare([boxes()[0][0], EditSession.category], [70, 3])
+    }
 }

@@ -141,4 +141,16 @@ WindowFixture {
         verify(!child("box0", c).visible)
         keyRelease(Qt.Key_H)
     }
+
+    // A box past the picture's edge, and its tag, end at the edge: the picture is the
+    // nearest item that clips them, in the grid and in the editor.
+    function test_clip() {
+        for (const opened of [false, true]) {
+            const c = opened ? open("b") : cell("b")
+            let clipper = child("box0", c).parent
+            while (!clipper.clip)
+                clipper = clipper.parent
+            compare(clipper, child("rcContent", c))
+        }
+    }
 }
