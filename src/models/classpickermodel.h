@@ -21,7 +21,7 @@ class ClassPickerModel : public QAbstractListModel
 public:
     enum Role
     {
-        CatIdRole,
+        CatIdRole = Qt::UserRole + 1,
         CatNameRole,
         CatColorRole
     };
