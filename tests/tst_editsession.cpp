@@ -163,7 +163,8 @@ private Q_SLOTS:
         const QByteArray two("1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2"), second(two.mid(20));
         const auto row = [](const char *tag, const Edit &edit) { QTest::newRow(tag) << edit; };
         row("add under the pointer", {"b", "add 2 100 50 400 200", 1, -1, two + "\n2 0.25 0.25 0.1 0.1"});
-        row("add beside the picture", {"b", "add 1 -30 250 400 200", 1, -1, two + "\n1 0 1 0.1 0.1"});
+        row("add beside the picture", {"b", "add 1 -30 250 400 200", 1, -1, two + "\n1 0.05 0.95 0.1 0.1"});
+        row("add near the corner", {"b", "add 1 390 4 400 200", 1, -1, two + "\n1 0.95 0.05 0.1 0.1"});
         row("add without a picture", {"b", "add 1 10 10 0 0", 0, -1, two});
         row("draw backwards", {"b", "pick 2; draw 300 150 100 50 400 200", 1, -1, two + "\n2 0.5 0.5 0.5 0.5"});
         row("draw, category gone", {"b", "pick 7; draw 0 0 40 20 400 200", 1, -1, two + "\n1 0.05 0.05 0.1 0.1"});

@@ -234,7 +234,9 @@ void EditSession::addBox(int catId, QPointF at, QSizeF size)
     const qreal w = size.width(), h = size.height();
     if (!list || w <= 0 || h <= 0)
         return;
-    list->appendRow(catId, std::clamp(at.x(), 0.0, w) / w, std::clamp(at.y(), 0.0, h) / h);
+    const double side = 0.1;
+    list->appendRect(catId, std::clamp(at.x() / w, side / 2, 1 - side / 2),
+                     std::clamp(at.y() / h, side / 2, 1 - side / 2), side, side);
 }
 
 void EditSession::drawBox(QPointF from, QPointF to, QSizeF size)

@@ -89,7 +89,8 @@ public Q_SLOTS:
     void pickCategory(int catId);
 
     // A box a tenth of the picture on each side, centred on a point in pixels of a
-    // picture shown at size and kept inside it; nothing for a picture not shown.
+    // picture shown at size, or as near it as the box stays inside the picture;
+    // nothing for a picture not shown.
     void addBox(int catId, QPointF at, QSizeF size);
     // A box of the current category between two corners, in pixels of a picture
     // shown at size; nothing for a picture not shown or a box without area.

@@ -11,8 +11,8 @@ WindowFixture {
         // a tall one room above and below.
         return [
             { tag: "under the pointer", name: "a", width: 800, where: "inside", at: [0.25, 0.75] },
-            { tag: "left of the picture", name: "a", width: 1200, where: "left", at: [0, 0.5] },
-            { tag: "below the picture", name: "a", width: 800, where: "below", at: [0.5, 1] },
+            { tag: "left of the picture", name: "a", width: 1200, where: "left", at: [0.05, 0.5] },
+            { tag: "below the picture", name: "a", width: 800, where: "below", at: [0.5, 0.95] },
             { tag: "no picture", name: "d", width: 800, where: "inside", at: null },
         ]
     }
