@@ -243,12 +243,15 @@ Item {
                         if (moved || mouse.button === Qt.MiddleButton)
                             return
                         if (mouse.button === Qt.LeftButton) {
-                            if (EditSession.selected >= 0) {
+                            if (tile.open) {
+                                // Boxes leave a click to this area where a drag would draw.
+                                EditSession.select(tile.stage.boxesHidden ? -1 : EditSession.boxAt(
+                                    Qt.point(mouse.x - content.x, mouse.y - content.y), Qt.size(content.width, content.height)))
+                            } else if (EditSession.selected >= 0) {
                                 EditSession.select(-1)
-                                return
-                            }
-                            if (!tile.open && !tile.openBlocked)
+                            } else if (!tile.openBlocked) {
                                 tile.openRequested()
+                            }
                         } else if (!tile.open) {
                             tile.menuRequested(mouseFull, mouse.x, mouse.y)
                         }
@@ -323,6 +326,11 @@ Item {
                                 }
                             }
 
+                            passesPress: function (mouse) {
+                                return EditSession.pressDraws(index, mapToItem(content, mouse.x, mouse.y),
+                                                              Qt.size(content.width, content.height), handleSize,
+                                                              mouse.modifiers & Qt.ShiftModifier)
+                            }
                             onPressed: EditSession.select(index)
                             onEditStarted: EditSession.beginDrag()
                             onEditFinished: EditSession.endDrag()

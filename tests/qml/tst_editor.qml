@@ -43,6 +43,17 @@ WindowFixture {
             fuzzyCompare(edges[i], expected[i], 1e-12)
     }
 
+    // A drag in the middle of a box larger than a quarter of the picture draws a box
+    // inside it, and a click there selects it.
+    function test_drawInsideLargeBox() {
+        const c = open("a"), area = child("mouseFull", c), p = pixel(c, 0.7, 0.7)
+        EditSession.setBoxRect(0, 0.5, 0.5, 0.8, 0.8)
+        drag(area, pixel(c, 0.3, 0.3), pixel(c, 0.5, 0.5))
+        compare(boxes().length, 2)
+        mouseClick(area, p.x, p.y)
+        compare(EditSession.selected, 0)
+    }
+
     // Arrows move by pixels of the photo (500 by 375), ten with Shift; H hides the
     // boxes while held; Delete removes the selected box and Ctrl+S saves.
     function test_keyboard() {
