@@ -194,7 +194,7 @@ Popup {
             onPicked: EditSession.pickCategory(catId)
             onAddRequested: {
                 console.log(uiLog, "Activated " + name)
-                EditSession.addBox(catId, ctxItems.pointer, ctxItems.pictureSize)
+                EditSession.addBox(catId, ctxItems.pointer(), ctxItems.pictureSize)
             }
             onRelabelRequested: EditSession.relabelSelected(catId)
 

@@ -81,8 +81,8 @@ Item {
             Binding {
                 target: tile.stage
                 when: rcDelegate.single
-                property: "pointer"
-                value: Qt.point(mouseFull.mouseX - content.x, mouseFull.mouseY - content.y)
+                property: "picture"
+                value: content
                 restoreMode: Binding.RestoreNone
             }
             Binding {
@@ -183,6 +183,14 @@ Item {
                     property point from      // in the picture, or the view for a pan
                     property point panFrom
                     property bool moved: false
+
+                    // Where the pointer is, for the keys that add a box under it.
+                    function reportPointer() {
+                        if (tile.stage)
+                            tile.stage.windowPointer = mapToItem(null, mouseX, mouseY)
+                    }
+                    onMouseXChanged: reportPointer()
+                    onMouseYChanged: reportPointer()
 
                     function inPicture(mouse) {
                         return Qt.point(tile.clamp(mouse.x - content.x, 0, content.width),

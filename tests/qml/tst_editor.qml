@@ -43,6 +43,25 @@ WindowFixture {
             fuzzyCompare(edges[i], expected[i], 1e-12)
     }
 
+    // After next, a category key adds its box under the pointer where it is now.
+    function test_addAfterNext() {
+        let row = 0
+        while (nameAt(row) === "d" || nameAt(row + 1) === "d")
+            ++row
+        const c = open(nameAt(row)), area = child("mouseFull", c), p = pixel(c, 0.3, 0.6)
+        mouseMove(area, p.x, p.y)
+        const scene = area.mapToItem(null, p.x, p.y)
+        keyClick(Qt.Key_D)
+        compare(EditSession.shownRow, row + 1)
+        // Its picture fills the overlay.
+        tryVerify(function () { return child("rcContent", child("ctxItems")).width > child("gridImages").cellWidth }, 5000)
+        const content = child("rcContent", child("ctxItems")), at = content.mapFromItem(null, scene.x, scene.y)
+        keyClick(Qt.Key_1)
+        const added = boxes()[boxes().length - 1]
+        fuzzyCompare(added[1], at.x / content.width, 1e-9)
+        fuzzyCompare(added[2], at.y / content.height, 1e-9)
+    }
+
     // A drag in the middle of a box larger than a quarter of the picture draws a box
     // inside it, and a click there selects it.
     function test_drawInsideLargeBox() {
