@@ -47,6 +47,14 @@ Item {
         return problems.filter(function (p) { return p.box === box }).map(function (p) { return p.text }).join("\n")
     }
 
+    // Light on a dark backing, to be read on any picture.
+    component Caption: Label {
+        color: "white"
+        leftPadding: 3
+        rightPadding: 3
+        background: Rectangle { color: "#a0000000"; radius: 2 }
+    }
+
     Item {
         anchors.fill: parent
         anchors.margins: 2
@@ -125,15 +133,28 @@ Item {
                                               : Utils.toFileUrl(tile.filePath)
                 }
 
-                Label {
+                Caption {
+                    id: rowNumber
+                    objectName: "lblRow"
                     anchors.left: parent.left
                     anchors.top: parent.top
                     anchors.margins: 2
                     text: "%1".arg(tile.shownRow)
                 }
+                Caption {
+                    objectName: "lblName"
+                    anchors.left: rowNumber.right
+                    anchors.top: rowNumber.top
+                    anchors.leftMargin: 2
+                    // Cut short before the problem mark or the tile's edge.
+                    width: Math.max(0, Math.min(implicitWidth, (problemMark.visible ? problemMark.x : parent.width) - 2 - x))
+                    elide: Text.ElideRight
+                    text: tile.fileName
+                }
 
                 // A tile whose labels have problems says how many.
                 Label {
+                    id: problemMark
                     objectName: "problemMark"
                     anchors.right: parent.right
                     anchors.top: parent.top
@@ -163,8 +184,6 @@ Item {
                 Label {
                     objectName: "lblImageProblem"
                     anchors.centerIn: parent
-                    // Clear of the caption, which sits at the centre without a picture.
-                    anchors.verticalCenterOffset: -height
                     visible: image.status === Image.Error || tile.filePath.length === 0
                     text: visible && Utils.fileExists(tile.filePath) ? qsTr("unreadable image") : qsTr("missing image")
                     color: "firebrick"
@@ -272,15 +291,6 @@ Item {
                     anchors.centerIn: parent
                     width: image.paintedWidth
                     height: image.paintedHeight
-
-                    Label {
-                        anchors.left: parent.left
-                        anchors.top: parent.top
-                        text: tile.fileName
-                        color: "white"
-                        style: Label.Outline
-                        styleColor: "black"
-                    }
 
                     // The box being drawn.
                     Rectangle {
