@@ -45,9 +45,7 @@ WindowFixture {
 
     // After next, a category key adds its box under the pointer where it is now.
     function test_addAfterNext() {
-        let row = 0
-        while (nameAt(row) === "d" || nameAt(row + 1) === "d")
-            ++row
+        const row = [0, 1, 2].find(function (r) { return nameAt(r) !== "d" && nameAt(r + 1) !== "d" })
         const c = open(nameAt(row)), area = child("mouseFull", c), p = pixel(c, 0.3, 0.6)
         mouseMove(area, p.x, p.y)
         const scene = area.mapToItem(null, p.x, p.y)
