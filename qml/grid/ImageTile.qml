@@ -341,6 +341,13 @@ Item {
                                 sourceComponent: ProblemOutline {
                                     objectName: "problemOutline"
                                     text: box.problemText
+                                    // Its ring takes the hover from the tile's mouse area.
+                                    HoverHandler {
+                                        onPointChanged: {
+                                            if (hovered)
+                                                tile.stage.windowPointer = point.scenePosition
+                                        }
+                                    }
                                 }
                             }
 
