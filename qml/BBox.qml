@@ -38,6 +38,9 @@ Rectangle {
 
     // True between editStarted() and editFinished().
     property bool editing: false
+    // Asked on a left press on the box's body: true leaves the press to what lies
+    // beneath, e.g. to draw a box inside this one.
+    property var passesPress: function (mouse) { return false }
 
     function startEdit() {
         if (!editing) {
@@ -129,7 +132,9 @@ Rectangle {
                 control.pickRequested()
         }
         onPressed: {
-            if (mouse.button === Qt.LeftButton) {
+            if (mouse.button === Qt.LeftButton && control.passesPress(mouse)) {
+                mouse.accepted = false
+            } else if (mouse.button === Qt.LeftButton) {
                 control.pressed()
                 control.startEdit()
             } else {

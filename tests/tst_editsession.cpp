@@ -163,7 +163,8 @@ private Q_SLOTS:
         const QByteArray two("1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2"), second(two.mid(20));
         const auto row = [](const char *tag, const Edit &edit) { QTest::newRow(tag) << edit; };
         row("add under the pointer", {"b", "add 2 100 50 400 200", 1, -1, two + "\n2 0.25 0.25 0.1 0.1"});
-        row("add beside the picture", {"b", "add 1 -30 250 400 200", 1, -1, two + "\n1 0 1 0.1 0.1"});
+        row("add beside the picture", {"b", "add 1 -30 250 400 200", 1, -1, two + "\n1 0.05 0.95 0.1 0.1"});
+        row("add near the corner", {"b", "add 1 390 4 400 200", 1, -1, two + "\n1 0.95 0.05 0.1 0.1"});
         row("add without a picture", {"b", "add 1 10 10 0 0", 0, -1, two});
         row("draw backwards", {"b", "pick 2; draw 300 150 100 50 400 200", 1, -1, two + "\n2 0.5 0.5 0.5 0.5"});
         row("draw, category gone", {"b", "pick 7; draw 0 0 40 20 400 200", 1, -1, two + "\n1 0.05 0.05 0.1 0.1"});
@@ -246,6 +247,39 @@ private Q_SLOTS:
             QVERIFY(!m_session->boxes()->canUndo());
         m_session->close();
         QCOMPARE(m_session->saveError(), QString());
+    }
+
+    void press_data()
+    {
+        QTest::addColumn<double>("side"); // of box 1, centred on b
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QPointF>("at");
+        QTest::addColumn<bool>("modifier");
+        QTest::addColumn<bool>("draws");
+        QTest::addColumn<int>("clicked");
+        QTest::newRow("small box") << 0.8 << 0 << QPointF(100, 50) << false << false << 0;
+        QTest::newRow("small box, modifier") << 0.8 << 0 << QPointF(100, 50) << true << true << 0;
+        QTest::newRow("large box") << 0.8 << 1 << QPointF(200, 100) << false << true << 1;
+        QTest::newRow("large box, near its edge") << 0.8 << 1 << QPointF(50, 100) << false << false << 1;
+        QTest::newRow("a quarter is not large") << 0.5 << 1 << QPointF(200, 100) << false << false << 1;
+        QTest::newRow("outside every box") << 0.8 << 1 << QPointF(20, 10) << false << false << -1;
+    }
+
+    // A left press inside a box takes hold of it, but draws in the middle of a large
+    // one or with the modifier; a click then selects the smallest box under it. Box 0
+    // of b (80 to 120 by 40 to 60 pixels of 400 by 200) lies inside box 1 of side 0.8.
+    void press()
+    {
+        QFETCH(double, side);
+        QFETCH(int, box);
+        QFETCH(QPointF, at);
+        QFETCH(bool, modifier);
+        QFETCH(bool, draws);
+        QFETCH(int, clicked);
+        open("b");
+        m_session->setBoxRect(1, 0.5, 0.5, side, side);
+        QCOMPARE(m_session->pressDraws(box, at, QSizeF(400, 200), 12, modifier), draws);
+        QCOMPARE(m_session->boxAt(at, QSizeF(400, 200)), clicked);
     }
 
     // Next and previous stay within the rows shown.

@@ -232,7 +232,7 @@ Popup {
             onPicked: overlay.chooseCategory(catId)
             onAddRequested: {
                 console.log(uiLog, "Activated " + name)
-                EditSession.addBox(catId, ctxItems.pointer, ctxItems.pictureSize)
+                EditSession.addBox(catId, ctxItems.pointer(), ctxItems.pictureSize)
             }
             onRelabelRequested: EditSession.relabelSelected(catId)
 

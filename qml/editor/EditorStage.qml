@@ -14,11 +14,19 @@ Item {
     property bool boxesHidden: false
     // Whether boxes carry their class tags (in the grid, on tiles large enough).
     property bool tagsShown: true
-    // Reported by the open tile: the pointer in the picture, the picture's size on
-    // screen, and the size it was decoded at (which neighbours are fetched at).
-    property point pointer
+    // Reported by the tiles: the pointer in the window, as last seen over one. And by
+    // the open tile: its picture, the picture's size on screen, and the size it was
+    // decoded at (which neighbours are fetched at).
+    property point windowPointer
+    property Item picture: null
     property size pictureSize
     property size pictureRequest: Qt.size(-1, -1)
+
+    // The pointer in the open picture, also when that came under a pointer at rest
+    // (after next or previous).
+    function pointer() {
+        return picture ? picture.mapFromItem(null, windowPointer.x, windowPointer.y) : Qt.point(0, 0)
+    }
 
     // A box of the open tile asks for the class picker.
     signal classPickerRequested()

@@ -14,6 +14,7 @@ Popup {
     readonly property var keys: [
         [qsTr("Category shortcut"), qsTr("add a box of that category under the pointer")],
         [qsTr("Left drag on the picture"), qsTr("draw a box of the current category (the swatch clicked last)")],
+        [qsTr("Shift+left drag, or left drag inside a large box"), qsTr("draw a box there too; near its edges a drag moves the box")],
         [qsTr("Ctrl+category shortcut"), qsTr("give the selected box that category")],
         [qsTr("C, double-click a box"), qsTr("choose a class by name or number: for the selected box, or for drawing")],
         [qsTr("Click a swatch"), qsTr("give the selected box that class, or draw that class")],

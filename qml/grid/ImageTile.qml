@@ -50,6 +50,14 @@ Item {
         return problems.filter(function (p) { return p.box === box }).map(function (p) { return p.text }).join("\n")
     }
 
+    // Light on a dark backing, to be read on any picture.
+    component Caption: Label {
+        color: "white"
+        leftPadding: 3
+        rightPadding: 3
+        background: Rectangle { color: "#a0000000"; radius: 2 }
+    }
+
     Item {
         anchors.fill: parent
         anchors.margins: 2
@@ -84,8 +92,8 @@ Item {
             Binding {
                 target: tile.stage
                 when: rcDelegate.single
-                property: "pointer"
-                value: Qt.point(mouseFull.mouseX - content.x, mouseFull.mouseY - content.y)
+                property: "picture"
+                value: content
                 restoreMode: Binding.RestoreNone
             }
             Binding {
@@ -128,15 +136,28 @@ Item {
                                               : Utils.toFileUrl(tile.filePath)
                 }
 
-                Label {
+                Caption {
+                    id: rowNumber
+                    objectName: "lblRow"
                     anchors.left: parent.left
                     anchors.top: parent.top
                     anchors.margins: 2
                     text: "%1".arg(tile.shownRow)
                 }
+                Caption {
+                    objectName: "lblName"
+                    anchors.left: rowNumber.right
+                    anchors.top: rowNumber.top
+                    anchors.leftMargin: 2
+                    // Cut short before the problem mark or the tile's edge.
+                    width: Math.max(0, Math.min(implicitWidth, (problemMark.visible ? problemMark.x : parent.width) - 2 - x))
+                    elide: Text.ElideRight
+                    text: tile.fileName
+                }
 
                 // A tile whose labels have problems says how many.
                 Label {
+                    id: problemMark
                     objectName: "problemMark"
                     anchors.right: parent.right
                     anchors.top: parent.top
@@ -166,8 +187,6 @@ Item {
                 Label {
                     objectName: "lblImageProblem"
                     anchors.centerIn: parent
-                    // Clear of the caption, which sits at the centre without a picture.
-                    anchors.verticalCenterOffset: -height
                     visible: image.status === Image.Error || tile.filePath.length === 0
                     text: visible && Utils.fileExists(tile.filePath) ? qsTr("unreadable image") : qsTr("missing image")
                     color: "firebrick"
@@ -186,6 +205,14 @@ Item {
                     property point from      // in the picture, or the view for a pan
                     property point panFrom
                     property bool moved: false
+
+                    // Where the pointer is, for the keys that add a box under it.
+                    function reportPointer() {
+                        if (tile.stage)
+                            tile.stage.windowPointer = mapToItem(null, mouseX, mouseY)
+                    }
+                    onMouseXChanged: reportPointer()
+                    onMouseYChanged: reportPointer()
 
                     function inPicture(mouse) {
                         return Qt.point(tile.clamp(mouse.x - content.x, 0, content.width),
@@ -232,6 +259,11 @@ Item {
                         gesture = ""
                         moved = false
                     }
+                    // A double click that a large box left to this area asks for its class.
+                    onDoubleClicked: {
+                        if (tile.open && mouse.button === Qt.LeftButton && EditSession.selected >= 0)
+                            tile.stage.classPickerRequested()
+                    }
                     onWheel: {
                         if (!tile.open || !(wheel.modifiers & Qt.ControlModifier)) {
                             wheel.accepted = false
@@ -246,12 +278,15 @@ Item {
                         if (moved || mouse.button === Qt.MiddleButton)
                             return
                         if (mouse.button === Qt.LeftButton) {
-                            if (EditSession.selected >= 0) {
+                            if (tile.open) {
+                                // Boxes leave a click to this area where a drag would draw.
+                                EditSession.select(tile.stage.boxesHidden ? -1 : EditSession.boxAt(
+                                    Qt.point(mouse.x - content.x, mouse.y - content.y), Qt.size(content.width, content.height)))
+                            } else if (EditSession.selected >= 0) {
                                 EditSession.select(-1)
-                                return
-                            }
-                            if (!tile.open && !tile.openBlocked)
+                            } else if (!tile.openBlocked) {
                                 tile.openRequested()
+                            }
                         } else if (!tile.open) {
                             tile.menuRequested(mouseFull, mouse.x, mouse.y)
                         }
@@ -266,15 +301,6 @@ Item {
                     height: image.paintedHeight
                     // Boxes past the picture's edge, and their tags, end at the edge.
                     clip: true
-
-                    Label {
-                        anchors.left: parent.left
-                        anchors.top: parent.top
-                        text: tile.fileName
-                        color: "white"
-                        style: Label.Outline
-                        styleColor: "black"
-                    }
 
                     // The box being drawn.
                     Rectangle {
@@ -325,9 +351,21 @@ Item {
                                 sourceComponent: ProblemOutline {
                                     objectName: "problemOutline"
                                     text: box.problemText
+                                    // Its ring takes the hover from the tile's mouse area.
+                                    HoverHandler {
+                                        onPointChanged: {
+                                            if (hovered)
+                                                tile.stage.windowPointer = point.scenePosition
+                                        }
+                                    }
                                 }
                             }
 
+                            passesPress: function (mouse) {
+                                return EditSession.pressDraws(index, mapToItem(content, mouse.x, mouse.y),
+                                                              Qt.size(content.width, content.height), handleSize,
+                                                              mouse.modifiers & Qt.ShiftModifier)
+                            }
                             onPressed: EditSession.select(index)
                             onPickRequested: tile.stage.classPickerRequested()
                             onEditStarted: EditSession.beginDrag()

@@ -5,6 +5,8 @@
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
 
+#include <QRectF>
+
 #include <algorithm>
 
 EditSession::EditSession(ImageList *images, ImageFilter *shown, QObject *parent)
@@ -141,6 +143,40 @@ QString EditSession::saveQuestion() const
     return image ? image->bboxes->lostOnSave(image->yoloTxtFilePath) : QString();
 }
 
+static QRectF pixelRect(const BoxInfo &box, QSizeF size)
+{
+    const qreal w = size.width(), h = size.height();
+    return QRectF((box.cx - box.cw / 2) * w, (box.cy - box.ch / 2) * h, box.cw * w, box.ch * h);
+}
+
+bool EditSession::pressDraws(int box, QPointF at, QSizeF size, qreal margin, bool modifier) const
+{
+    if (modifier)
+        return true;
+    const BBoxList *list = boxes();
+    const auto info = list ? list->boxAt(box) : nullptr;
+    // Inside a large box there is room to draw, and its edges are still there to grab.
+    return info && info->cw * info->ch > 0.25 &&
+           pixelRect(*info, size).adjusted(margin, margin, -margin, -margin).contains(at);
+}
+
+int EditSession::boxAt(QPointF at, QSizeF size) const
+{
+    const BBoxList *list = boxes();
+    if (!list)
+        return -1;
+    int found = -1;
+    double area = 0;
+    for (int row = 0; row < list->boxes().size(); ++row) {
+        const BoxInfo &box = *list->boxes()[row];
+        if (pixelRect(box, size).contains(at) && (found < 0 || box.cw * box.ch <= area)) {
+            found = row;
+            area = box.cw * box.ch;
+        }
+    }
+    return found;
+}
+
 bool EditSession::save()
 {
     return write(false);
@@ -234,7 +270,9 @@ void EditSession::addBox(int catId, QPointF at, QSizeF size)
     const qreal w = size.width(), h = size.height();
     if (!list || w <= 0 || h <= 0)
         return;
-    list->appendRow(catId, std::clamp(at.x(), 0.0, w) / w, std::clamp(at.y(), 0.0, h) / h);
+    const double side = 0.1;
+    list->appendRect(catId, std::clamp(at.x() / w, side / 2, 1 - side / 2),
+                     std::clamp(at.y() / h, side / 2, 1 - side / 2), side, side);
 }
 
 void EditSession::drawBox(QPointF from, QPointF to, QSizeF size)

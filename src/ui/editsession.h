@@ -54,6 +54,12 @@ public:
     // What saving the open image would lose of lines not read whole, as the question
     // to ask before; "" when it loses nothing.
     Q_INVOKABLE QString saveQuestion() const;
+    // Whether a left press inside a box, at a point in pixels of a picture shown at
+    // size, draws a new box instead of taking hold of that one: with the modifier, or
+    // in a box larger than a quarter of the picture, more than margin from its edges.
+    Q_INVOKABLE bool pressDraws(int box, QPointF at, QSizeF size, qreal margin, bool modifier) const;
+    // The box a click at a point selects: the smallest that holds it, or -1.
+    Q_INVOKABLE int boxAt(QPointF at, QSizeF size) const;
 
 Q_SIGNALS:
     void rowChanged();
@@ -89,7 +95,8 @@ public Q_SLOTS:
     void pickCategory(int catId);
 
     // A box a tenth of the picture on each side, centred on a point in pixels of a
-    // picture shown at size and kept inside it; nothing for a picture not shown.
+    // picture shown at size, or as near it as the box stays inside the picture;
+    // nothing for a picture not shown.
     void addBox(int catId, QPointF at, QSizeF size);
     // A box of the current category between two corners, in pixels of a picture
     // shown at size; nothing for a picture not shown or a box without area.

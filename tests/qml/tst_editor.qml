@@ -11,8 +11,9 @@ WindowFixture {
         // a tall one room above and below.
         return [
             { tag: "under the pointer", name: "a", width: 800, where: "inside", at: [0.25, 0.75] },
-            { tag: "left of the picture", name: "a", width: 1200, where: "left", at: [0, 0.5] },
-            { tag: "below the picture", name: "a", width: 800, where: "below", at: [0.5, 1] },
+            { tag: "left of the picture", name: "a", width: 1200, where: "left", at: [0.05, 0.5] },
+            { tag: "below the picture", name: "a", width: 800, where: "below", at: [0.5, 0.95] },
+            { tag: "over a box with problems", name: "b", width: 800, where: "inside", at: [0.75, 0.75] },
             { tag: "no picture", name: "d", width: 800, where: "inside", at: null },
         ]
     }
@@ -20,16 +21,16 @@ WindowFixture {
     function test_addBox(data) {
         win.width = data.width
         win.height = data.width > 800 ? 500 : 700
-        const c = open(data.name)
+        const c = open(data.name), before = boxes().length, at = data.at || [0.25, 0.75]
         const content = child("rcContent", c), area = child("mouseFull", c)
         const p = data.where === "left" ? Qt.point(content.x / 2, content.y + content.height / 2)
                 : data.where === "below" ? Qt.point(content.x + content.width / 2, area.height - 1)
-                : content.mapToItem(area, 0.25 * content.width, 0.75 * content.height)
+                : content.mapToItem(area, at[0] * content.width, at[1] * content.height)
         mouseMove(area, p.x, p.y)
         keyClick(Qt.Key_1)
-        compare(boxes().length, data.at ? 2 : 1)
+        compare(boxes().length, before + (data.at ? 1 : 0))
         for (let i = 0; data.at && i < 2; ++i)
-            fuzzyCompare(boxes()[1][i + 1], data.at[i], 0.01)
+            fuzzyCompare(boxes()[before][i + 1], data.at[i], 0.01)
     }
 
     // A drag draws a box between its ends, which stay inside the picture.
@@ -41,6 +42,36 @@ WindowFixture {
         const expected = [from.px.x / content.width, from.px.y / content.height, to.px.x / content.width, 1]
         for (let i = 0; i < 4; ++i)
             fuzzyCompare(edges[i], expected[i], 1e-12)
+    }
+
+    // After next, a category key adds its box under the pointer where it is now.
+    function test_addAfterNext() {
+        const row = [0, 1, 2].find(function (r) { return nameAt(r) !== "d" && nameAt(r + 1) !== "d" })
+        const c = open(nameAt(row)), area = child("mouseFull", c), p = pixel(c, 0.3, 0.6)
+        mouseMove(area, p.x, p.y)
+        const scene = area.mapToItem(null, p.x, p.y)
+        keyClick(Qt.Key_D)
+        compare(EditSession.shownRow, row + 1)
+        // Its picture fills the overlay.
+        tryVerify(function () { return child("rcContent", child("ctxItems")).width > child("gridImages").cellWidth }, 5000)
+        const content = child("rcContent", child("ctxItems")), at = content.mapFromItem(null, scene.x, scene.y)
+        keyClick(Qt.Key_1)
+        const added = boxes()[boxes().length - 1]
+        fuzzyCompare(added[1], at.x / content.width, 1e-9)
+        fuzzyCompare(added[2], at.y / content.height, 1e-9)
+    }
+
+    // A drag in the middle of a box larger than a quarter of the picture draws a box
+    // inside it, and a click there selects it.
+    function test_drawInsideLargeBox() {
+        const c = open("a"), area = child("mouseFull", c), p = pixel(c, 0.7, 0.7)
+        EditSession.setBoxRect(0, 0.5, 0.5, 0.8, 0.8)
+        drag(area, pixel(c, 0.3, 0.3), pixel(c, 0.5, 0.5))
+        compare(boxes().length, 2)
+        mouseClick(area, p.x, p.y)
+        compare(EditSession.selected, 0)
+        mouseDoubleClickSequence(area, p.x, p.y)
+        tryVerify(function () { return child("classPicker").opened })
     }
 
     // Arrows move by pixels of the photo (500 by 375), ten with Shift; H hides the

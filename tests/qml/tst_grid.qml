@@ -33,6 +33,18 @@ WindowFixture {
         compare(child("gridImages").count, 1)
     }
 
+    // A file name never covers the row number, also where the picture reaches the top
+    // of a small tile.
+    function test_caption() {
+        child("sldCols").value = 10
+        for (const name of ["a", "b", "c"]) {
+            const c = cell(name), number = child("lblRow", c), caption = findText(c, name)
+            tryVerify(function () { return child("image", c).paintedWidth > 0 })
+            const r = number.mapToItem(c, 0, 0), n = caption.mapToItem(c, 0, 0)
+            verify(n.x >= r.x + number.width || n.y >= r.y + number.height, name)
+        }
+    }
+
     // The menu moves the label file of the image clicked to the trash, not that of the
     // row in its place in the whole list, and leaves the pictures; Undo takes it back.
     function test_deleteInFilteredGrid() {
