@@ -122,4 +122,51 @@ QString fileName(const QString &filePath)
     return QFileInfo(filePath).fileName();
 }
 
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
+
+// Compares in place: a sort of 100,000 names must not build a key for each.
+int naturalCompare(const QChar *a, int na, const QChar *b, int nb)
+{
+    int i = 0, j = 0;
+    while (i < na && j < nb) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            while (i < na && a[i].unicode() == '0')
+                ++i;
+            while (j < nb && b[j].unicode() == '0')
+                ++j;
+            int ei = i, ej = j;
+            while (ei < na && isDigit(a[ei]))
+                ++ei;
+            while (ej < nb && isDigit(b[ej]))
+                ++ej;
+            if (ei - i != ej - j)
+                return (ei - i) - (ej - j);
+            for (; i < ei; ++i, ++j) {
+                if (a[i] != b[j])
+                    return a[i].unicode() - b[j].unicode();
+            }
+            continue;
+        }
+        const ushort ca = a[i].toCaseFolded().unicode(), cb = b[j].toCaseFolded().unicode();
+        if (ca != cb)
+            return ca - cb;
+        ++i;
+        ++j;
+    }
+    return (na - i) - (nb - j);
+}
+
+} // namespace
+
+bool naturalLess(const QString &a, const QString &b)
+{
+    const int c = naturalCompare(a.constData(), a.size(), b.constData(), b.size());
+    return c != 0 ? c < 0 : a < b;
+}
+
 } // namespace FileIo

@@ -25,6 +25,10 @@ bool removeFile(const QString &path);
 QString baseName(const QString &filename);
 // The last component of the path; empty when it ends with a separator.
 QString fileName(const QString &filePath);
+// True when a comes before b in the order people expect of names: "img2" before
+// "img10", "img007" with "img7", letters without regard to case. Names equal in that
+// order go by plain comparison.
+bool naturalLess(const QString &a, const QString &b);
 
 } // namespace FileIo
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -107,6 +108,44 @@ void addUnlabelledImages(Scan &scan, const QString &txtPath)
         scan.files.append(std::move(file));
         scan.imagePaths.append(path);
     }
+}
+
+QString imageFolderFor(const QString &labels)
+{
+    const QString clean = QDir::cleanPath(QDir(labels).absolutePath());
+    QStringList parts = clean.split(QLatin1Char('/'));
+    for (int i = parts.size() - 1; i >= 0; --i) {
+        if (parts.at(i) == QLatin1String("labels")) {
+            parts[i] = QStringLiteral("images");
+            const QString images = parts.join(QLatin1Char('/'));
+            if (QFileInfo(images).isDir())
+                return images;
+            break;
+        }
+    }
+    return labels;
+}
+
+void sortByName(Scan &scan)
+{
+    QVector<int> order(scan.files.size());
+    std::iota(order.begin(), order.end(), 0);
+    const LabelFile *const files = scan.files.constData();
+    std::stable_sort(order.begin(), order.end(), [files](int a, int b) {
+        if (files[a].hasLabelFile != files[b].hasLabelFile)
+            return files[a].hasLabelFile;
+        return FileIo::naturalLess(files[a].baseName, files[b].baseName);
+    });
+    QVector<LabelFile> sorted;
+    QVector<QString> images;
+    sorted.reserve(order.size());
+    images.reserve(order.size());
+    for (const int i : qAsConst(order)) {
+        sorted.append(std::move(scan.files[i]));
+        images.append(scan.imagePaths.at(i));
+    }
+    scan.files = std::move(sorted);
+    scan.imagePaths = std::move(images);
 }
 
 QString exportFileName(const ImageInfo &image)

@@ -60,6 +60,14 @@ Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress =
 // label path in txtPath, so that such pictures can be found, labelled and saved.
 void addUnlabelledImages(Scan &scan, const QString &txtPath);
 
+// The image folder of a label folder: the same path with its last "labels"
+// component as "images" when that folder exists, else the label folder itself.
+QString imageFolderFor(const QString &labels);
+
+// Puts the files in natural name order (FileIo::naturalLess), those without a label
+// file after the others; the listing order depends on the file system.
+void sortByName(Scan &scan);
+
 // The label file name an image is exported to: the last component of its image path
 // without the last suffix ("x.y.jpg" gives "x.y.txt"), or of its file name when it
 // has no image path. Empty when neither gives a name.
