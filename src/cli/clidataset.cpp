@@ -81,8 +81,8 @@ bool CliDataset::load(Format format, const QString &input, const QString &imageF
         YoloFolder::Progress progress;
         CliProgress bar(QCoreApplication::translate("CliDataset", "reading label files"), &progress.done,
                         &progress.total);
-        m_scan = YoloFolder::scan(input, m_imageRoot, &progress, skip);
-        YoloFolder::sortByName(m_scan); // reports in one order can be compared
+        // Reports in one order can be compared; the listing order depends on the file system.
+        m_scan = YoloFolder::scan(input, m_imageRoot, &progress, skip, true);
         return true;
     }
 

@@ -53,10 +53,14 @@ void moveToGuiThread(const QList<std::shared_ptr<ImageInfo>> &records)
 // Rows in the window come in the order people expect of names, whatever the file's order.
 void sortByName(QList<std::shared_ptr<ImageInfo>> &records)
 {
-    std::stable_sort(records.begin(), records.end(),
-                     [](const std::shared_ptr<ImageInfo> &a, const std::shared_ptr<ImageInfo> &b) {
-                         return FileIo::naturalLess(a->fileName, b->fileName);
-                     });
+    QVector<QStringView> names;
+    for (const std::shared_ptr<ImageInfo> &image : qAsConst(records))
+        names.append(image->fileName);
+    QList<std::shared_ptr<ImageInfo>> sorted;
+    sorted.reserve(records.size());
+    for (const int i : FileIo::naturalOrder(names))
+        sorted.append(std::move(records[i]));
+    records = std::move(sorted);
 }
 
 // Refuses an export of boxes holding numbers that are not finite, which no file may

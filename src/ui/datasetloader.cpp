@@ -129,10 +129,9 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
             if (info.absoluteDir() == QDir(txtPath))
                 skip = info.fileName();
         }
-        job->scan = YoloFolder::scan(txtPath, imagePath, &job->progress, skip);
+        job->scan = YoloFolder::scan(txtPath, imagePath, &job->progress, skip, true);
         // Pictures nobody labelled yet are rows too, to be found and labelled.
         YoloFolder::addUnlabelledImages(job->scan, txtPath);
-        YoloFolder::sortByName(job->scan);
 
         QSet<int> &known = job->known;
         known = DatasetCheck::classIds(job->classes.names);
