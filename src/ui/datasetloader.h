@@ -76,10 +76,9 @@ public Q_SLOTS:
     void cancel();
     // The splits of a data set folder in the Ultralytics layout: maps with "name",
     // "images" and "labels" for "images/" and "labels/" (name ""), for each pair
-    // "images/S" and "labels/S", and for each "S/images" with "S/labels". Empty
-    // when the folder holds none of these.
-    // A folder without these that holds label files is one split: itself and the
-    // image folder beside it.
+    // "images/S" and "labels/S", and for each "S/images" with "S/labels". A folder
+    // of none of these that holds label files is one split: itself, with the image
+    // folder beside it. Empty otherwise.
     QVariantList splits(const QString &folder) const;
     // Takes classFile as the class file of txtPath's data set (the folder above
     // "labels"), in this and later sessions, in place of the one found; "" forgets it.
