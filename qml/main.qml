@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import Qt.labs.settings 1.0
 import Boxmere 1.0
 import "conversion"
 import "dataset"
@@ -24,6 +25,33 @@ ApplicationWindow {
     property bool thumbnails: true
     // What the running conversion does, for its progress.
     property string taskText: ""
+
+    Settings {
+        category: "window"
+        property alias width: root.width
+        property alias height: root.height
+        property alias columns: gridSettings.columns
+    }
+
+    Component.onCompleted: {
+        if (DatasetLoader.startFolder.length > 0)
+            openDataset(DatasetLoader.startFolder)
+    }
+
+    // Beside the menu's "Quit": a menu's own shortcuts act only while it is open. The
+    // platforms' quit key where they have one (Cmd+Q on macOS), also where the theme names none.
+    Shortcut {
+        sequence: "Ctrl+Q"
+        onActivated: root.close()
+    }
+
+    Connections {
+        target: DatasetLoader
+        function onFinished(cancelled) {
+            if (!cancelled && DatasetLoader.classCandidates.length > 1)
+                dlgClassFile.ask(DatasetLoader.classCandidates)
+        }
+    }
 
     onClosing: {
         if (quitConfirmed) {
@@ -99,6 +127,12 @@ ApplicationWindow {
         whenSaved(function () { DatasetLoader.load(labels, images) })
     }
 
+    // Takes file as the class file of the label folder's data set, now and later, and loads again.
+    function chooseClassFile(file) {
+        DatasetLoader.chooseClassFile(folders.labelsFolder, file)
+        load()
+    }
+
     function openDataset(folder) {
         const splits = DatasetLoader.splits(folder)
         folders.splits = splits
@@ -152,6 +186,7 @@ ApplicationWindow {
                 root.taskText = qsTr("Writing %1").arg(Utils.fileName(file))
                 Conversion.exportJson(file)
             }
+            onQuitRequested: root.close()
             onExportYolo: {
                 const replaced = Conversion.labelFilesToReplace(folder)
                 const work = function () {
@@ -201,6 +236,8 @@ ApplicationWindow {
                         onLoadRequested: root.load()
                         onDatasetChosen: root.openDataset(folder)
                         onSplitChosen: root.openSplit(split)
+                        classFile: DatasetLoader.classFile
+                        onClassFileChosen: root.chooseClassFile(file)
                     }
                     LoadProgress {
                         objectName: "rowProgress"
@@ -220,6 +257,7 @@ ApplicationWindow {
                         unknownClassBoxes: DatasetLoader.unknownClassBoxes
                         classFile: DatasetLoader.classFile
                         classError: DatasetLoader.classError
+                        classNotice: DatasetLoader.classNotice
                         conversionMessage: Conversion.message
                         conversionFailed: Conversion.failed
                         loadError: DatasetLoader.loadError
@@ -301,6 +339,12 @@ ApplicationWindow {
             root.quitConfirmed = true
             root.close()
         }
+    }
+
+    ClassFileDialog {
+        id: dlgClassFile
+        objectName: "dlgClassFile"
+        onChosen: root.chooseClassFile(file)
     }
 
     ConfirmDialog {

@@ -9,6 +9,8 @@ scripts/setup.sh
 command -v xdotool >/dev/null || apt-get install -y -qq xdotool >/dev/null
 scripts/build.sh build
 demo=$(mktemp -d)
+# Settings of their own: the window neither opens the data set loaded last nor keeps these.
+export XDG_CONFIG_HOME=$demo/settings
 build/tools/boxmere-makedemo "$demo" 12
 # The demo set again as a data set with two classes and two splits.
 ds=$demo/ds
@@ -32,11 +34,11 @@ xdotool search --name Annotator windowsize 1000 740
 sleep 1
 xdotool mousemove 300 59 click 1 type "$demo/images"
 xdotool mousemove 300 89 click 1 type "$demo/labels"
-xdotool mousemove 940 119 click 1
+xdotool mousemove 940 149 click 1
 sleep 2
 import -window root docs/grid.png
 # Open the third tile, add a box under the pointer and select it.
-xdotool mousemove 620 330 click 1
+xdotool mousemove 620 360 click 1
 sleep 1.5
 xdotool mousemove 720 260 key 1
 sleep 0.3
@@ -47,13 +49,13 @@ import -window root docs/overlay.png
 xdotool key ctrl+s Escape
 sleep 0.5
 # "Open dataset…": type the folder into the chooser's path field.
-xdotool mousemove 70 119 click 1
+xdotool mousemove 70 149 click 1
 sleep 1.5
 xdotool mousemove 220 23 click 1 key ctrl+a type "$demo/ds"
 xdotool key Return
 sleep 2
 import -window root docs/dataset.png
-xdotool mousemove 950 210 click 1
+xdotool mousemove 950 240 click 1
 sleep 1.5
 import -window root docs/statistics.png
 kill $app

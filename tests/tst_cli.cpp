@@ -61,6 +61,13 @@ private Q_SLOTS:
             "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
             "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
             "problems:\n  empty label file: 1\n  label file without an image: 3\n");
+        row("class file of any name, natural order",
+            {"coco128.yaml=names: [cat]", "labels/img10.txt=5 0.5 0.5 0.2 0.2",
+             "labels/img9.txt=", "images/img9.jpg=", "images/img10.jpg="},
+            {"check", "DIR/labels"}, 1,
+            "DIR/labels/img9.txt: empty label file\nDIR/labels/img10.txt: box 0: class not in the class list\n...");
+        row("several class files", {"a.yaml=names: [x]", "b.yml=names: [y]", "labels/a.txt=", "images/a.jpg="},
+            {"check", "DIR/labels"}, 1, "...", "several class files (DIR/a.yaml, DIR/b.yml)");
         row("check --json", {"labels/a.txt=0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2", "images/a.jpg="},
             {"check", "--json", "DIR/labels"}, 1,
             "...\"duplicateOf\": 0,\n            \"file\": \"DIR/labels/a.txt\"...");

@@ -25,6 +25,12 @@ class TestDatasetLoader : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // Never the user's own settings.
+        qputenv("XDG_CONFIG_HOME", m_settings.path().toUtf8());
+    }
+
     void init()
     {
         QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
@@ -219,11 +225,14 @@ private Q_SLOTS:
 
     void classFileFind_data()
     {
-        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("files"); // YAML files but "plain" ones have "names"
         QTest::addColumn<QString>("labelDir");
-        QTest::addColumn<QString>("found"); // empty: none
-        auto row = [](const char *name, const QStringList &files, const char *labelDir, const char *found) {
-            QTest::newRow(name) << files << labelDir << found;
+        QTest::addColumn<QString>("chosen"); // remembered for the data set; missing from files: gone
+        QTest::addColumn<QString>("found");  // empty: none
+        QTest::addColumn<QStringList>("candidates");
+        auto row = [](const char *name, const QStringList &files, const char *labelDir, const char *found,
+                      const QStringList &candidates = {}, const char *chosen = "") {
+            QTest::newRow(name) << files << labelDir << chosen << found << candidates;
         };
         row("classes.txt first", {"l/classes.txt", "l/a.names", "l/data.yaml"}, "l", "l/classes.txt");
         row("names before yaml", {"l/b.names", "l/a.names", "l/data.yaml"}, "l", "l/a.names");
@@ -231,16 +240,55 @@ private Q_SLOTS:
         row("own folder before the one above", {"data.yaml", "l/obj.names"}, "l", "l/obj.names");
         row("split folder", {"set/data.yaml", "set/labels/train/a.txt"}, "set/labels/train", "set/data.yaml");
         row("not two levels up elsewhere", {"set/data.yaml", "set/x/train/a.txt"}, "set/x/train", "");
+        row("yaml of any name", {"set/coco128.yaml", "set/plain.yml", "set/labels/train/a.txt"}, "set/labels/train",
+            "set/coco128.yaml");
+        row("yml of any name", {"set/config.yml", "set/labels/a.txt"}, "set/labels", "set/config.yml");
+        row("known name before other yaml", {"data.yaml", "l/VOC.yaml"}, "l", "data.yaml");
+        row("several yaml: none taken", {"l/VOC.yaml", "l/coco128.yml", "l/plain.yaml"}, "l", "",
+            {"l/VOC.yaml", "l/coco128.yml"});
+        row("chosen by hand", {"set/a.yaml", "set/b.yaml", "set/labels/val/a.txt"}, "set/labels/val", "set/b.yaml", {},
+            "set/b.yaml");
+        row("chosen file gone", {"set/data.yaml", "set/labels/a.txt"}, "set/labels", "set/data.yaml", {},
+            "set/gone.yaml");
     }
 
+    // The window's load takes the class file the command line finds, or the one chosen
+    // for the data set in an earlier session.
     void classFileFind()
     {
         QFETCH(QStringList, files);
         QFETCH(QString, labelDir);
+        QFETCH(QString, chosen);
         QFETCH(QString, found);
+        QFETCH(QStringList, candidates);
         for (const QString &file : files)
-            QVERIFY(write(path(file), "x\n"));
-        QCOMPARE(ClassFile::find(path(labelDir)), found.isEmpty() ? QString() : path(found));
+            QVERIFY(write(path(file), file.contains("plain") ? "x\n" : "names: [a]\n"));
+        for (QString &candidate : candidates)
+            candidate = path(candidate);
+        QStringList got;
+        if (chosen.isEmpty()) {
+            QCOMPARE(ClassFile::find(path(labelDir), &got), found.isEmpty() ? QString() : path(found));
+            QCOMPARE(got, candidates);
+        }
+        m_loader->chooseClassFile(path(labelDir), chosen.isEmpty() ? chosen : path(chosen));
+        m_loader = std::make_unique<DatasetLoader>(m_list);
+        QVERIFY(load(path(labelDir), path("images")));
+        QCOMPARE(m_loader->classFile(), found.isEmpty() ? QString() : path(found));
+        QCOMPARE(m_loader->classCandidates(), candidates);
+        QCOMPARE(m_loader->classNotice().isEmpty(), chosen.isEmpty() || files.contains(chosen));
+    }
+
+    // Rows come in natural name order, whatever the listing order; pictures without a label file follow.
+    void naturalOrder()
+    {
+        for (const char *name :
+             {"l/img10.txt", "l/Img9.txt", "l/img1.txt", "l/img100.txt", "l/img01.txt", "i/x10.png", "i/X2.jpg"})
+            QVERIFY(write(path(name), ""));
+        QVERIFY(load(path("l"), path("i")));
+        QStringList names;
+        for (int row = 0; row < m_list->rowCount(); ++row)
+            names << m_list->imageAt(row)->fileName;
+        QCOMPARE(names, (QStringList{"img01", "img1", "Img9", "img10", "img100", "X2", "x10"}));
     }
 
 private:
@@ -253,7 +301,7 @@ private:
     }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir, m_settings;
     ImageList *m_list = nullptr;
     std::unique_ptr<DatasetLoader> m_loader;
     std::unique_ptr<ModelCheck> m_check;

@@ -16,19 +16,40 @@ private Q_SLOTS:
     void exitCode_data()
     {
         QTest::addColumn<QString>("mainFile");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("expectedLog");
-        QTest::newRow("loads and quits") << "quits.qml" << 0 << "rows 0 title started";
-        QTest::newRow("type error") << "broken.qml" << 255 << "NoSuchType";
+        QTest::newRow("loads and quits") << "quits.qml" << QStringList() << QByteArray() << 0
+                                         << "rows 0 title started start \n";
+        QTest::newRow("type error") << "broken.qml" << QStringList() << QByteArray() << 255 << "NoSuchType";
+        QTest::newRow("folder argument") << "quits.qml" << QStringList{TEST_DATA_DIR} << QByteArray() << 0
+                                         << "start " TEST_DATA_DIR "\n";
+        QTest::newRow("last data set") << "quits.qml" << QStringList() << QByteArray("lastDataset=" TEST_DATA_DIR) << 0
+                                       << "start " TEST_DATA_DIR "\n";
+        QTest::newRow("last data set gone") << "quits.qml" << QStringList() << QByteArray("lastDataset=/gone") << 0
+                                            << "The data set opened last, /gone, is gone";
     }
 
     void exitCode()
     {
         QFETCH(QString, mainFile);
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, settings);
         QFETCH(int, exitCode);
         QFETCH(QString, expectedLog);
+        // Never the user's own settings.
+        QTemporaryDir config;
+        QVERIFY(QDir().mkpath(config.filePath("Ordavi")));
+        QFile file(config.filePath("Ordavi/Boxmere.conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\n" + settings) >= 0);
+        file.close();
         QProcess probe;
-        probe.start(QStringLiteral(STARTUP_PROBE), {QStringLiteral(TEST_DATA_DIR "/") + mainFile});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config.path());
+        probe.setProcessEnvironment(env);
+        probe.start(QStringLiteral(STARTUP_PROBE),
+                    QStringList{QStringLiteral(TEST_DATA_DIR "/") + mainFile} + arguments);
         QVERIFY(probe.waitForFinished(60000));
         const QString log = QString::fromLocal8Bit(probe.readAllStandardError());
         QCOMPARE(probe.exitStatus(), QProcess::NormalExit);

@@ -1,9 +1,12 @@
 // Generates the demo data set: street scenes with people drawn by QPainter,
 // saved as JPEGs, and a YOLO label file per image with a box around each person.
+// With a number of classes, the scenes also hold signs of many classes, boxed with
+// their class, and OUTDIR/demo80.yaml (for 80) names the classes, as COCO does.
 //
-//   boxmere-makedemo OUTDIR [COUNT]   writes OUTDIR/images/*.jpg and OUTDIR/labels/*.txt
+//   boxmere-makedemo OUTDIR [COUNT [CLASSES]]   writes OUTDIR/images/*.jpg and OUTDIR/labels/*.txt
 
 #include "boxes/bboxlist.h"
+#include "formats/fileio.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -14,7 +17,48 @@
 #include <QRandomGenerator>
 #include <QTextStream>
 
+#include <iterator>
+
 namespace {
+
+const char *const CocoNames[] = {
+    "person",         "bicycle",    "car",           "motorcycle",    "airplane",     "bus",           "train",
+    "truck",          "boat",       "traffic light", "fire hydrant",  "stop sign",    "parking meter", "bench",
+    "bird",           "cat",        "dog",           "horse",         "sheep",        "cow",           "elephant",
+    "bear",           "zebra",      "giraffe",       "backpack",      "umbrella",     "handbag",       "tie",
+    "suitcase",       "frisbee",    "skis",          "snowboard",     "sports ball",  "kite",          "baseball bat",
+    "baseball glove", "skateboard", "surfboard",     "tennis racket", "bottle",       "wine glass",    "cup",
+    "fork",           "knife",      "spoon",         "bowl",          "banana",       "apple",         "sandwich",
+    "orange",         "broccoli",   "carrot",        "hot dog",       "pizza",        "donut",         "cake",
+    "chair",          "couch",      "potted plant",  "bed",           "dining table", "toilet",        "tv",
+    "laptop",         "mouse",      "remote",        "keyboard",      "cell phone",   "microwave",     "oven",
+    "toaster",        "sink",       "refrigerator",  "book",          "clock",        "vase",          "scissors",
+    "teddy bear",     "hair drier", "toothbrush"};
+
+QString className(int id)
+{
+    return id < int(std::size(CocoNames)) ? QLatin1String(CocoNames[id]) : QStringLiteral("class %1").arg(id);
+}
+
+// A sign standing in for an object of the class: its name on a board of its own hue.
+void drawSigns(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int classes)
+{
+    const double w = image.width();
+    const double h = image.height();
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int i = rng.bounded(3, 9); i > 0; --i) {
+        const int id = rng.bounded(1, classes);
+        const double bw = w * (0.08 + rng.generateDouble() * 0.14);
+        const double bh = h * (0.06 + rng.generateDouble() * 0.12);
+        const QRectF r(rng.generateDouble() * (w - bw), rng.generateDouble() * (h - bh), bw, bh);
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(QColor::fromHsv(id * 137 % 360, 120, 230));
+        p.drawRoundedRect(r, 4, 4);
+        p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, className(id));
+        boxes.appendBox(id, r.center().x() / w, r.center().y() / h, r.width() / w, r.height() / h);
+    }
+}
 
 QRectF drawPerson(QPainter &p, QRandomGenerator &rng, QPointF feet, double height)
 {
@@ -37,7 +81,7 @@ QRectF drawPerson(QPainter &p, QRandomGenerator &rng, QPointF feet, double heigh
     return QRectF(cx - bodyWidth / 2, top, bodyWidth, height);
 }
 
-void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes)
+void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int personClass)
 {
     const double w = image.width();
     const double h = image.height();
@@ -86,7 +130,7 @@ void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes)
         const double height = h * (0.15 + depth * 0.45);
         const double x = w * (0.08 + rng.generateDouble() * 0.84);
         const QRectF r = drawPerson(p, rng, QPointF(x, qMin(feetY, h - 1)), height).intersected(QRectF(0, 0, w, h));
-        boxes.appendBox(1, r.center().x() / w, r.center().y() / h, r.width() / w, r.height() / h);
+        boxes.appendBox(personClass, r.center().x() / w, r.center().y() / h, r.width() / w, r.height() / h);
     }
 }
 
@@ -100,14 +144,26 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        QTextStream(stderr) << "usage: boxmere-makedemo OUTDIR [COUNT]\n";
+        QTextStream(stderr) << "usage: boxmere-makedemo OUTDIR [COUNT [CLASSES]]\n";
         return 2;
     }
     const QDir out(args.at(1));
     const int count = args.size() > 2 ? args.at(2).toInt() : 12;
+    // One class: category 1, people, as the window calls it without a class file.
+    const int classes = args.size() > 3 ? args.at(3).toInt() : 1;
     if (!out.mkpath("images") || !out.mkpath("labels")) {
         QTextStream(stderr) << "cannot create " << out.path() << "\n";
         return 1;
+    }
+
+    if (classes > 1) {
+        QString yaml = QStringLiteral("# The demo's classes, named as COCO names them\nnames:\n");
+        for (int id = 0; id < classes; ++id)
+            yaml += QStringLiteral("  %1: %2\n").arg(id).arg(className(id));
+        if (!FileIo::writeFile(out.filePath(QStringLiteral("demo%1.yaml").arg(classes)), yaml.toUtf8())) {
+            QTextStream(stderr) << "cannot write the class file\n";
+            return 1;
+        }
     }
 
     QRandomGenerator rng(20261206);
@@ -115,7 +171,9 @@ int main(int argc, char *argv[])
         const bool portrait = i % 5 == 3;
         QImage image(portrait ? 480 : 640, portrait ? 640 : 480, QImage::Format_RGB32);
         BBoxList boxes;
-        drawScene(image, rng, boxes);
+        drawScene(image, rng, boxes, classes > 1 ? 0 : 1);
+        if (classes > 1)
+            drawSigns(image, rng, boxes, classes);
         const QString base = QStringLiteral("street_%1").arg(i + 1, 3, 10, QLatin1Char('0'));
         if (!image.save(out.filePath("images/" + base + ".jpg"), "JPG", 90) ||
             !boxes.saveTxtFile(out.filePath("labels/" + base + ".txt"))) {

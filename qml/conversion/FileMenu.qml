@@ -18,6 +18,7 @@ Menu {
     signal loadJson(string file)
     signal exportJson(string file)
     signal exportYolo(string folder)
+    signal quitRequested()
 
     MenuItem {
         objectName: "mnuImportCoco"
@@ -44,10 +45,18 @@ Menu {
         enabled: menu.idle && menu.hasRows
         onTriggered: dlgExportYolo.open()
     }
+    MenuSeparator {}
+    MenuItem {
+        objectName: "mnuQuit"
+        text: qsTr("Quit")
+        onTriggered: menu.quitRequested()
+    }
 
     FileDialog {
         id: dlgImportCoco
         title: "Choose a COCO file"
+        width: 720
+        height: 480
         nameFilters: ["COCO files (*.json)", "All files (*)"]
         selectExisting: true
         onAccepted: menu.importCoco(Utils.toLocalPath(fileUrl))
@@ -55,6 +64,8 @@ Menu {
     FileDialog {
         id: dlgLoadJson
         title: "Choose an image list"
+        width: 720
+        height: 480
         nameFilters: ["Image lists (*.json)", "All files (*)"]
         selectExisting: true
         onAccepted: menu.loadJson(Utils.toLocalPath(fileUrl))
@@ -62,6 +73,8 @@ Menu {
     FileDialog {
         id: dlgExportJson
         title: "Export the image list"
+        width: 720
+        height: 480
         nameFilters: ["Image lists (*.json)"]
         selectExisting: false
         onAccepted: menu.exportJson(Utils.toLocalPath(fileUrl))
@@ -69,6 +82,8 @@ Menu {
     FileDialog {
         id: dlgExportYolo
         title: "Choose the folder for the label files"
+        width: 720
+        height: 480
         selectFolder: true
         selectExisting: true
         onAccepted: menu.exportYolo(Utils.toLocalPath(fileUrl))

@@ -5,7 +5,7 @@ import QtQuick.Dialogs 1.0
 import Boxmere 1.0
 
 // The folders to load: pictures and label files, typed or chosen, or a data set
-// folder whose splits fill both; and Load.
+// folder whose splits fill both; the class file in use, or one chosen; and Load.
 GridLayout {
     id: form
 
@@ -16,10 +16,13 @@ GridLayout {
     property alias splitIndex: cmbSplit.currentIndex
     // Why the last data set folder had nothing to load.
     property string datasetError: ""
+    // The class file in use, "" for none.
+    property string classFile: ""
 
     signal loadRequested()
     signal datasetChosen(string folder)
     signal splitChosen(var split)
+    signal classFileChosen(string file)
 
     columns: 2
 
@@ -34,6 +37,8 @@ GridLayout {
         FileDialog {
             id: folderChoser
             title: "Choose images folder"
+            width: 720
+            height: 480
             selectFolder: true
             selectMultiple: false
             selectExisting: true
@@ -57,6 +62,8 @@ GridLayout {
         FileDialog {
             id: rcFolderChoser
             title: "Choose txt folder"
+            width: 720
+            height: 480
             selectFolder: true
             selectMultiple: false
             selectExisting: true
@@ -69,6 +76,43 @@ GridLayout {
         }
     }
 
+    Label { text: qsTr("Classes") }
+    RowLayout {
+        Layout.fillWidth: true
+        Label {
+            objectName: "lblClassFile"
+            Layout.fillWidth: true
+            elide: Text.ElideMiddle
+            text: form.classFile.length > 0 ? Utils.fileName(form.classFile) : qsTr("none")
+
+            MouseArea {
+                id: classHover
+                anchors.fill: parent
+                hoverEnabled: true
+            }
+            ToolTip.visible: classHover.containsMouse && form.classFile.length > 0
+            ToolTip.text: form.classFile
+        }
+        FileDialog {
+            id: classChoser
+            title: "Choose the class file"
+            width: 720
+            height: 480
+            selectExisting: true
+            nameFilters: ["Class files (*.txt *.names *.yaml *.yml)", "All files (*)"]
+            folder: Utils.toFileUrl(form.classFile.length > 0
+                                     ? form.classFile.substring(0, form.classFile.lastIndexOf("/"))
+                                     : txtRectFolder.text)
+            onAccepted: form.classFileChosen(Utils.toLocalPath(fileUrl))
+        }
+        Button {
+            objectName: "btnClasses"
+            text: qsTr("Classes…")
+            enabled: txtRectFolder.text.length > 0
+            onClicked: classChoser.open()
+        }
+    }
+
     RowLayout {
         Layout.columnSpan: 2
         Layout.fillWidth: true
@@ -76,6 +120,8 @@ GridLayout {
         FileDialog {
             id: dsChoser
             title: "Choose a data set folder"
+            width: 720
+            height: 480
             selectFolder: true
             selectMultiple: false
             selectExisting: true

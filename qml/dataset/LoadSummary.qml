@@ -16,12 +16,15 @@ ColumnLayout {
     // The class file of the last load ("" for none) and why it could not be read.
     property string classFile: ""
     property string classError: ""
+    // Why the class file chosen for the data set was not used.
+    property string classNotice: ""
     property string conversionMessage: ""
     property bool conversionFailed: false
     // Why the last load read nothing.
     property string loadError: ""
 
     visible: loaded || conversionMessage.length > 0 || classError.length > 0 || loadError.length > 0
+             || classNotice.length > 0
 
     // A count with the locale's digit grouping and its noun, in the singular for one.
     function counted(n, one, many) {
@@ -77,5 +80,13 @@ ColumnLayout {
               ? qsTr("Could not read the class names in %1: %2. Boxes show their class numbers.")
                 .arg(summary.classFile).arg(summary.classError)
               : ""
+    }
+    Label {
+        objectName: "lblClassNotice"
+        Layout.fillWidth: true
+        visible: text.length > 0
+        wrapMode: Text.Wrap
+        color: "firebrick"
+        text: summary.classNotice
     }
 }

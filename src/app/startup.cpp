@@ -1,8 +1,11 @@
 #include "startup.h"
 
 #include "ui/appobjects.h"
+#include "ui/datasetloader.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <qqml.h>
@@ -33,6 +36,24 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
     setApplicationIdentity();
 
     auto app = std::make_unique<QGuiApplication>(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(BOXMERE_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QCoreApplication::translate("main", "Reviews and corrects object-detection boxes in the YOLO label layout."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("folder"),
+        QCoreApplication::translate("main", "A data set folder, its YAML file or a label folder to open; without "
+                                            "one, the data set opened last."),
+        QStringLiteral("[folder]"));
+    parser.process(*app);
+    QString folder = parser.positionalArguments().value(0);
+    if (!folder.isEmpty()) {
+        // A data set's YAML file stands for the folder it lies in.
+        const QFileInfo info(folder);
+        folder = info.isFile() ? info.absolutePath() : info.absoluteFilePath();
+    }
 
     initResources();
     int result = 0;
@@ -41,6 +62,7 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         AppObjects objects;
         QQmlApplicationEngine engine;
         objects.addTo(&engine);
+        objects.datasetLoader()->setStartFolder(folder.isEmpty() ? DatasetLoader::lastDataset() : folder);
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreated, app.get(),
             [mainUrl](QObject *object, const QUrl &url) {

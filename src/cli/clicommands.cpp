@@ -141,8 +141,13 @@ bool loadChecked(QCommandLineParser &parser, const QStringList &arguments, const
         fail(data.error());
         return false;
     }
-    if (!data.classIds())
+    const QStringList candidates = data.classes().candidates;
+    if (!data.classIds() && candidates.isEmpty())
         err() << tr("no class file: classes are not checked") << Qt::endl;
+    else if (!data.classIds())
+        err() << tr("several class files (%1), choose one with --classes: classes are not checked")
+                     .arg(printable(candidates.join(QStringLiteral(", "))))
+              << Qt::endl;
     data.check();
     return true;
 }

@@ -11,9 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <numeric>
-
 bool CliDataset::parseFormat(const QString &text, Format &format)
 {
     if (text == QLatin1String("yolo"))
@@ -44,25 +41,10 @@ CliDataset::Format CliDataset::detect(const QString &path)
     return Format::Coco;
 }
 
-QString CliDataset::defaultImageFolder(const QString &labels)
-{
-    const QString clean = QDir::cleanPath(QDir(labels).absolutePath());
-    QStringList parts = clean.split(QLatin1Char('/'));
-    for (int i = parts.size() - 1; i >= 0; --i) {
-        if (parts.at(i) == QLatin1String("labels")) {
-            parts[i] = QStringLiteral("images");
-            const QString images = parts.join(QLatin1Char('/'));
-            if (QFileInfo(images).isDir())
-                return images;
-            break;
-        }
-    }
-    return labels;
-}
-
 bool CliDataset::loadClasses(const QString &classFile, const QString &labelDir)
 {
-    const QString path = classFile.isEmpty() && !labelDir.isEmpty() ? ClassFile::find(labelDir) : classFile;
+    const QString path =
+        classFile.isEmpty() && !labelDir.isEmpty() ? ClassFile::find(labelDir, &m_classes.candidates) : classFile;
     if (path.isEmpty())
         return true;
     m_classes = ClassFile::read(path);
@@ -92,15 +74,15 @@ bool CliDataset::load(Format format, const QString &input, const QString &imageF
         }
         if (!loadClasses(classFile, input))
             return false;
-        m_imageRoot = imageFolder.isEmpty() ? defaultImageFolder(input) : imageFolder;
+        m_imageRoot = imageFolder.isEmpty() ? YoloFolder::imageFolderFor(input) : imageFolder;
         QString skip;
         if (!m_classes.path.isEmpty() && QFileInfo(m_classes.path).absoluteDir() == QDir(input))
             skip = QFileInfo(m_classes.path).fileName();
         YoloFolder::Progress progress;
         CliProgress bar(QCoreApplication::translate("CliDataset", "reading label files"), &progress.done,
                         &progress.total);
-        m_scan = YoloFolder::scan(input, m_imageRoot, &progress, skip);
-        sortScan();
+        // Reports in one order can be compared; the listing order depends on the file system.
+        m_scan = YoloFolder::scan(input, m_imageRoot, &progress, skip, true);
         return true;
     }
 
@@ -146,25 +128,6 @@ bool CliDataset::load(Format format, const QString &input, const QString &imageF
     m_records = QVector<std::shared_ptr<ImageInfo>>(records.begin(), records.end());
     m_recordsMade = true;
     return true;
-}
-
-void CliDataset::sortScan()
-{
-    // Listing order depends on the file system; reports in name order can be compared.
-    QVector<int> order(m_scan.files.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(),
-              [this](int a, int b) { return m_scan.files.at(a).labelPath < m_scan.files.at(b).labelPath; });
-    QVector<YoloFolder::LabelFile> files;
-    QVector<QString> images;
-    files.reserve(order.size());
-    images.reserve(order.size());
-    for (const int i : order) {
-        files.append(std::move(m_scan.files[i]));
-        images.append(m_scan.imagePaths.at(i));
-    }
-    m_scan.files = std::move(files);
-    m_scan.imagePaths = std::move(images);
 }
 
 int CliDataset::imageCount() const

@@ -33,9 +33,6 @@ public:
     static bool parseFormat(const QString &text, Format &format);
     // A folder is YOLO; a file whose JSON starts with "[" is the tool's own list, else COCO.
     static Format detect(const QString &path);
-    // The image folder of a label folder: ".../images/S" for ".../labels/S", else the
-    // label folder itself.
-    static QString defaultImageFolder(const QString &labels);
 
     // Reads the set; false with error() set when it cannot. imageFolder and classFile
     // may be empty (found as described above and by ClassFile::find).
@@ -72,7 +69,6 @@ public:
 
 private:
     bool loadClasses(const QString &classFile, const QString &labelDir);
-    void sortScan();
 
     Format m_format = Format::Yolo;
     QString m_input;

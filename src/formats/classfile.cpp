@@ -3,6 +3,7 @@
 #include "formats/fileio.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QTextCodec>
 
@@ -17,26 +18,59 @@ namespace {
 
 bool isYaml(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    return name.endsWith(QLatin1String(".yaml"), Qt::CaseInsensitive) ||
-           name.endsWith(QLatin1String(".yml"), Qt::CaseInsensitive);
+    return path.endsWith(QLatin1String(".yaml"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".yml"), Qt::CaseInsensitive);
 }
 
-QString findIn(const QString &dir)
+// One listing of a folder serves both the known names and the YAML files of any name,
+// so that a label folder of many files is listed no more often than before.
+struct Folder
 {
+    QString known;     // the first known class file, if any
+    QStringList yamls; // every YAML file, in name order
+};
+
+Folder look(const QString &dir)
+{
+    Folder found;
     const QDir folder(dir);
     if (!folder.exists())
-        return QString();
-    if (folder.exists(QStringLiteral("classes.txt")))
-        return folder.filePath(QStringLiteral("classes.txt"));
-    const QStringList names = folder.entryList({QStringLiteral("*.names")}, QDir::Files, QDir::Name);
-    if (!names.isEmpty())
-        return folder.filePath(names.first());
-    for (const QString &yaml : {QStringLiteral("data.yaml"), QStringLiteral("dataset.yaml")}) {
-        if (folder.exists(yaml))
-            return folder.filePath(yaml);
+        return found;
+    if (folder.exists(QStringLiteral("classes.txt"))) {
+        found.known = folder.filePath(QStringLiteral("classes.txt"));
+        return found;
     }
-    return QString();
+    // Names tested by hand: a name filter would match each entry against every pattern.
+    QStringList names, yamls;
+    bool data = false, dataset = false;
+    QDirIterator it(dir, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (name.endsWith(QLatin1String(".names"), Qt::CaseInsensitive))
+            names.append(name);
+        else if (isYaml(name))
+            yamls.append(name);
+        data |= name == QLatin1String("data.yaml");
+        dataset |= name == QLatin1String("dataset.yaml");
+    }
+    std::sort(names.begin(), names.end());
+    std::sort(yamls.begin(), yamls.end());
+    for (const QString &yaml : qAsConst(yamls))
+        found.yamls.append(folder.filePath(yaml));
+    if (!names.isEmpty())
+        found.known = folder.filePath(names.first());
+    else if (data || dataset)
+        found.known = folder.filePath(data ? QStringLiteral("data.yaml") : QStringLiteral("dataset.yaml"));
+    return found;
+}
+
+bool hasNames(const QString &path)
+{
+    QByteArray bytes;
+    QVector<ClassName> names;
+    QString error;
+    return FileIo::readFile(path, bytes) && parseYaml(bytes, names, error);
 }
 
 bool decodeUtf8(const QByteArray &bytes, QString &text)
@@ -48,21 +82,38 @@ bool decodeUtf8(const QByteArray &bytes, QString &text)
 
 } // namespace
 
-QString find(const QString &labelDir)
+QString find(const QString &labelDir, QStringList *candidates)
 {
+    if (candidates)
+        candidates->clear();
     if (labelDir.trimmed().isEmpty())
         return QString();
-    QFileInfo dir(QDir::cleanPath(QDir(labelDir).absolutePath()));
-    QString found = findIn(dir.filePath());
-    if (!found.isEmpty())
-        return found;
+    const QFileInfo dir(QDir::cleanPath(QDir(labelDir).absolutePath()));
     const QFileInfo parent(dir.absolutePath());
-    found = findIn(parent.filePath());
-    if (!found.isEmpty())
-        return found;
+    QStringList folders{dir.filePath(), parent.filePath()};
     if (parent.fileName() == QLatin1String("labels"))
-        found = findIn(parent.absolutePath());
-    return found;
+        folders.append(parent.absolutePath());
+    QVector<Folder> looked;
+    for (const QString &folder : qAsConst(folders)) {
+        looked.append(look(folder));
+        if (!looked.last().known.isEmpty())
+            return looked.last().known;
+    }
+    for (const Folder &folder : qAsConst(looked)) {
+        QStringList named;
+        for (const QString &yaml : folder.yamls) {
+            if (hasNames(yaml))
+                named.append(yaml);
+        }
+        if (named.size() == 1)
+            return named.first();
+        if (!named.isEmpty()) {
+            if (candidates)
+                *candidates = named;
+            return QString();
+        }
+    }
+    return QString();
 }
 
 bool parseLines(const QByteArray &bytes, QVector<ClassName> &names, QString &error)

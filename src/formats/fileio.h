@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
+#include <QVector>
 
 // Whole-file reading and writing and the path helpers the loaders, exporters, checks
 // and the command-line tool share. Plain functions: safe on any thread, and no QML
@@ -25,6 +27,12 @@ bool removeFile(const QString &path);
 QString baseName(const QString &filename);
 // The last component of the path; empty when it ends with a separator.
 QString fileName(const QString &filePath);
+// Below, equal to or above 0 as a comes before, with or after b in the order people
+// expect of names: "img2" before "img10", "img007" with "img7", letters without regard
+// to case. Names equal in that order go by plain comparison.
+int naturalCompare(QStringView a, QStringView b);
+// The indices of names in that order; equal names keep theirs.
+QVector<int> naturalOrder(const QVector<QStringView> &names);
 
 } // namespace FileIo
 

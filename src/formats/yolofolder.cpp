@@ -23,20 +23,51 @@ constexpr int ReaderThreads = 16;
 // Below this many files, starting threads costs more than it saves.
 constexpr int FilesPerThread = 256;
 
+// The file name of path without its last dot-suffix, as FileIo::baseName gives it.
+QStringView baseNameOf(const QString &path)
+{
+    const QStringView name = QStringView(path).mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+    return dot < 0 ? name : name.left(dot);
+}
+
+// Paths in natural order of their base names.
+QStringList sortedByName(const QStringList &paths)
+{
+    QVector<QStringView> names;
+    names.reserve(paths.size());
+    for (const QString &path : paths)
+        names.append(baseNameOf(path));
+    QStringList sorted;
+    sorted.reserve(paths.size());
+    // Made again in that order, so that a load's strings lie in memory in the order
+    // they are used and freed.
+    for (const int i : FileIo::naturalOrder(names))
+        sorted.append(QString(paths.at(i).constData(), paths.at(i).size()));
+    return sorted;
+}
+
 } // namespace
 
-QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, const QString &skipName)
+QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, const QString &skipName, bool byName)
 {
-    QVector<LabelFile> files;
+    QStringList paths;
     // Directories named like label files are no label files.
     QDirIterator it(txtPath, {QStringLiteral("*.txt")}, QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::NoIteratorFlags);
     while (it.hasNext()) {
+        QString path = it.next();
+        if (skipName.isEmpty() || it.fileName() != skipName)
+            paths.append(std::move(path));
+    }
+    if (byName)
+        paths = sortedByName(paths);
+    QVector<LabelFile> files;
+    files.reserve(paths.size());
+    for (const QString &path : qAsConst(paths)) {
         LabelFile file;
-        file.labelPath = it.next();
-        if (!skipName.isEmpty() && it.fileName() == skipName)
-            continue;
-        file.baseName = FileIo::baseName(FileIo::fileName(file.labelPath));
+        file.labelPath = path;
+        file.baseName = baseNameOf(path).toString();
         files.append(std::move(file));
     }
     if (progress)
@@ -73,13 +104,13 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, c
     return files;
 }
 
-Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, const QString &skipName)
+Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, const QString &skipName, bool byName)
 {
     Scan result;
     // The image folder is listed while the label files are read: both wait on the disk.
     std::unique_ptr<ImageFolder> images;
     std::thread lister([&images, &imagePath] { images = std::make_unique<ImageFolder>(imagePath); });
-    result.files = readLabelFolder(txtPath, progress, skipName);
+    result.files = readLabelFolder(txtPath, progress, skipName, byName);
     lister.join();
 
     result.imagePaths.reserve(result.files.size());
@@ -90,6 +121,8 @@ Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress, 
             ++result.labelsWithoutImage;
     }
     result.unlabelledImages = images->untakenPaths();
+    if (byName)
+        result.unlabelledImages = sortedByName(result.unlabelledImages);
     result.imagesWithoutLabel = result.unlabelledImages.size();
     return result;
 }
@@ -107,6 +140,22 @@ void addUnlabelledImages(Scan &scan, const QString &txtPath)
         scan.files.append(std::move(file));
         scan.imagePaths.append(path);
     }
+}
+
+QString imageFolderFor(const QString &labels)
+{
+    const QString clean = QDir::cleanPath(QDir(labels).absolutePath());
+    QStringList parts = clean.split(QLatin1Char('/'));
+    for (int i = parts.size() - 1; i >= 0; --i) {
+        if (parts.at(i) == QLatin1String("labels")) {
+            parts[i] = QStringLiteral("images");
+            const QString images = parts.join(QLatin1Char('/'));
+            if (QFileInfo(images).isDir())
+                return images;
+            break;
+        }
+    }
+    return labels;
 }
 
 QString exportFileName(const ImageInfo &image)

@@ -38,8 +38,9 @@ struct Progress
 // and parsed. Files are read by several threads, since on a cold cache a load waits
 // on the disk far more than on the parser; the result does not depend on them.
 // When progress asks to cancel, the files not yet read stay empty.
+// With byName, the files come in natural name order (FileIo::naturalCompare) instead.
 QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress = nullptr,
-                                   const QString &skipName = QString());
+                                   const QString &skipName = QString(), bool byName = false);
 
 // A label folder read together with its image folder.
 struct Scan
@@ -52,13 +53,18 @@ struct Scan
 };
 
 // Reads txtPath (but skipName, e.g. a class file kept among the labels) and lists
-// imagePath, at the same time.
+// imagePath, at the same time. byName puts the files and the unlabelled images in
+// natural name order.
 Scan scan(const QString &txtPath, const QString &imagePath, Progress *progress = nullptr,
-          const QString &skipName = QString());
+          const QString &skipName = QString(), bool byName = false);
 
 // Adds a file without boxes for each picture of the scan that has no label file, its
 // label path in txtPath, so that such pictures can be found, labelled and saved.
 void addUnlabelledImages(Scan &scan, const QString &txtPath);
+
+// The image folder of a label folder: the same path with its last "labels"
+// component as "images" when that folder exists, else the label folder itself.
+QString imageFolderFor(const QString &labels);
 
 // The label file name an image is exported to: the last component of its image path
 // without the last suffix ("x.y.jpg" gives "x.y.txt"), or of its file name when it

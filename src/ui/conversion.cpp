@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
+
 struct Conversion::Job
 {
     std::atomic<int> done{0};
@@ -46,6 +48,19 @@ void moveToGuiThread(const QList<std::shared_ptr<ImageInfo>> &records)
         if (image->bboxes)
             image->bboxes->moveToThread(gui);
     }
+}
+
+// Rows in the window come in the order people expect of names, whatever the file's order.
+void sortByName(QList<std::shared_ptr<ImageInfo>> &records)
+{
+    QVector<QStringView> names;
+    for (const std::shared_ptr<ImageInfo> &image : qAsConst(records))
+        names.append(image->fileName);
+    QList<std::shared_ptr<ImageInfo>> sorted;
+    sorted.reserve(records.size());
+    for (const int i : FileIo::naturalOrder(names))
+        sorted.append(std::move(records[i]));
+    records = std::move(sorted);
 }
 
 // Refuses an export of boxes holding numbers that are not finite, which no file may
@@ -130,7 +145,8 @@ void Conversion::importCoco(const QString &file)
             }
             int unsized = 0;
             job.records = CocoImport::buildAll(contents, QFileInfo(file).absolutePath(), &unsized);
-            job.importedClasses = {file, QString(), contents.categories};
+            sortByName(job.records);
+            job.importedClasses = {file, QString(), contents.categories, {}};
             job.classes = DatasetCheck::classIds(contents.categories);
             if (contents.categories.isEmpty())
                 job.classes.insert(1);
@@ -170,6 +186,7 @@ void Conversion::loadJson(const QString &file)
                 job.message = tr("%1 is not an image list: %2").arg(file, error);
                 return;
             }
+            sortByName(job.records);
             DatasetCheck::checkRecords(job.records, job.hasClasses ? &job.classes : nullptr);
             moveToGuiThread(job.records);
             job.ok = true;

@@ -7,8 +7,10 @@
 
 #include <QColor>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
+#include <QSettings>
 
 #include <algorithm>
 #include <cmath>
@@ -50,6 +52,26 @@ int splitRank(const QString &name)
     return rank < 0 ? order.size() : rank;
 }
 
+const QString ClassFilesKey = QStringLiteral("classFiles");
+const QString LastDatasetKey = QStringLiteral("lastDataset");
+
+// The splits of one data set share their class file, and so the choice of it.
+QString datasetKey(const QString &txtPath)
+{
+    const QFileInfo labels(QDir::cleanPath(QDir(txtPath).absolutePath()));
+    const QFileInfo parent(labels.absolutePath());
+    if (labels.fileName() == QLatin1String("labels"))
+        return parent.filePath();
+    if (parent.fileName() == QLatin1String("labels"))
+        return parent.absolutePath();
+    return labels.filePath();
+}
+
+bool holdsLabelFiles(const QString &folder)
+{
+    return QDirIterator(folder, {QStringLiteral("*.txt")}, QDir::Files).hasNext();
+}
+
 } // namespace
 
 struct DatasetLoader::Job
@@ -60,6 +82,7 @@ struct DatasetLoader::Job
     int unknownClassBoxes = 0;
     QSet<int> known; // the class numbers the boxes were checked against
     QString txtPath;
+    QString notice;
     bool unlistable = false;
 };
 
@@ -102,21 +125,28 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
     m_job = std::make_unique<Job>();
     Job *job = m_job.get();
     job->txtPath = txtPath;
-    auto work = [job, txtPath, imagePath] {
+    const QString chosen = QSettings().value(ClassFilesKey).toMap().value(datasetKey(txtPath)).toString();
+    auto work = [job, txtPath, imagePath, chosen] {
         // A folder that cannot be listed would read as one without label files.
         job->unlistable = !isDir(txtPath) || !QDir(txtPath).isReadable();
         if (job->unlistable)
             return;
+        QString classPath = chosen;
+        if (!chosen.isEmpty() && !QFileInfo(chosen).isFile()) {
+            job->notice = tr("The class file %1 chosen for this data set is gone").arg(chosen);
+            classPath.clear();
+        }
+        if (classPath.isEmpty())
+            classPath = ClassFile::find(txtPath, &job->classes.candidates);
         // A class file kept among the label files is not a label file.
         QString skip;
-        const QString classPath = ClassFile::find(txtPath);
         if (!classPath.isEmpty()) {
             job->classes = ClassFile::read(classPath);
             const QFileInfo info(classPath);
             if (info.absoluteDir() == QDir(txtPath))
                 skip = info.fileName();
         }
-        job->scan = YoloFolder::scan(txtPath, imagePath, &job->progress, skip);
+        job->scan = YoloFolder::scan(txtPath, imagePath, &job->progress, skip, true);
         // Pictures nobody labelled yet are rows too, to be found and labelled.
         YoloFolder::addUnlabelledImages(job->scan, txtPath);
 
@@ -144,6 +174,7 @@ void DatasetLoader::finish(Job *job)
     if (job->unlistable)
         qCWarning(lcLoad, "%s", qUtf8Printable(m_loadError));
     if (read) {
+        QSettings().setValue(LastDatasetKey, datasetKey(job->txtPath));
         m_list->setCheckClasses(&job->known);
         m_list->loadYoloScan(job->scan);
         m_loaded = true;
@@ -152,21 +183,26 @@ void DatasetLoader::finish(Job *job)
         m_unknownClassBoxes = job->unknownClassBoxes;
     }
     const ClassFile::Classes classes = job->classes;
+    const QString notice = job->notice;
     m_job.reset();
     stopProgress();
     Q_EMIT busyChanged();
     if (read)
-        useClasses(classes);
+        useClasses(classes, notice);
     if (!cancelled)
         Q_EMIT countsChanged();
     Q_EMIT finished(cancelled);
 }
 
-void DatasetLoader::useClasses(const ClassFile::Classes &classes)
+void DatasetLoader::useClasses(const ClassFile::Classes &classes, const QString &notice)
 {
     m_categories = classes.names.isEmpty() ? defaultCategories() : categoriesFor(classes.names);
     m_classFile = classes.path;
     m_classError = classes.error;
+    m_classCandidates = classes.candidates;
+    m_classNotice = notice;
+    if (!notice.isEmpty())
+        qCWarning(lcLoad, "%s", qUtf8Printable(notice));
     if (!classes.error.isEmpty())
         qCWarning(lcLoad, "Class file %s: %s", qUtf8Printable(classes.path), qUtf8Printable(classes.error));
     Q_EMIT categoriesChanged();
@@ -220,6 +256,8 @@ QVariantList DatasetLoader::splits(const QString &folder) const
         if (isDir(split.filePath(QStringLiteral("images"))) && isDir(split.filePath(QStringLiteral("labels"))))
             found.append({sub, split.filePath(QStringLiteral("images")), split.filePath(QStringLiteral("labels"))});
     }
+    if (found.isEmpty() && holdsLabelFiles(folder))
+        found.append({QString(), YoloFolder::imageFolderFor(folder), folder});
     std::stable_sort(found.begin(), found.end(),
                      [](const Split &a, const Split &b) { return splitRank(a.name) < splitRank(b.name); });
 
@@ -230,4 +268,24 @@ QVariantList DatasetLoader::splits(const QString &folder) const
                                 {QStringLiteral("labels"), split.labels}});
     }
     return list;
+}
+
+void DatasetLoader::chooseClassFile(const QString &txtPath, const QString &classFile)
+{
+    QSettings settings;
+    QVariantMap chosen = settings.value(ClassFilesKey).toMap();
+    if (classFile.isEmpty())
+        chosen.remove(datasetKey(txtPath));
+    else
+        chosen.insert(datasetKey(txtPath), QFileInfo(classFile).absoluteFilePath());
+    settings.setValue(ClassFilesKey, chosen);
+}
+
+QString DatasetLoader::lastDataset()
+{
+    const QString folder = QSettings().value(LastDatasetKey).toString();
+    if (folder.isEmpty() || QFileInfo(folder).isDir())
+        return folder;
+    qCInfo(lcLoad, "The data set opened last, %s, is gone", qUtf8Printable(folder));
+    return QString();
 }

@@ -21,12 +21,18 @@ class DatasetLoader : public WorkerController
     Q_PROPERTY(QVariantList categories READ categories NOTIFY categoriesChanged)
     Q_PROPERTY(QString classFile READ classFile NOTIFY categoriesChanged)
     Q_PROPERTY(QString classError READ classError NOTIFY categoriesChanged)
+    // The YAML files that could each name the classes, when none was taken for that reason.
+    Q_PROPERTY(QStringList classCandidates READ classCandidates NOTIFY categoriesChanged)
+    // Why the class file chosen for the data set was not used; "" when it was or there is none.
+    Q_PROPERTY(QString classNotice READ classNotice NOTIFY categoriesChanged)
     Q_PROPERTY(bool loaded READ loaded NOTIFY countsChanged)
     Q_PROPERTY(int labelsWithoutImage READ labelsWithoutImage NOTIFY countsChanged)
     Q_PROPERTY(int imagesWithoutLabel READ imagesWithoutLabel NOTIFY countsChanged)
     Q_PROPERTY(int unknownClassBoxes READ unknownClassBoxes NOTIFY countsChanged)
     // Why the last load read nothing, e.g. a label folder that cannot be listed; "" when it read.
     Q_PROPERTY(QString loadError READ loadError NOTIFY countsChanged)
+    // The folder the window opens at start, as "Open dataset…" would; "" for none.
+    Q_PROPERTY(QString startFolder READ startFolder CONSTANT)
 
 public:
     explicit DatasetLoader(ImageList *list);
@@ -38,13 +44,20 @@ public:
     QVariantList categories() const { return m_categories; }
     QString classFile() const { return m_classFile; }
     QString classError() const { return m_classError; }
+    QStringList classCandidates() const { return m_classCandidates; }
+    QString classNotice() const { return m_classNotice; }
     bool loaded() const { return m_loaded; }
     int labelsWithoutImage() const { return m_labelsWithoutImage; }
     int imagesWithoutLabel() const { return m_imagesWithoutLabel; }
     int unknownClassBoxes() const { return m_unknownClassBoxes; }
     QString loadError() const { return m_loadError; }
+    QString startFolder() const { return m_startFolder; }
+    void setStartFolder(const QString &folder) { m_startFolder = folder; }
+    // The data set of the last load that read, kept across sessions; "" when there
+    // is none or it is gone.
+    static QString lastDataset();
     // Shows the categories of classes, e.g. those an imported file brought.
-    void useClasses(const ClassFile::Classes &classes);
+    void useClasses(const ClassFile::Classes &classes, const QString &notice = QString());
 
     // The category maps for a list of class names: their colours in turn, and the
     // shortcuts "1" to "9" and "0" for the first ten.
@@ -66,9 +79,13 @@ public Q_SLOTS:
     void cancel();
     // The splits of a data set folder in the Ultralytics layout: maps with "name",
     // "images" and "labels" for "images/" and "labels/" (name ""), for each pair
-    // "images/S" and "labels/S", and for each "S/images" with "S/labels". Empty
-    // when the folder holds none of these.
+    // "images/S" and "labels/S", and for each "S/images" with "S/labels". A folder
+    // of none of these that holds label files is one split: itself, with the image
+    // folder beside it. Empty otherwise.
     QVariantList splits(const QString &folder) const;
+    // Takes classFile as the class file of txtPath's data set (the folder above
+    // "labels"), in this and later sessions, in place of the one found; "" forgets it.
+    void chooseClassFile(const QString &txtPath, const QString &classFile);
 
 private:
     struct Job;
@@ -81,11 +98,14 @@ private:
     QVariantList m_categories;
     QString m_classFile;
     QString m_classError;
+    QStringList m_classCandidates;
+    QString m_classNotice;
     bool m_loaded = false;
     int m_labelsWithoutImage = 0;
     int m_imagesWithoutLabel = 0;
     int m_unknownClassBoxes = 0;
     QString m_loadError;
+    QString m_startFolder;
 };
 
 #endif

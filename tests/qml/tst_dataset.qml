@@ -32,6 +32,22 @@ WindowFixture {
         compare([split.currentText, child("txtImgsFolder").text, child("gridImages").count], ["val", base + "/images/val", 1])
     }
 
+    // Of several YAML files with names, the one the user picks names the classes, also
+    // on the next load of the data set.
+    function test_classFileChoice() {
+        verify(testData.remove(base + "/data.yaml") && testData.writeFile(base + "/a.yaml", "names: [bike]")
+               && testData.writeFile(base + "/b.yaml", "names: [person, car]"))
+        openDataset()
+        const dialog = child("dlgClassFile")
+        tryVerify(function () { return dialog.opened })
+        compare([dialog.files, child("lblClassFile").text], [[base + "/a.yaml", base + "/b.yaml"], "none"])
+        child("lstClassFiles").currentIndex = 1
+        dialog.accept()
+        tryVerify(function () { return !DatasetLoader.busy && child("lblClassFile").text === "b.yaml" })
+        openDataset()
+        compare([dialog.opened, DatasetLoader.classFile], [false, base + "/b.yaml"])
+    }
+
     // Boxes take their class's colour, black for a class not in the list; the swatch
     // clicked last gives drawn boxes their class, and Ctrl with a shortcut relabels.
     function test_classNames() {
