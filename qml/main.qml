@@ -86,7 +86,7 @@ ApplicationWindow {
     }
 
     function categoryName(catId) {
-        const category = DatasetLoader.categories.find(function (c) { return c.catId === catId })
+        const category = categoryById[catId]
         return category ? category.catName : qsTr("class %1").arg(catId)
     }
 

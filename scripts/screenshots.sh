@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots: the grid with the demo set, the editing overlay
 # with a selected box, and a data set folder with class names, a missing picture and
-# a cut-off one, and its statistics. Runs the app on a virtual display and drives
+# a cut-off one, and its statistics; and a data set of 80 classes in the grid, the
+# editor and the class picker. Runs the app on a virtual display and drives
 # it with xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,7 @@ demo=$(mktemp -d)
 # Settings of their own: the window neither opens the data set loaded last nor keeps these.
 export XDG_CONFIG_HOME=$demo/settings
 build/tools/boxmere-makedemo "$demo" 12
+build/tools/boxmere-makedemo "$demo/d80" 24 80
 # The demo set again as a data set with two classes and two splits.
 ds=$demo/ds
 mkdir -p "$ds/images/train" "$ds/labels/train" "$ds/images/val" "$ds/labels/val"
@@ -58,6 +60,28 @@ import -window root docs/dataset.png
 xdotool mousemove 950 240 click 1
 sleep 1.5
 import -window root docs/statistics.png
+kill $app
+wait $app 2>/dev/null || true
+# The data set of 80 classes, opened from the command line: tags, colours, the picker.
+build/boxmere "$demo/d80" 2>/dev/null &
+app=$!
+sleep 3
+xdotool search --name Annotator windowsize 1000 740
+sleep 2
+import -window root docs/classes-grid.png
+xdotool mousemove 380 400 click 1
+sleep 1.5
+# Select the clock's box and ask for its class: type part of a name.
+xdotool mousemove 600 415 click 1
+sleep 0.3
+xdotool key c
+sleep 0.5
+xdotool type "tr"
+sleep 0.5
+import -window root docs/classes-picker.png
+xdotool key Escape
+sleep 0.3
+import -window root docs/classes-editor.png
 kill $app
 INNER
 rm -rf "$demo"
