@@ -35,7 +35,7 @@ ApplicationWindow {
 
     Component.onCompleted: {
         if (DatasetLoader.startFolder.length > 0)
-            openDataset(DatasetLoader.startFolder)
+            openDataset(DatasetLoader.startFolder, DatasetLoader.startLabels, DatasetLoader.startImages)
     }
 
     // Beside the menu's "Quit": a menu's own shortcuts act only while it is open. The
@@ -133,7 +133,9 @@ ApplicationWindow {
         load()
     }
 
-    function openDataset(folder) {
+    // Opens the data set's first split, or the one of label folder labels with its
+    // pictures in images when that is one of them (the last session's).
+    function openDataset(folder, labels, images) {
         const splits = DatasetLoader.splits(folder)
         folders.splits = splits
         if (splits.length === 0) {
@@ -141,8 +143,9 @@ ApplicationWindow {
             return
         }
         folders.datasetError = ""
-        folders.splitIndex = 0
-        openSplit(splits[0])
+        const index = Math.max(0, splits.findIndex(function (split) { return split.labels === labels }))
+        folders.splitIndex = index
+        openSplit(splits[index].labels === labels && images ? {labels: labels, images: images} : splits[index])
     }
 
     // Fills both folder fields from a data set split and loads it.

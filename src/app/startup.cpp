@@ -62,7 +62,7 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         AppObjects objects;
         QQmlApplicationEngine engine;
         objects.addTo(&engine);
-        objects.datasetLoader()->setStartFolder(folder.isEmpty() ? DatasetLoader::lastDataset() : folder);
+        objects.datasetLoader()->setStartFolder(folder);
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreated, app.get(),
             [mainUrl](QObject *object, const QUrl &url) {

@@ -54,6 +54,8 @@ int splitRank(const QString &name)
 
 const QString ClassFilesKey = QStringLiteral("classFiles");
 const QString LastDatasetKey = QStringLiteral("lastDataset");
+const QString LastLabelsKey = QStringLiteral("lastLabels");
+const QString LastImagesKey = QStringLiteral("lastImages");
 
 // The splits of one data set share their class file, and so the choice of it.
 QString datasetKey(const QString &txtPath)
@@ -82,6 +84,7 @@ struct DatasetLoader::Job
     int unknownClassBoxes = 0;
     QSet<int> known; // the class numbers the boxes were checked against
     QString txtPath;
+    QString imagePath;
     QString notice;
     bool unlistable = false;
 };
@@ -125,6 +128,7 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
     m_job = std::make_unique<Job>();
     Job *job = m_job.get();
     job->txtPath = txtPath;
+    job->imagePath = imagePath;
     const QString chosen = QSettings().value(ClassFilesKey).toMap().value(datasetKey(txtPath)).toString();
     auto work = [job, txtPath, imagePath, chosen] {
         // A folder that cannot be listed would read as one without label files.
@@ -174,7 +178,10 @@ void DatasetLoader::finish(Job *job)
     if (job->unlistable)
         qCWarning(lcLoad, "%s", qUtf8Printable(m_loadError));
     if (read) {
-        QSettings().setValue(LastDatasetKey, datasetKey(job->txtPath));
+        QSettings settings;
+        settings.setValue(LastDatasetKey, datasetKey(job->txtPath));
+        settings.setValue(LastLabelsKey, QDir::cleanPath(QDir(job->txtPath).absolutePath()));
+        settings.setValue(LastImagesKey, QDir::cleanPath(QDir(job->imagePath).absolutePath()));
         m_list->setCheckClasses(&job->known);
         m_list->loadYoloScan(job->scan);
         m_loaded = true;
@@ -281,11 +288,22 @@ void DatasetLoader::chooseClassFile(const QString &txtPath, const QString &class
     settings.setValue(ClassFilesKey, chosen);
 }
 
-QString DatasetLoader::lastDataset()
+void DatasetLoader::setStartFolder(const QString &folder)
 {
-    const QString folder = QSettings().value(LastDatasetKey).toString();
-    if (folder.isEmpty() || QFileInfo(folder).isDir())
-        return folder;
-    qCInfo(lcLoad, "The data set opened last, %s, is gone", qUtf8Printable(folder));
-    return QString();
+    if (!folder.isEmpty()) {
+        m_startFolder = folder;
+        return;
+    }
+    const QSettings settings;
+    const QString last = settings.value(LastDatasetKey).toString();
+    if (last.isEmpty())
+        return;
+    if (!QFileInfo(last).isDir()) {
+        qCInfo(lcLoad, "The data set opened last, %s, is gone", qUtf8Printable(last));
+        return;
+    }
+    m_startFolder = last;
+    // A "Load" may have paired the label folder with pictures kept elsewhere.
+    m_startLabels = settings.value(LastLabelsKey).toString();
+    m_startImages = settings.value(LastImagesKey).toString();
 }

@@ -31,8 +31,12 @@ class DatasetLoader : public WorkerController
     Q_PROPERTY(int unknownClassBoxes READ unknownClassBoxes NOTIFY countsChanged)
     // Why the last load read nothing, e.g. a label folder that cannot be listed; "" when it read.
     Q_PROPERTY(QString loadError READ loadError NOTIFY countsChanged)
-    // The folder the window opens at start, as "Open dataset…" would; "" for none.
+    // The folder the window opens at start, as "Open dataset…" would; "" for none. When
+    // it is the data set of the last session, also that session's label and image
+    // folders, so that the same split and pictures come back; else "".
     Q_PROPERTY(QString startFolder READ startFolder CONSTANT)
+    Q_PROPERTY(QString startLabels READ startLabels CONSTANT)
+    Q_PROPERTY(QString startImages READ startImages CONSTANT)
 
 public:
     explicit DatasetLoader(ImageList *list);
@@ -52,10 +56,11 @@ public:
     int unknownClassBoxes() const { return m_unknownClassBoxes; }
     QString loadError() const { return m_loadError; }
     QString startFolder() const { return m_startFolder; }
-    void setStartFolder(const QString &folder) { m_startFolder = folder; }
-    // The data set of the last load that read, kept across sessions; "" when there
-    // is none or it is gone.
-    static QString lastDataset();
+    QString startLabels() const { return m_startLabels; }
+    QString startImages() const { return m_startImages; }
+    // Starts with folder, or without one with the data set of the last load that read,
+    // kept across sessions (none when there is none or it is gone).
+    void setStartFolder(const QString &folder);
     // Shows the categories of classes, e.g. those an imported file brought.
     void useClasses(const ClassFile::Classes &classes, const QString &notice = QString());
 
@@ -106,6 +111,8 @@ private:
     int m_unknownClassBoxes = 0;
     QString m_loadError;
     QString m_startFolder;
+    QString m_startLabels;
+    QString m_startImages;
 };
 
 #endif

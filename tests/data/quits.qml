@@ -7,7 +7,7 @@ ApplicationWindow {
     title: Utils.baseName("started.ok")
     // Both singletons must be reachable before the window counts as loaded.
     Component.onCompleted: {
-        console.info("rows", ImageList.rowCount(), "title", title, "start", DatasetLoader.startFolder)
+        console.info("rows", ImageList.rowCount(), "title", title, "start", DatasetLoader.startFolder, DatasetLoader.startImages)
         Qt.callLater(Qt.quit)
     }
 }
