@@ -3,7 +3,7 @@
 # scripts/checkpackage.sh DIR. Unpacked into a scratch root, never installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh lintian desktop-file-utils appstream man-db
+scripts/setup.sh lintian desktop-file-utils appstream man-db bash-completion
 deb=$(ls "$1"/boxmere_*.deb)
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
@@ -13,7 +13,12 @@ usr=$root/usr
 desktop-file-validate "$usr"/share/applications/*.desktop
 appstreamcli validate --no-net "$usr"/share/metainfo/*.metainfo.xml
 lintian --fail-on error "$deb"
-bash -n "$usr/share/bash-completion/completions/boxmere-cli"
+# The completion, asked for the formats after --to.
+offered=$(bash -c 'source /usr/share/bash-completion/bash_completion && source "$1"
+    COMP_WORDS=(boxmere-cli convert in out --to ""); COMP_CWORD=5
+    COMP_LINE="${COMP_WORDS[*]}"; COMP_POINT=${#COMP_LINE}
+    _boxmere_cli && echo "${COMPREPLY[*]}"' - "$usr/share/bash-completion/completions/boxmere-cli")
+[ "$offered" = "yolo coco json" ] || { echo "completion after --to: '$offered'" >&2; exit 1; }
 for page in "$usr"/share/man/man1/*.1.gz; do
     # groff's warnings go to standard error; any of them fails the check.
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
@@ -21,7 +26,7 @@ for page in "$usr"/share/man/man1/*.1.gz; do
 done
 
 "$usr/bin/boxmere-cli" --version
-QT_QPA_PLATFORM=offscreen "$usr/bin/boxmere" --version
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$root "$usr/bin/boxmere" --version
 mkdir -p "$root/set/labels" "$root/set/images"
 printf 'person\n' >"$root/set/labels/classes.txt"
 printf '0 0.5 0.5 0.2 0.4\n' >"$root/set/labels/a.txt"
