@@ -190,6 +190,7 @@ ApplicationWindow {
                 Conversion.exportJson(file)
             }
             onQuitRequested: root.close()
+            onAboutRequested: dlgAbout.open()
             onExportYolo: {
                 const replaced = Conversion.labelFilesToReplace(folder)
                 const work = function () {
@@ -353,6 +354,13 @@ ApplicationWindow {
     ConfirmDialog {
         id: dlgConfirm
         objectName: "dlgConfirm"
+    }
+
+    AboutDialog {
+        id: dlgAbout
+        objectName: "dlgAbout"
+        version: Utils.version
+        qtVersion: Utils.qtVersion
     }
 
     EditorOverlay {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Boxmere needs to build, run and test.
-# Idempotent: when everything is present it only checks and returns.
+# Installs the Debian packages Boxmere needs to build, run and test, and those named
+# as arguments. Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
 packages=(
@@ -15,6 +15,7 @@ packages=(
     libsimdjson-dev libyaml-cpp-dev
     fonts-dejavu-core xvfb xauth imagemagick
     labelme-examples
+    "$@"
 )
 
 missing=()

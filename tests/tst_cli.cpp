@@ -43,6 +43,7 @@ private Q_SLOTS:
         };
         const QString classes = "labels/classes.txt=cat\ndog";
         row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
+        row("version", {}, {"--version"}, 0, "boxmere-cli " BOXMERE_VERSION "\n");
         row("check problems",
             {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n5 1.5 0.5 0.2 0.2",
              "labels/b.txt=", "images/a.jpg=", "images/b.png=", "images/c.jpg="},

@@ -19,6 +19,7 @@ Menu {
     signal exportJson(string file)
     signal exportYolo(string folder)
     signal quitRequested()
+    signal aboutRequested()
 
     MenuItem {
         objectName: "mnuImportCoco"
@@ -46,6 +47,11 @@ Menu {
         onTriggered: dlgExportYolo.open()
     }
     MenuSeparator {}
+    MenuItem {
+        objectName: "mnuAbout"
+        text: qsTr("About")
+        onTriggered: menu.aboutRequested()
+    }
     MenuItem {
         objectName: "mnuQuit"
         text: qsTr("Quit")

@@ -52,6 +52,16 @@ bool Utils::isDebug() const
 #endif
 }
 
+QString Utils::version() const
+{
+    return QStringLiteral(BOXMERE_VERSION);
+}
+
+QString Utils::qtVersion() const
+{
+    return QString::fromLatin1(qVersion());
+}
+
 bool Utils::fileExists(const QString &path) const
 {
     return FileIo::fileExists(path);

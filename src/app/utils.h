@@ -17,6 +17,8 @@ class Utils : public QObject
     Q_OBJECT
     Q_PROPERTY(QString osName READ osName NOTIFY osNameChanged)
     Q_PROPERTY(bool isDebug READ isDebug NOTIFY isDebugChanged)
+    Q_PROPERTY(QString version READ version CONSTANT)
+    Q_PROPERTY(QString qtVersion READ qtVersion CONSTANT)
 
 public:
     ~Utils() override;
@@ -28,6 +30,9 @@ public:
 
     QString osName() const;
     bool isDebug() const;
+    QString version() const;
+    // The Qt the program runs on, which may be newer than the one it was built with.
+    QString qtVersion() const;
 
     // Replaces data with the whole file; false, data untouched, when it cannot be opened.
     // With padding, data's capacity leaves that many bytes after the content, for

@@ -527,13 +527,18 @@ int run(const QStringList &arguments)
         return stats(rest);
     if (command == QLatin1String("convert"))
         return convert(rest);
+    if (command == QLatin1String("--version") || command == QLatin1String("-v")) {
+        out() << "boxmere-cli " << BOXMERE_VERSION << '\n';
+        out().flush();
+        return Ok;
+    }
     const QString usage = tr("Usage: boxmere-cli COMMAND [OPTIONS]\n"
                              "Reviews YOLO label folders, COCO files and Boxmere's JSON lists without a window.\n\n"
                              "Commands:\n"
                              "  check LABELS [IMAGES]   list the problems; exit 1 when there is one\n"
                              "  stats LABELS [IMAGES]   figures: boxes per class and per image, sizes, problems\n"
                              "  convert INPUT OUTPUT --to yolo|coco|json\n\n"
-                             "boxmere-cli COMMAND --help describes a command.\n");
+                             "boxmere-cli COMMAND --help describes a command; --version prints the version.\n");
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
         out() << usage;
         out().flush();

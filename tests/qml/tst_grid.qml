@@ -77,6 +77,15 @@ WindowFixture {
                 + "or could not be read")
     }
 
+    // "About" names the version and the Qt the window runs on.
+    function test_about() {
+        child("mnuAbout").triggered()
+        tryVerify(function () { return child("dlgAbout").opened })
+        verify(/^Boxmere \d+\.\d+\.\d+\n[^]*\nQt 5\.\d+\.\d+$/.test(child("lblAbout").text), child("lblAbout").text)
+        child("dlgAbout").close()
+        tryVerify(function () { return !child("dlgAbout").visible })
+    }
+
     // In the grid the wheel scrolls, with Ctrl too: only the editor zooms.
     function test_wheel() {
         child("sldCols").value = 1

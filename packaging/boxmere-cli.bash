@@ -1,0 +1,46 @@
+# bash completion for boxmere-cli
+
+_boxmere_cli()
+{
+    local cur prev words cword
+    _init_completion || return
+
+    local command=${words[1]}
+    if [[ $cword -eq 1 ]]; then
+        COMPREPLY=($(compgen -W 'check stats convert --help --version' -- "$cur"))
+        return
+    fi
+
+    case $prev in
+        --classes)
+            _filedir '@(txt|names|yaml|yml)'
+            return
+            ;;
+        --to | --from)
+            COMPREPLY=($(compgen -W 'yolo coco json' -- "$cur"))
+            return
+            ;;
+        --images)
+            _filedir -d
+            return
+            ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        case $command in
+            check | stats)
+                COMPREPLY=($(compgen -W '--classes --json --help' -- "$cur"))
+                ;;
+            convert)
+                COMPREPLY=($(compgen -W '--to --from --images --classes
+                    --drop-partial-lines --skip-missing-images --help' -- "$cur"))
+                ;;
+        esac
+        return
+    fi
+
+    case $command in
+        check | stats | convert) _filedir ;;
+    esac
+} &&
+    complete -F _boxmere_cli boxmere-cli
