@@ -262,6 +262,7 @@ ApplicationWindow {
                         classFile: DatasetLoader.classFile
                         classError: DatasetLoader.classError
                         classNotice: DatasetLoader.classNotice
+                        classCandidates: DatasetLoader.classCandidates.length
                         conversionMessage: Conversion.message
                         conversionFailed: Conversion.failed
                         loadError: DatasetLoader.loadError

@@ -16,6 +16,8 @@ ColumnLayout {
     // The class file of the last load ("" for none) and why it could not be read.
     property string classFile: ""
     property string classError: ""
+    // How many class files could each be the one, none taken, while the window asks which.
+    property int classCandidates: 0
     // Why the class file chosen for the data set was not used.
     property string classNotice: ""
     property string conversionMessage: ""
@@ -40,7 +42,8 @@ ColumnLayout {
                        counted(unknownClassBoxes, qsTr("%1 box of a class not in the list"),
                                qsTr("%1 boxes of a class not in the list"))]
         parts.push(classFile.length > 0 ? qsTr("classes from %1").arg(Utils.fileName(classFile))
-                                        : qsTr("no class file"))
+                   : classCandidates > 1 ? qsTr("%1 possible class files, none chosen").arg(classCandidates)
+                   : qsTr("no class file"))
         return parts.join(" · ")
     }
 

@@ -41,6 +41,7 @@ WindowFixture {
         const dialog = child("dlgClassFile")
         tryVerify(function () { return dialog.opened })
         compare([dialog.files, child("lblClassFile").text], [[base + "/a.yaml", base + "/b.yaml"], "none"])
+        verify(child("lblLoadSummary").text.endsWith("2 possible class files, none chosen"))
         child("lstClassFiles").currentIndex = 1
         dialog.accept()
         tryVerify(function () { return !DatasetLoader.busy && child("lblClassFile").text === "b.yaml" })
