@@ -249,7 +249,7 @@ QVariantList DatasetLoader::splits(const QString &folder) const
     const QString labels = root.filePath(QStringLiteral("labels"));
     if (isDir(images) && isDir(labels)) {
         const QDir labelDir(labels);
-        if (!labelDir.entryList({QStringLiteral("*.txt")}, QDir::Files).isEmpty())
+        if (holdsLabelFiles(labels))
             found.append({QString(), images, labels});
         for (const QString &sub : labelDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
             if (isDir(QDir(images).filePath(sub)))
