@@ -91,8 +91,9 @@ void TestDataLoss::cli_data()
         "DIR/labels/a\\nb.txt: label file without an image\n"
         "1 problems in 1 of 1 label files, 0 images without a label file\n",
         "");
-    row("polygon line", {"labels/a.txt=" + box + "\n1 0.1 0.1 0.2 0.1 0.2 0.2"}, toYolo, 2, "",
-        "DIR/labels/a.txt:2: more than five fields (polygon points or extra values)\nboxmere-cli: 1 lines cannot be "
+    row("odd number of coordinates", {"labels/a.txt=" + box + "\n1 0.1 0.1 0.2 0.1 0.2"}, toYolo, 2, "",
+        "DIR/labels/a.txt:2: fields beyond a box or polygon (an odd number of coordinates)\nboxmere-cli: 1 lines "
+        "cannot be "
         "written unchanged; nothing written");
     row("byte-order mark",
         {"labels/a.txt=\xEF\xBB\xBF"
@@ -103,7 +104,7 @@ void TestDataLoss::cli_data()
     row("number out of range, to a list", {"labels/a.txt=" + box + "\n0 1e999 0.5 0.2 0.2"},
         {"convert", "DIR/labels", "DIR/out.json", "--to", "json"}, 2, "",
         "DIR/labels/a.txt:2: a field that is not a number in range");
-    row("lines dropped when asked", {"labels/a.txt=" + box + "\n1 0.1 0.1 0.2 0.1 0.2 0.2\n0\t0.5\t0.5\t0.2\t0.2"},
+    row("lines dropped when asked", {"labels/a.txt=" + box + "\n1 0.1 0.1 0.2 0.1 0.2\n0\t0.5\t0.5\t0.2\t0.2"},
         toYolo + QStringList{"--drop-partial-lines"}, 0,
         "wrote 1 label files with 1 boxes to DIR/out; left out 2 lines not read whole\n", "", {"out/a.txt=" + box});
     row("label files without a picture left out when asked",

@@ -13,24 +13,17 @@
 
 namespace {
 
-// What a line not read whole holds that a plain box line cannot.
+// What a line not read whole holds that a box or polygon line cannot.
 enum LineKind
 {
-    PolygonPoints,
     ExtraFields,
     NotANumber,
     LineKinds
 };
 
-LineKind kindOf(const YoloLabelFile::PartialLine &partial, const QByteArray &line)
+LineKind kindOf(const YoloLabelFile::PartialLine &partial)
 {
-    if (partial.fault == YoloLabelFile::PartialLine::NotANumber)
-        return NotANumber;
-    // "class x1 y1 ... xn yn" with three points or more.
-    int fields = 0;
-    for (const QByteArray &field : line.split(' '))
-        fields += !field.trimmed().isEmpty();
-    return fields >= 7 && fields % 2 == 1 ? PolygonPoints : ExtraFields;
+    return partial.fault == YoloLabelFile::PartialLine::NotANumber ? NotANumber : ExtraFields;
 }
 
 // The very same values, NaN and the sign of zero included.
@@ -38,12 +31,31 @@ bool sameBits(const BoxInfo &a, const BoxInfo &b)
 {
     return a.catId == b.catId && std::memcmp(&a.cx, &b.cx, sizeof a.cx) == 0 &&
            std::memcmp(&a.cy, &b.cy, sizeof a.cy) == 0 && std::memcmp(&a.cw, &b.cw, sizeof a.cw) == 0 &&
-           std::memcmp(&a.ch, &b.ch, sizeof a.ch) == 0;
+           std::memcmp(&a.ch, &b.ch, sizeof a.ch) == 0 && a.points.size() == b.points.size() &&
+           std::memcmp(a.points.constData(), b.points.constData(), sizeof(double) * size_t(a.points.size())) == 0;
 }
 
 bool isFinite(const BoxInfo &box)
 {
-    return std::isfinite(box.cx) && std::isfinite(box.cy) && std::isfinite(box.cw) && std::isfinite(box.ch);
+    if (!(std::isfinite(box.cx) && std::isfinite(box.cy) && std::isfinite(box.cw) && std::isfinite(box.ch)))
+        return false;
+    for (double v : box.points) {
+        if (!std::isfinite(v))
+            return false;
+    }
+    return true;
+}
+
+// Moves and scales a polygon's corners from its bounding box to another.
+QVector<double> fitPoints(const BoxInfo &box, double cx, double cy, double cw, double ch)
+{
+    QVector<double> xy = box.points;
+    const double sx = box.cw != 0 ? cw / box.cw : 1, sy = box.ch != 0 ? ch / box.ch : 1;
+    for (int i = 0; i + 1 < xy.size(); i += 2) {
+        xy[i] = cx + (xy[i] - box.cx) * sx;
+        xy[i + 1] = cy + (xy[i + 1] - box.cy) * sy;
+    }
+    return xy;
 }
 
 } // namespace
@@ -69,8 +81,8 @@ BBoxList::BBoxList() : QAbstractListModel(nullptr)
 {
     // One shared table: a load creates a list per image, and copies of an implicitly
     // shared hash cost no allocation.
-    static const QHash<int, QByteArray> roles{
-        {CatIdRole, "catId"}, {CxRole, "cx"}, {CyRole, "cy"}, {CwRole, "cw"}, {ChRole, "ch"}};
+    static const QHash<int, QByteArray> roles{{CatIdRole, "catId"}, {CxRole, "cx"}, {CyRole, "cy"},
+                                              {CwRole, "cw"},       {ChRole, "ch"}, {PointsRole, "points"}};
     m_roleNames = roles;
     QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
 }
@@ -99,6 +111,13 @@ QVariant BBoxList::data(const QModelIndex &index, int role) const
         return box->cw;
     case ChRole:
         return box->ch;
+    case PointsRole: {
+        QVariantList xy;
+        xy.reserve(box->points.size());
+        for (double v : box->points)
+            xy.append(v);
+        return xy;
+    }
     default:
         return QVariant();
     }
@@ -128,6 +147,14 @@ bool BBoxList::setData(const QModelIndex &index, const QVariant &value, int role
         return false;
     }
     aboutToEdit();
+    if (box->isPolygon()) {
+        BoxInfo moved = *box;
+        *(field - &box->cx + &moved.cx) = value.toDouble();
+        box->setPoints(fitPoints(*box, moved.cx, moved.cy, moved.cw, moved.ch));
+        const QModelIndex changed = this->index(row, 0);
+        Q_EMIT dataChanged(changed, changed, {CxRole, CyRole, CwRole, ChRole, PointsRole});
+        return true;
+    }
     *field = value.toDouble();
     const QModelIndex changed = this->index(row, 0);
     Q_EMIT dataChanged(changed, changed, {role});
@@ -139,7 +166,7 @@ QHash<int, QByteArray> BBoxList::roleNames() const
     return m_roleNames;
 }
 
-QByteArray BBoxList::toText(Losses &losses) const
+QByteArray BBoxList::toText(Losses &losses, const QByteArray &onDisk) const
 {
     QByteArray out;
     bool first = true;
@@ -167,7 +194,7 @@ QByteArray BBoxList::toText(Losses &losses) const
             readBox[box->line] = box.get();
         QVector<int> kind(lines.size() + 1, -1);
         for (const YoloLabelFile::PartialLine &partial : read.partial)
-            kind[partial.line] = kindOf(partial, lines.at(partial.line - 1));
+            kind[partial.line] = kindOf(partial);
         for (int line = 1; line <= lines.size(); ++line) {
             const QByteArray &text = lines.at(line - 1);
             if (!readBox[line]) {
@@ -177,7 +204,7 @@ QByteArray BBoxList::toText(Losses &losses) const
             // A line a save already wrote as a plain box, or left out, has nothing left to lose.
             const int k = m_settled.contains(line) ? -1 : kind[line];
             const bool present = row < m_boxes.size() && m_boxes[row]->line == line;
-            const bool untouched = present && kind[line] >= 0 && sameBits(*m_boxes[row], *readBox[line]);
+            const bool untouched = present && sameBits(*m_boxes[row], *readBox[line]);
             if (present) {
                 if (untouched)
                     put(text);
@@ -190,16 +217,45 @@ QByteArray BBoxList::toText(Losses &losses) const
                 losses.lines.append(line);
             }
         }
-        if (lineFeedAtEnd) {
-            // Boxes added since go before the file's last line feed.
-            for (; row < m_boxes.size(); ++row)
-                putBox(*m_boxes[row]);
-            if (!first)
-                out += '\n';
+        // Boxes added since go before the file's last line feed.
+        for (; row < m_boxes.size(); ++row)
+            putBox(*m_boxes[row]);
+        if (lineFeedAtEnd && !first)
+            out += '\n';
+        return out;
+    }
+
+    // A file read whole: a box that still holds the values of one of its lines is
+    // written as that line was, digits, spaces and line end included.
+    const YoloLabelFile::ReadResult disk = YoloLabelFile::parse(onDisk);
+    QList<QByteArray> lines = onDisk.split('\n');
+    const bool lineFeedAtEnd = lines.size() > 1 && lines.last().isEmpty();
+    QVector<bool> partial(lines.size() + 1, false);
+    for (const YoloLabelFile::PartialLine &line : disk.partial)
+        partial[line.line] = true;
+    QVector<bool> taken(disk.boxes.size(), false);
+    const bool crlf = !lines.isEmpty() && lines.first().endsWith('\r');
+    int next = 0;
+    for (; row < m_boxes.size(); ++row) {
+        const BoxInfo &box = *m_boxes[row];
+        int match = -1;
+        for (int i = 0; i < disk.boxes.size() && match < 0; ++i) {
+            const int j = (next + i) % disk.boxes.size();
+            if (!taken[j] && !partial[disk.boxes[j]->line] && sameBits(*disk.boxes[j], box))
+                match = j;
+        }
+        if (match >= 0) {
+            taken[match] = true;
+            next = match + 1;
+            put(lines.at(disk.boxes[match]->line - 1));
+        } else {
+            putBox(box);
+            if (crlf)
+                out += '\r';
         }
     }
-    for (; row < m_boxes.size(); ++row)
-        putBox(*m_boxes[row]);
+    if (lineFeedAtEnd && !first)
+        out += '\n';
     return out;
 }
 
@@ -207,8 +263,7 @@ QString BBoxList::lostOnSave(const QString &txtFile) const
 {
     Losses losses;
     toText(losses);
-    static const char *const what[LineKinds] = {QT_TR_NOOP("polygon points"), QT_TR_NOOP("extra fields"),
-                                                QT_TR_NOOP("text that is not a number")};
+    static const char *const what[LineKinds] = {QT_TR_NOOP("extra fields"), QT_TR_NOOP("text that is not a number")};
     QStringList parts;
     for (int kind = 0; kind < LineKinds; ++kind) {
         const QString held = tr(what[kind]);
@@ -252,7 +307,10 @@ bool BBoxList::saveTxtFile(const QString &txtFile, bool loseLines)
     qCDebug(lcIo) << Q_FUNC_INFO;
     qCDebug(lcIo) << txtFile;
     Losses losses;
-    const QByteArray bytes = m_unreadable ? QByteArray() : toText(losses);
+    QByteArray onDisk;
+    if (m_text.isEmpty() && !FileIo::readFile(txtFile, onDisk))
+        onDisk.clear();
+    const QByteArray bytes = m_unreadable ? QByteArray() : toText(losses, onDisk);
     if (m_unreadable || losses.notFinite) {
         qCWarning(lcIo) << "Not saved:" << txtFile << saveRefusal();
         return false;
@@ -329,10 +387,50 @@ bool BBoxList::setRect(int index, double cx, double cy, double cw, double ch)
     if (!box)
         return false;
     aboutToEdit();
-    *box = BoxInfo{box->catId, cx, cy, cw, ch, box->line};
+    if (box->isPolygon())
+        box->setPoints(fitPoints(*box, cx, cy, cw, ch));
+    else
+        *box = BoxInfo{box->catId, cx, cy, cw, ch, box->line};
     const QModelIndex changed = this->index(index, 0);
-    Q_EMIT dataChanged(changed, changed, {CxRole, CyRole, CwRole, ChRole});
+    Q_EMIT dataChanged(changed, changed, {CxRole, CyRole, CwRole, ChRole, PointsRole});
     return true;
+}
+
+bool BBoxList::setPoints(int index, const QVector<double> &points)
+{
+    const std::shared_ptr<BoxInfo> box = boxAt(index);
+    if (!box || points.size() < 6 || points.size() % 2)
+        return false;
+    aboutToEdit();
+    box->setPoints(points);
+    const QModelIndex changed = this->index(index, 0);
+    Q_EMIT dataChanged(changed, changed, {CxRole, CyRole, CwRole, ChRole, PointsRole});
+    return true;
+}
+
+bool BBoxList::addPolygon(int catId, const QVector<double> &points)
+{
+    if (points.size() < 6 || points.size() % 2)
+        return false;
+    aboutToEdit();
+    appendPolygon(catId, points);
+    return true;
+}
+
+void BBoxList::appendPolygon(int catId, const QVector<double> &points)
+{
+    const int n = m_boxes.size();
+    beginInsertRows(QModelIndex(), n, n);
+    auto box = std::make_shared<BoxInfo>();
+    box->catId = catId;
+    box->setPoints(points);
+    m_boxes.append(std::move(box));
+    endInsertRows();
+}
+
+int BBoxList::polygonCount() const
+{
+    return int(std::count_if(m_boxes.cbegin(), m_boxes.cend(), [](const auto &box) { return box->isPolygon(); }));
 }
 
 bool BBoxList::undo()
@@ -398,7 +496,8 @@ void BBoxList::restore(const BoxHistory::State &state)
         for (int row = 0; row < state.size(); ++row)
             *m_boxes[row] = state[row];
         if (!state.isEmpty())
-            Q_EMIT dataChanged(index(0, 0), index(state.size() - 1, 0), {CatIdRole, CxRole, CyRole, CwRole, ChRole});
+            Q_EMIT dataChanged(index(0, 0), index(state.size() - 1, 0),
+                               {CatIdRole, CxRole, CyRole, CwRole, ChRole, PointsRole});
         return;
     }
     beginResetModel();
@@ -434,11 +533,18 @@ QJsonArray BBoxList::toJsonArray() const
     QVariantList boxes;
     boxes.reserve(m_boxes.size());
     for (const auto &box : m_boxes) {
-        boxes.append(QVariantMap{{QStringLiteral("catId"), box->catId},
-                                 {QStringLiteral("cx"), box->cx},
-                                 {QStringLiteral("cy"), box->cy},
-                                 {QStringLiteral("cw"), box->cw},
-                                 {QStringLiteral("ch"), box->ch}});
+        QVariantMap object{{QStringLiteral("catId"), box->catId},
+                           {QStringLiteral("cx"), box->cx},
+                           {QStringLiteral("cy"), box->cy},
+                           {QStringLiteral("cw"), box->cw},
+                           {QStringLiteral("ch"), box->ch}};
+        if (box->isPolygon()) {
+            QVariantList xy;
+            for (double v : box->points)
+                xy.append(v);
+            object.insert(QStringLiteral("points"), xy);
+        }
+        boxes.append(object);
     }
     return QJsonArray::fromVariantList(boxes);
 }

@@ -35,7 +35,9 @@ public:
         CxRole,
         CyRole,
         CwRole,
-        ChRole
+        ChRole,
+        // A polygon's corners as a list x1, y1, x2, y2, ...; empty for a plain box.
+        PointsRole
     };
 
     BBoxList();
@@ -55,6 +57,9 @@ public:
     void clear();
     // Appends one box as one row insertion.
     void appendBox(int catId, double cx, double cy, double cw, double ch);
+    // The same for a polygon of x, y pairs (three corners or more).
+    void appendPolygon(int catId, const QVector<double> &points);
+    int polygonCount() const;
     // The box at row, or null for a row outside the list.
     std::shared_ptr<BoxInfo> boxAt(int row) const;
     // All boxes in row order, for the writers.
@@ -64,7 +69,7 @@ public:
     QJsonArray toJsonArray() const;
 
     // What a save would lose of the lines not read whole, because their box was
-    // edited or deleted since: "name.txt: 3 lines with polygon points will be
+    // edited or deleted since: "name.txt: 3 lines with extra fields will be
     // written as plain boxes."; "" when a save loses nothing.
     QString lostOnSave(const QString &txtFile) const;
     // Why no save may write the boxes, whatever the user says: the label file could
@@ -94,8 +99,14 @@ public Q_SLOTS:
     void appendRect(int catId, double cx, double cy, double cw, double ch);
     // Gives the box at index another category; false for a row outside the list.
     bool relabelRow(int index, int catId);
-    // Sets the four coordinates of the box at index as one edit.
+    // Sets the four coordinates of the box at index as one edit; a polygon's corners
+    // move and scale with its bounding box.
     bool setRect(int index, double cx, double cy, double cw, double ch);
+    // Gives the polygon (or box) at index these corners, as one edit; false for a row
+    // outside the list or fewer than three x, y pairs.
+    bool setPoints(int index, const QVector<double> &points);
+    // Appends a polygon made by hand, as one edit.
+    bool addPolygon(int catId, const QVector<double> &points);
     // Edits until endEdit() undo as one step.
     void beginEdit() { m_history.beginGroup(); }
     void endEdit() { m_history.endGroup(); }
@@ -116,7 +127,9 @@ private:
     BoxHistory::State state() const;
     void restore(const BoxHistory::State &state);
     struct Losses;
-    QByteArray toText(Losses &losses) const;
+    // The file's text after a save. onDisk is what the file holds now, for a list
+    // read whole: its lines that still hold a box's values are kept as they are.
+    QByteArray toText(Losses &losses, const QByteArray &onDisk = QByteArray()) const;
 
     QHash<int, QByteArray> m_roleNames;
     // A vector, not a QList: QList would allocate every shared pointer separately.

@@ -2,6 +2,9 @@
 
 #include "boxes/bboxlist.h"
 
+#include <QVarLengthArray>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -80,6 +83,7 @@ ReadResult parse(const QByteArray &bytes)
     // Decoding stops at the first zero byte, as QString's conversion from bytes does.
     const char *const end = p + qstrnlen(p, size_t(bytes.size()));
 
+    QVarLengthArray<double, 64> numbers;
     int line = 0;
     while (p <= end) {
         ++line;
@@ -87,40 +91,71 @@ ReadResult parse(const QByteArray &bytes)
         if (!lineEnd)
             lineEnd = end;
 
-        const char *fields[6][2];
+        // The class, then every field up to the last one that is not blank; blank
+        // fields after it are a trailing space, not data.
+        int catId = 0;
+        bool ok = true;
         int count = 0;
-        bool extraData = false;
+        int blankRun = 0;
+        numbers.clear();
         for (const char *f = p;;) {
             const char *fieldEnd = static_cast<const char *>(std::memchr(f, ' ', size_t(lineEnd - f)));
             if (!fieldEnd)
                 fieldEnd = lineEnd;
-            if (count < 5) {
-                fields[count][0] = f;
-                fields[count][1] = fieldEnd;
-            } else if (!isBlankRange(f, fieldEnd)) {
-                extraData = true;
+            if (isBlankRange(f, fieldEnd)) {
+                ++blankRun;
+            } else {
+                // Blank fields before this one are empty values in the middle of the line.
+                for (; blankRun > 0; --blankRun, ++count) {
+                    ok = false;
+                    if (count > 0)
+                        numbers.append(0.0);
+                }
+                if (count == 0) {
+                    ok &= toInt(f, fieldEnd, catId);
+                } else {
+                    double value;
+                    ok &= toDouble(f, fieldEnd, value);
+                    numbers.append(value);
+                }
+                ++count;
             }
-            ++count;
             if (fieldEnd == lineEnd)
                 break;
             f = fieldEnd + 1;
         }
+        // Up to five fields the empty ones count, so that "0  0.5 0.5 0.1" still
+        // reads as a box with a value missing, as it always has.
+        if (count > 0 && count < 5 && blankRun > 0) {
+            count = qMin(5, count + blankRun);
+            ok = false;
+        }
+        while (numbers.size() < count - 1)
+            numbers.append(0.0);
 
+        const int coords = count - 1;
         if (count >= 5) {
             auto box = std::make_shared<BoxInfo>();
             box->line = line;
-            bool ok = toInt(fields[0][0], fields[0][1], box->catId);
-            ok &= toDouble(fields[1][0], fields[1][1], box->cx);
-            ok &= toDouble(fields[2][0], fields[2][1], box->cy);
-            ok &= toDouble(fields[3][0], fields[3][1], box->cw);
-            ok &= toDouble(fields[4][0], fields[4][1], box->ch);
-            if (!ok || extraData) {
+            box->catId = catId;
+            const bool polygon = coords >= 6 && coords % 2 == 0;
+            if (polygon) {
+                QVector<double> xy(coords);
+                std::copy(numbers.cbegin(), numbers.cbegin() + coords, xy.begin());
+                box->setPoints(xy);
+            } else {
+                box->cx = numbers[0];
+                box->cy = numbers[1];
+                box->cw = numbers[2];
+                box->ch = numbers[3];
+            }
+            if (!ok || (coords > 4 && !polygon)) {
                 result.whole = false;
-                result.partial.append(
-                    {line, result.boxes.size(), extraData ? PartialLine::ExtraFields : PartialLine::NotANumber});
+                result.partial.append({line, result.boxes.size(),
+                                       coords > 4 && !polygon ? PartialLine::ExtraFields : PartialLine::NotANumber});
             }
             result.boxes.append(std::move(box));
-        } else if (!isBlankRange(p, lineEnd)) {
+        } else if (count > 0) {
             result.whole = false;
             result.partial.append({line, -1});
         }
@@ -153,6 +188,13 @@ void appendLine(QByteArray &out, const BoxInfo &box)
     char buffer[16];
     const auto r = std::to_chars(buffer, buffer + sizeof buffer, box.catId);
     out.append(buffer, int(r.ptr - buffer));
+    if (box.isPolygon()) {
+        for (double v : box.points) {
+            out += ' ';
+            appendNumber(out, v);
+        }
+        return;
+    }
     for (double v : {box.cx, box.cy, box.cw, box.ch}) {
         out += ' ';
         appendNumber(out, v);

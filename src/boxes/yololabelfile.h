@@ -8,9 +8,10 @@
 
 struct BoxInfo;
 
-// The YOLO label text layout: one line "class cx cy w h" per box, fields split by
-// single spaces, lines by a line feed, numbers in the C locale with six
-// significant digits.
+// The YOLO label text layout: one line "class cx cy w h" per box, or
+// "class x1 y1 x2 y2 ... xn yn" per polygon of three corners or more (four for an
+// oriented box); fields split by single spaces, lines by a line feed, numbers in
+// the C locale with six significant digits.
 namespace YoloLabelFile {
 
 // A line the reader did not take over whole: its number from 1, the box row it
@@ -32,8 +33,8 @@ struct ReadResult
 {
     QVector<std::shared_ptr<BoxInfo>> boxes;
     // False when some line was not taken over whole: a non-empty line of fewer than
-    // five fields, a non-empty field after the fifth, or a field that is not a number
-    // of its kind. Writing such a list back would lose what the file held.
+    // five fields, an odd number of coordinates past the fourth, or a field that is
+    // not a number of its kind. Writing such a list back would lose what the file held.
     bool whole = true;
     QVector<PartialLine> partial; // the lines that made whole false
     bool unreadable = false;      // the file exists but could not be read; whole is false then

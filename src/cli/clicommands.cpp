@@ -401,8 +401,8 @@ int convert(const QStringList &arguments)
                                           QStringLiteral("DIR"));
     const QCommandLineOption dropOption(
         QStringLiteral("drop-partial-lines"),
-        QStringLiteral("Leave out the label lines that are not five fields split by single spaces (polygon points, "
-                       "extra values, text that is not a number, tabs) and count them, instead of stopping."));
+        QStringLiteral("Leave out the label lines that are not a box or polygon of fields split by single "
+                       "spaces (extra values, text that is not a number, tabs) and count them, instead of stopping."));
     const QCommandLineOption skipOption(
         QStringLiteral("skip-missing-images"),
         QStringLiteral("For coco output: leave out the images whose picture is missing or unreadable, and so has no "

@@ -164,7 +164,7 @@ QStringList CliDataset::takePartialLines(bool drop)
 {
     static const char *const why[] = {
         QT_TRANSLATE_NOOP("CliDataset", "fewer than five fields split by single spaces"),
-        QT_TRANSLATE_NOOP("CliDataset", "more than five fields (polygon points or extra values)"),
+        QT_TRANSLATE_NOOP("CliDataset", "fields beyond a box or polygon (an odd number of coordinates)"),
         QT_TRANSLATE_NOOP("CliDataset", "a field that is not a number in range")};
     QStringList lines;
     for (YoloFolder::LabelFile &file : m_scan.files) {
