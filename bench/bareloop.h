@@ -15,14 +15,16 @@ inline double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// The floor any reader can reach: list, open, read and parse, nothing else.
+// The floor any reader can reach: list, open, read and parse every number of every
+// line, nothing else. Counts the lines that hold a class.
 inline long bareReadLoop(const std::string &dir)
 {
     long boxes = 0;
     DIR *d = opendir(dir.c_str());
     if (!d)
         return -1;
-    char buffer[65536];
+    static char buffer[1 << 20];
+    double sum = 0;
     while (dirent *e = readdir(d)) {
         const std::string name = e->d_name;
         if (name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0)
@@ -36,12 +38,16 @@ inline long bareReadLoop(const std::string &dir)
         const char *end = buffer + std::max<ssize_t>(n, 0);
         while (p < end) {
             int cat = 0;
-            double v[4];
             p = std::from_chars(p, end, cat).ptr;
-            for (double &x : v) {
+            while (p < end && *p != '\n') {
                 while (p < end && *p == ' ')
                     ++p;
-                p = std::from_chars(p, end, x).ptr;
+                double x = 0;
+                const auto r = std::from_chars(p, end, x);
+                if (r.ptr == p)
+                    break;
+                p = r.ptr;
+                sum += x;
             }
             while (p < end && *p != '\n')
                 ++p;
@@ -50,7 +56,8 @@ inline long bareReadLoop(const std::string &dir)
         }
     }
     closedir(d);
-    return boxes;
+    // Keeps the parsed values alive for the optimiser.
+    return sum < -1 ? -1 : boxes;
 }
 
 #endif

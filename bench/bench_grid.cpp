@@ -3,16 +3,16 @@
 // waiting at each stop until every visible picture is drawn. Compares the
 // thumbnail provider with whole, synchronous loading in the same go, each mode
 // in a process of its own for its peak memory; then times a reset of the list
-// to 100,000 rows until the next frame is on screen. Run it under xvfb-run.
-//
-//
+// to 100,000 rows until the next frame is on screen. The thumbnail scroll runs
+// twice: with two boxes per picture, and with five polygons of 30 points each.
+// Run it under xvfb-run.
 // Then, in the editing overlay over the same rows, times "next image" (the D key)
 // from the key press until the next picture, decoded at the overlay's size, is on
 // screen: with the neighbours fetched ahead and without, once with a reviewer's
 // pause before each key press and once with the keys pressed back to back.
 //
 //   bench_grid [ROWS [FULLSIZE_ROWS]]     defaults 10000 and 200
-//   bench_grid make DIR ROWS | scroll DIR ROWS thumbnails|full   the steps alone
+//   bench_grid make DIR ROWS | scroll DIR ROWS thumbnails|full [polygons]   the steps alone
 //   bench_grid next DIR ROWS prefetch|noprefetch PAUSE_MS STEPS
 
 #include "app/startup.h"
@@ -38,6 +38,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <sys/resource.h>
@@ -76,15 +77,25 @@ void makeFolder(const QString &dir, int rows)
 {
     QDir().mkpath(dir + "/images");
     QDir().mkpath(dir + "/labels");
+    QDir().mkpath(dir + "/polygons");
     for (int i = 0; i < 4; ++i)
         makePhoto(QStringLiteral("%1/photo%2.jpg").arg(dir).arg(i), i);
-    BBoxList boxes;
+    BBoxList boxes, polygons;
     boxes.appendBox(1, 0.3, 0.4, 0.2, 0.5);
     boxes.appendBox(1, 0.7, 0.6, 0.1, 0.3);
+    for (int p = 0; p < 5; ++p) {
+        QVector<double> xy;
+        for (int i = 0; i < 30; ++i) {
+            const double a = 2 * M_PI * i / 30, r = 0.08 * (i % 2 ? 1 : 0.6);
+            xy << 0.15 + 0.17 * p + r * std::cos(a) << 0.5 + r * std::sin(a);
+        }
+        polygons.appendPolygon(p, xy);
+    }
     for (int i = 0; i < rows; ++i) {
         const QString base = QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0'));
         QFile::link(QStringLiteral("%1/photo%2.jpg").arg(dir).arg(i % 4), dir + "/images/" + base + ".jpg");
         boxes.saveTxtFile(dir + "/labels/" + base + ".txt");
+        polygons.saveTxtFile(dir + "/polygons/" + base + ".txt");
     }
 }
 
@@ -169,7 +180,7 @@ QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
     return window;
 }
 
-int runScroll(const QString &dir, int rows, bool thumbnails)
+int runScroll(const QString &dir, int rows, bool thumbnails, bool polygons)
 {
     QQmlApplicationEngine engine;
     QQuickWindow *window = loadMainWindow(engine);
@@ -177,7 +188,7 @@ int runScroll(const QString &dir, int rows, bool thumbnails)
         return 1;
     window->setProperty("thumbnails", thumbnails);
     auto *grid = window->findChild<QQuickItem *>(QStringLiteral("gridImages"));
-    ImageList::instance()->loadYolo(dir + "/labels", dir + "/images");
+    ImageList::instance()->loadYolo(dir + (polygons ? "/polygons" : "/labels"), dir + "/images");
     QCoreApplication::processEvents();
 
     // Only the first `rows` rows are scrolled over.
@@ -194,8 +205,9 @@ int runScroll(const QString &dir, int rows, bool thumbnails)
     const double seconds = timer.nsecsElapsed() / 1e9;
     const int decoded =
         thumbnails && ThumbnailProvider::lastCreated() ? ThumbnailProvider::lastCreated()->decodedCount() : rows;
-    std::printf("%-10s %6d rows: %7.1f s, %6.1f pictures/s, peak %5.0f MB%s\n", thumbnails ? "thumbnail" : "full-size",
-                rows, seconds, decoded / seconds, peakMegabytes(), stalled ? " (some stops timed out)" : "");
+    std::printf("%-10s %6d rows%s: %7.1f s, %6.1f pictures/s, peak %5.0f MB%s\n",
+                thumbnails ? "thumbnail" : "full-size", rows, polygons ? " of 5 polygons" : " of 2 boxes", seconds,
+                decoded / seconds, peakMegabytes(), stalled ? " (some stops timed out)" : "");
     std::printf("           %d screens of about %.0f tiles\n", stops, 4 * grid->height() / cell);
 
     // A reset to 100,000 rows, from the call until the frame after it is on screen;
@@ -320,7 +332,9 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (args.value(1) == "scroll")
-        return runScroll(args.value(2), args.value(3).toInt(), args.value(4) == "thumbnails");
+        return runScroll(args.value(2), args.value(3).toInt(), args.value(4) == "thumbnails",
+                         args.value(5) == "polygons");
+
     if (args.value(1) == "next")
         return runNext(args.value(2), args.value(3).toInt(), args.value(4) == "prefetch", args.value(5).toInt(),
                        args.value(6).toInt());
@@ -336,6 +350,7 @@ int main(int argc, char *argv[])
     const QString all = QString::number(rows);
     for (const QStringList &run : {QStringList{"scroll", temp.path(), QString::number(fullRows), "full"},
                                    QStringList{"scroll", temp.path(), all, "thumbnails"},
+                                   QStringList{"scroll", temp.path(), all, "thumbnails", "polygons"},
                                    QStringList{"next", temp.path(), all, "noprefetch", "400", "40"},
                                    QStringList{"next", temp.path(), all, "prefetch", "400", "40"},
                                    QStringList{"next", temp.path(), all, "noprefetch", "0", "40"},

@@ -6,7 +6,10 @@
 // the whole load through DatasetLoader on its worker thread. Then exportJson and
 // loadJson of the loaded list.
 //
-//   bench_labelfiles [COUNT] [DIR]    COUNT defaults to 100000; DIR to a temporary folder
+//   bench_labelfiles [--polygons] [COUNT] [DIR]
+//
+// COUNT defaults to 100000; DIR to a temporary folder. With --polygons each file holds
+// five polygons of 30 points each instead of five boxes.
 
 #include "boxes/bboxlist.h"
 #include "checks/datasetcheck.h"
@@ -27,6 +30,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
@@ -59,7 +63,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool polygons = args.removeAll(QStringLiteral("--polygons")) > 0;
     const int count = args.size() > 1 ? args.at(1).toInt() : 100000;
     QTemporaryDir temp;
     const QString dir = args.size() > 2 ? args.at(2) : temp.path();
@@ -72,9 +77,19 @@ int main(int argc, char *argv[])
 
     BBoxList boxes;
     auto *rng = QRandomGenerator::global();
-    for (int b = 0; b < 5; ++b)
-        boxes.appendBox(rng->bounded(80), rng->generateDouble(), rng->generateDouble(), rng->generateDouble() / 4,
-                        rng->generateDouble() / 4);
+    for (int b = 0; b < 5; ++b) {
+        const double cx = rng->generateDouble(), cy = rng->generateDouble(), r = rng->generateDouble() / 8;
+        if (!polygons) {
+            boxes.appendBox(rng->bounded(80), cx, cy, 2 * r, 2 * r);
+            continue;
+        }
+        QVector<double> xy;
+        for (int i = 0; i < 30; ++i) {
+            const double a = 2 * M_PI * i / 30, radius = r * (0.6 + 0.4 * rng->generateDouble());
+            xy << cx + radius * std::cos(a) << cy + radius * std::sin(a);
+        }
+        boxes.appendPolygon(rng->bounded(80), xy);
+    }
 
     QElapsedTimer timer;
     timer.start();

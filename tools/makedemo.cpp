@@ -2,8 +2,12 @@
 // saved as JPEGs, and a YOLO label file per image with a box around each person.
 // With a number of classes, the scenes also hold signs of many classes, boxed with
 // their class, and OUTDIR/demo80.yaml (for 80) names the classes, as COCO does.
+// With --polygons the labels are segmentation polygons: each person's outline, and
+// signs turned at an angle as four-corner oriented boxes.
 //
-//   boxmere-makedemo OUTDIR [COUNT [CLASSES]]   writes OUTDIR/images/*.jpg and OUTDIR/labels/*.txt
+//   boxmere-makedemo [--polygons] OUTDIR [COUNT [CLASSES]]
+//
+// writes OUTDIR/images/*.jpg and OUTDIR/labels/*.txt.
 
 #include "boxes/bboxlist.h"
 #include "formats/fileio.h"
@@ -14,6 +18,7 @@
 #include <QLinearGradient>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRandomGenerator>
 #include <QTextStream>
 
@@ -40,8 +45,19 @@ QString className(int id)
     return id < int(std::size(CocoNames)) ? QLatin1String(CocoNames[id]) : QStringLiteral("class %1").arg(id);
 }
 
+// Appends an outline in pixels as a polygon label, at most about maxPoints corners.
+void appendOutline(BBoxList &boxes, int catId, const QPolygonF &outline, const QSizeF &size, int maxPoints)
+{
+    const int step = qMax(1, int(outline.size()) / maxPoints);
+    QVector<double> xy;
+    for (int i = 0; i + 1 < outline.size(); i += step) // a closed outline repeats its first point
+        xy << qBound(0.0, outline[i].x() / size.width(), 1.0) << qBound(0.0, outline[i].y() / size.height(), 1.0);
+    if (xy.size() >= 6)
+        boxes.appendPolygon(catId, xy);
+}
+
 // A sign standing in for an object of the class: its name on a board of its own hue.
-void drawSigns(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int classes)
+void drawSigns(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int classes, bool turned)
 {
     const double w = image.width();
     const double h = image.height();
@@ -52,15 +68,26 @@ void drawSigns(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int classe
         const double bw = w * (0.08 + rng.generateDouble() * 0.14);
         const double bh = h * (0.06 + rng.generateDouble() * 0.12);
         const QRectF r(rng.generateDouble() * (w - bw), rng.generateDouble() * (h - bh), bw, bh);
+        QTransform turn;
+        if (turned) {
+            turn.translate(r.center().x(), r.center().y());
+            turn.rotate(rng.bounded(-30, 31));
+            turn.translate(-r.center().x(), -r.center().y());
+        }
+        p.setTransform(turn);
         p.setPen(QPen(Qt::black, 1));
         p.setBrush(QColor::fromHsv(id * 137 % 360, 120, 230));
-        p.drawRoundedRect(r, 4, 4);
+        p.drawRect(r);
         p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, className(id));
-        boxes.appendBox(id, r.center().x() / w, r.center().y() / h, r.width() / w, r.height() / h);
+        if (turned)
+            appendOutline(boxes, id, turn.map(QPolygonF(r)), image.size(), 4);
+        else
+            boxes.appendBox(id, r.center().x() / w, r.center().y() / h, r.width() / w, r.height() / h);
     }
 }
 
-QRectF drawPerson(QPainter &p, QRandomGenerator &rng, QPointF feet, double height)
+// Draws a person standing at feet and returns the outline.
+QPolygonF drawPerson(QPainter &p, QRandomGenerator &rng, QPointF feet, double height)
 {
     const double head = height * 0.16;
     const double bodyWidth = height * 0.3;
@@ -70,18 +97,23 @@ QRectF drawPerson(QPainter &p, QRandomGenerator &rng, QPointF feet, double heigh
     const double top = feet.y() - height;
     const double cx = feet.x();
 
+    QPainterPath legs, body, face;
+    legs.addRoundedRect(QRectF(cx - bodyWidth * 0.45, top + height * 0.55, bodyWidth * 0.4, height * 0.45), 3, 3);
+    legs.addRoundedRect(QRectF(cx + bodyWidth * 0.05, top + height * 0.55, bodyWidth * 0.4, height * 0.45), 3, 3);
+    body.addRoundedRect(QRectF(cx - bodyWidth / 2, top + head, bodyWidth, height * 0.45), 6, 6);
+    face.addEllipse(QRectF(cx - head / 2, top, head, head));
     p.setPen(Qt::NoPen);
-    p.setBrush(trousers);
-    p.drawRoundedRect(QRectF(cx - bodyWidth * 0.45, top + height * 0.55, bodyWidth * 0.4, height * 0.45), 3, 3);
-    p.drawRoundedRect(QRectF(cx + bodyWidth * 0.05, top + height * 0.55, bodyWidth * 0.4, height * 0.45), 3, 3);
-    p.setBrush(shirt);
-    p.drawRoundedRect(QRectF(cx - bodyWidth / 2, top + head, bodyWidth, height * 0.45), 6, 6);
-    p.setBrush(skin);
-    p.drawEllipse(QRectF(cx - head / 2, top, head, head));
-    return QRectF(cx - bodyWidth / 2, top, bodyWidth, height);
+    p.fillPath(legs, trousers);
+    p.fillPath(body, shirt);
+    p.fillPath(face, skin);
+    // The neck joins the head to the body in the outline.
+    QPainterPath neck;
+    neck.addRect(QRectF(cx - head * 0.2, top + head * 0.8, head * 0.4, head * 0.4));
+    const QList<QPolygonF> parts = legs.united(body).united(neck).united(face).simplified().toFillPolygons();
+    return parts.isEmpty() ? QPolygonF() : parts.first();
 }
 
-void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int personClass)
+void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int personClass, bool outlines)
 {
     const double w = image.width();
     const double h = image.height();
@@ -129,7 +161,12 @@ void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int person
         const double feetY = horizon + (h - horizon) * (0.15 + depth * 0.8);
         const double height = h * (0.15 + depth * 0.45);
         const double x = w * (0.08 + rng.generateDouble() * 0.84);
-        const QRectF r = drawPerson(p, rng, QPointF(x, qMin(feetY, h - 1)), height).intersected(QRectF(0, 0, w, h));
+        const QPolygonF outline = drawPerson(p, rng, QPointF(x, qMin(feetY, h - 1)), height);
+        if (outlines) {
+            appendOutline(boxes, personClass, outline, image.size(), 30);
+            continue;
+        }
+        const QRectF r = outline.boundingRect().intersected(QRectF(0, 0, w, h));
         boxes.appendBox(personClass, r.center().x() / w, r.center().y() / h, r.width() / w, r.height() / h);
     }
 }
@@ -142,9 +179,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool polygons = args.removeAll(QStringLiteral("--polygons")) > 0;
     if (args.size() < 2) {
-        QTextStream(stderr) << "usage: boxmere-makedemo OUTDIR [COUNT [CLASSES]]\n";
+        QTextStream(stderr) << "usage: boxmere-makedemo [--polygons] OUTDIR [COUNT [CLASSES]]\n";
         return 2;
     }
     const QDir out(args.at(1));
@@ -171,9 +209,9 @@ int main(int argc, char *argv[])
         const bool portrait = i % 5 == 3;
         QImage image(portrait ? 480 : 640, portrait ? 640 : 480, QImage::Format_RGB32);
         BBoxList boxes;
-        drawScene(image, rng, boxes, classes > 1 ? 0 : 1);
+        drawScene(image, rng, boxes, classes > 1 ? 0 : 1, polygons);
         if (classes > 1)
-            drawSigns(image, rng, boxes, classes);
+            drawSigns(image, rng, boxes, classes, polygons);
         const QString base = QStringLiteral("street_%1").arg(i + 1, 3, 10, QLatin1Char('0'));
         if (!image.save(out.filePath("images/" + base + ".jpg"), "JPG", 90) ||
             !boxes.saveTxtFile(out.filePath("labels/" + base + ".txt"))) {
