@@ -13,6 +13,10 @@ if [ ! -d build/demo80/labels ]; then
     build/tools/boxmere-makedemo build/demo80 24 80
     echo "Demo data set of 80 classes: scripts/run.sh build/demo80" >&2
 fi
+if [ ! -d build/demoseg/labels ]; then
+    build/tools/boxmere-makedemo --polygons build/demoseg 24 12
+    echo "Segmentation demo data set (polygons and oriented boxes): scripts/run.sh build/demoseg" >&2
+fi
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "No display: run it as 'xvfb-run -a scripts/run.sh' to start it on a virtual one." >&2
 fi
