@@ -339,12 +339,15 @@ Item {
                         }
                     }
 
-                    // The polygon being drawn, click by click.
+                    // The polygon being drawn, click by click, up to the pointer.
                     PolygonItem {
                         objectName: "draft"
                         anchors.fill: parent
                         visible: tile.open && EditSession.drawingPolygon
-                        points: visible ? EditSession.draft : []
+                        points: visible && EditSession.draft.length > 0
+                                ? EditSession.draft.concat([tile.clamp((mouseFull.mouseX - content.x) / content.width, 0, 1),
+                                                            tile.clamp((mouseFull.mouseY - content.y) / content.height, 0, 1)])
+                                : []
                         pictureSize: Qt.size(content.width, content.height)
                         color: tile.colorOf(EditSession.category)
                         lineWidth: 2 / rcDelegate.zoom

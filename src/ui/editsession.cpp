@@ -393,9 +393,12 @@ void EditSession::deleteBox(int box)
 
 void EditSession::deleteSelected()
 {
-    if (m_selected >= 0 && m_vertex >= 0)
+    const BBoxList *list = boxes();
+    const auto box = list ? list->boxAt(m_selected) : nullptr;
+    // A corner selected before an undo took it away is selected no more.
+    if (box && m_vertex >= 0 && m_vertex < box->pointCount())
         deleteVertex(m_selected, m_vertex);
-    else if (m_selected >= 0)
+    else if (box)
         deleteBox(m_selected);
 }
 
