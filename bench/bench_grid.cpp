@@ -6,13 +6,16 @@
 // to 100,000 rows until the next frame is on screen. Run it under xvfb-run.
 //
 //
+// The thumbnail run is repeated over label files of 5 polygons of 30 corners each,
+// as segmentation data sets have them, drawn on every tile.
+//
 // Then, in the editing overlay over the same rows, times "next image" (the D key)
 // from the key press until the next picture, decoded at the overlay's size, is on
 // screen: with the neighbours fetched ahead and without, once with a reviewer's
 // pause before each key press and once with the keys pressed back to back.
 //
 //   bench_grid [ROWS [FULLSIZE_ROWS]]     defaults 10000 and 200
-//   bench_grid make DIR ROWS | scroll DIR ROWS thumbnails|full   the steps alone
+//   bench_grid make DIR ROWS [polygons] | scroll DIR ROWS thumbnails|full   the steps alone
 //   bench_grid next DIR ROWS prefetch|noprefetch PAUSE_MS STEPS
 
 #include "app/startup.h"
@@ -38,6 +41,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <sys/resource.h>
@@ -72,15 +76,26 @@ void makePhoto(const QString &path, int seed)
     image.save(path, "JPG", 90);
 }
 
-void makeFolder(const QString &dir, int rows)
+void makeFolder(const QString &dir, int rows, bool polygons)
 {
     QDir().mkpath(dir + "/images");
     QDir().mkpath(dir + "/labels");
     for (int i = 0; i < 4; ++i)
         makePhoto(QStringLiteral("%1/photo%2.jpg").arg(dir).arg(i), i);
     BBoxList boxes;
-    boxes.appendBox(1, 0.3, 0.4, 0.2, 0.5);
-    boxes.appendBox(1, 0.7, 0.6, 0.1, 0.3);
+    if (polygons) {
+        for (int k = 0; k < 5; ++k) {
+            QVector<double> xy;
+            for (int i = 0; i < 30; ++i) {
+                const double a = 2 * M_PI * i / 30, r = 0.08 * (1 + 0.3 * std::sin(5 * a));
+                xy << 0.15 + 0.17 * k + r * std::cos(a) << 0.5 + r * std::sin(a) * (k % 2 ? 2 : 1);
+            }
+            boxes.appendPolygon(k % 3, xy);
+        }
+    } else {
+        boxes.appendBox(1, 0.3, 0.4, 0.2, 0.5);
+        boxes.appendBox(1, 0.7, 0.6, 0.1, 0.3);
+    }
     for (int i = 0; i < rows; ++i) {
         const QString base = QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0'));
         QFile::link(QStringLiteral("%1/photo%2.jpg").arg(dir).arg(i % 4), dir + "/images/" + base + ".jpg");
@@ -194,7 +209,12 @@ int runScroll(const QString &dir, int rows, bool thumbnails)
     const double seconds = timer.nsecsElapsed() / 1e9;
     const int decoded =
         thumbnails && ThumbnailProvider::lastCreated() ? ThumbnailProvider::lastCreated()->decodedCount() : rows;
-    std::printf("%-10s %6d rows: %7.1f s, %6.1f pictures/s, peak %5.0f MB%s\n", thumbnails ? "thumbnail" : "full-size",
+    const auto first = ImageList::instance()->imageAt(0);
+    const bool polygons = first && first->bboxes->polygonCount() > 0;
+    std::printf("%-10s %6d rows: %7.1f s, %6.1f pictures/s, peak %5.0f MB%s\n",
+                polygons     ? "polygons"
+                : thumbnails ? "thumbnail"
+                             : "full-size",
                 rows, seconds, decoded / seconds, peakMegabytes(), stalled ? " (some stops timed out)" : "");
     std::printf("           %d screens of about %.0f tiles\n", stops, 4 * grid->height() / cell);
 
@@ -316,7 +336,7 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false\nqml.debug=false"));
     const QStringList args = app.arguments();
     if (args.value(1) == "make") {
-        makeFolder(args.value(2), args.value(3).toInt());
+        makeFolder(args.value(2), args.value(3).toInt(), args.value(4) == "polygons");
         return 0;
     }
     if (args.value(1) == "scroll")
@@ -327,15 +347,17 @@ int main(int argc, char *argv[])
 
     const int rows = args.size() > 1 ? args[1].toInt() : 10000;
     const int fullRows = args.size() > 2 ? args[2].toInt() : 200;
-    QTemporaryDir temp;
+    QTemporaryDir temp, segmentation;
     QElapsedTimer timer;
     timer.start();
-    makeFolder(temp.path(), rows);
+    makeFolder(temp.path(), rows, false);
+    makeFolder(segmentation.path(), rows, true);
     std::printf("made %d rows over 4 photos of 4000 by 3000 in %.1f s\n", rows, timer.nsecsElapsed() / 1e9);
     std::fflush(stdout);
     const QString all = QString::number(rows);
     for (const QStringList &run : {QStringList{"scroll", temp.path(), QString::number(fullRows), "full"},
                                    QStringList{"scroll", temp.path(), all, "thumbnails"},
+                                   QStringList{"scroll", segmentation.path(), all, "thumbnails"},
                                    QStringList{"next", temp.path(), all, "noprefetch", "400", "40"},
                                    QStringList{"next", temp.path(), all, "prefetch", "400", "40"},
                                    QStringList{"next", temp.path(), all, "noprefetch", "0", "40"},
