@@ -69,7 +69,8 @@ WindowFixture {
         compare(points(3).length, 8)
     }
 
-    // B shows polygons as their bounding boxes, in the grid and in the editor.
+    // B shows polygons as their bounding boxes, in the grid and in the editor; a text
+    // field still takes it as a letter.
     function test_toggle() {
         polygons()
         for (const editing of [false, true]) {
@@ -80,5 +81,10 @@ WindowFixture {
             keyClick(Qt.Key_B)
             verify(child("polygonShape", child("box0", c)))
         }
+        EditSession.close()
+        const filter = child("txtNameFilter")
+        filter.forceActiveFocus()
+        keyClick(Qt.Key_B)
+        compare([filter.text, child("ctxItems").polygonsAsBoxes], ["b", false])
     }
 }
