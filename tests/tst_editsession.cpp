@@ -81,6 +81,7 @@ private:
             {"point", [&](N n) { s.addDraftPoint(QPointF(n[0], n[1]), QSizeF(n[2], n[3]), 5); }},
             {"close", [&](N) { s.finishDraft(); }},
             {"cancel", [&](N) { s.cancelDraft(); }},
+            {"back", [&](N) { s.removeDraftPoint(); }},
             {"yes", [&](N) { s.addAskedAsPolygon(); }},
             {"unreadable",
              [&](N) { // as the loader marks a label file it could not read
@@ -214,9 +215,10 @@ private Q_SLOTS:
             {"p", "turn 0 60 10 90 40 200 100", 1, -1, "0 0.4 0 0.4 0.8 0.2 0.8 0.2 0\n" + t});
         row("arrows move a polygon", {"p", "select 1; move 2 0", 1, 1, r + "\n1 0.61 0.2 0.91 0.2 0.76 0.8"});
         row("relabel a polygon", {"p", "select 1; relabel 2", 1, 1, r + "\n2 0.6 0.2 0.9 0.2 0.75 0.8"});
-        row("draw a polygon by clicks",
-            {"p", "polygon; point 10 10 200 100; point 50 10 200 100; point 50 10 200 100; point 30 50 200 100; close",
-             1, -1, rt + "\n1 0.05 0.1 0.25 0.1 0.15 0.5"});
+        row("draw a polygon by clicks", {"p",
+                                         "polygon; point 10 10 200 100; point 50 10 200 100; point 50 10 200 100; "
+                                         "point 90 90 200 100; back; point 30 50 200 100; close",
+                                         1, -1, rt + "\n1 0.05 0.1 0.25 0.1 0.15 0.5"});
         row("a click on the first corner closes it",
             {"p", "polygon; point 10 10 200 100; point 50 10 200 100; point 30 50 200 100; point 12 11 200 100", 1, -1,
              rt + "\n1 0.05 0.1 0.25 0.1 0.15 0.5"});

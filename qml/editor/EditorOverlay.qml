@@ -148,6 +148,11 @@ Popup {
         enabled: overlay.editing && EditSession.drawingPolygon
         onActivated: EditSession.finishDraft()
     }
+    Shortcut {
+        sequence: "Backspace"
+        enabled: overlay.editing && EditSession.drawingPolygon
+        onActivated: EditSession.removeDraftPoint()
+    }
 
     Shortcut {
         sequences: ["D", "PgDown"]
@@ -292,7 +297,7 @@ Popup {
                 anchors.topMargin: 4
                 z: 10
                 visible: EditSession.drawingPolygon
-                text: qsTr("Drawing a polygon: click its corners; Enter or a click on the first corner closes it, Esc cancels")
+                text: qsTr("Drawing a polygon: click its corners; Enter or a click on the first corner closes it, Backspace takes back a corner, Esc cancels")
                 color: "white"
                 padding: 4
                 background: Rectangle { color: "#c0000000"; radius: 3 }

@@ -21,6 +21,7 @@ Popup {
         [qsTr("T"), qsTr("show or hide the class tags on the boxes")],
         [qsTr("B"), qsTr("show polygons as their bounding boxes, or as polygons again (grid and editor)")],
         [qsTr("P"), qsTr("draw a polygon: click its corners; Enter or a click on the first corner closes it, Esc cancels")],
+        [qsTr("Backspace"), qsTr("take back the last corner of the polygon being drawn")],
         [qsTr("Drag a polygon's corner"), qsTr("move that corner; click it and press Del, or Alt+click it, to remove it (three stay)")],
         [qsTr("Double-click a polygon's side"), qsTr("add a corner there")],
         [qsTr("Round handle of a rectangle"), qsTr("turn it; it stays a rectangle")],

@@ -571,6 +571,14 @@ void EditSession::addDraftPoint(QPointF at, QSizeF size, qreal reach)
     Q_EMIT draftChanged();
 }
 
+void EditSession::removeDraftPoint()
+{
+    if (m_draft.isEmpty())
+        return;
+    m_draft.resize(m_draft.size() - 2);
+    Q_EMIT draftChanged();
+}
+
 bool EditSession::finishDraft()
 {
     BBoxList *list = boxes();

@@ -144,6 +144,7 @@ public Q_SLOTS:
     // corner closes it, as finishDraft() does. It takes the current category.
     void startDraft();
     void addDraftPoint(QPointF at, QSizeF size, qreal reach);
+    void removeDraftPoint();
     bool finishDraft();
     void cancelDraft();
     // Adds the box that boxAsPolygonAsked() was about as a polygon of four corners.
