@@ -137,8 +137,9 @@ public Q_SLOTS:
     bool addVertexAt(int box, QPointF at, QSizeF size, qreal reach);
     // False when the polygon has only three corners left.
     bool deleteVertex(int box, int vertex);
-    // Turns a polygon whose corners were from about their centre, by the angle the
-    // pointer turned from start to now; a rectangle stays a rectangle.
+    // Turns a polygon about the centre of the corners it had when the turn began
+    // (from), by the angle the pointer turned about it from start to now, in pixels
+    // of the picture shown at size; a rectangle stays a rectangle.
     void rotate(int box, const QVariantList &from, QPointF start, QPointF now, QSizeF size);
     // Drawing a polygon: each click adds a corner, and one within reach of the first
     // corner closes it, as finishDraft() does. It takes the current category.
