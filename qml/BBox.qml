@@ -26,6 +26,13 @@ Rectangle {
     // The class tag.
     property string tagText: ""
     property bool tagShown: false
+    // A polygon's corners as x, y pairs, fractions of the picture; empty for a box,
+    // whose place is then taken by the polygon's bounding box.
+    property var polygon: []
+    readonly property bool isPolygon: polygon.length >= 6
+    property int selectedVertex: -1
+    // Where a rectangle's rotation handle goes in the picture, or null for none.
+    property var rotationHandle: null
 
     signal pressed()
     signal deleteRequested()
@@ -35,12 +42,19 @@ Rectangle {
     // Around a move or resize by the mouse, however many dimensionsChanged it brings.
     signal editStarted()
     signal editFinished()
+    // A corner of the polygon was pressed, with Alt to remove it; dragged to a point
+    // of the picture; or the whole polygon turned (from its corners at the press).
+    signal vertexPressed(int vertex, bool remove)
+    signal vertexMoved(int vertex, point at)
+    signal rotated(var from, point start, point now)
 
     // True between editStarted() and editFinished().
     property bool editing: false
     // Asked on a left press on the box's body: true leaves the press to what lies
     // beneath, e.g. to draw a box inside this one.
     property var passesPress: function (mouse) { return false }
+    // Asked on a left double click: false leaves it to mean pickRequested().
+    property var takesDoubleClick: function (mouse) { return false }
 
     function startEdit() {
         if (!editing) {
@@ -65,8 +79,8 @@ Rectangle {
         property color selectedColor: "green"
     }
 
-    color: selected ? Qt.rgba(bboxColor.r, bboxColor.g, bboxColor.b, 0.3) : "transparent"
-    border.width: lineWidth
+    color: selected && !isPolygon ? Qt.rgba(bboxColor.r, bboxColor.g, bboxColor.b, 0.3) : "transparent"
+    border.width: isPolygon ? 0 : lineWidth
     border.color: localProps.color
 
     // A dark or light line on either side of the coloured one keeps it visible on any photo.
@@ -78,6 +92,26 @@ Rectangle {
         border.width: control.lineWidth * 2
         border.color: Utils.contrastColor(localProps.color)
         opacity: 0.7
+        visible: !control.isPolygon
+    }
+
+    Loader {
+        id: shape
+        readonly property real pad: control.lineWidth * 2
+        anchors.fill: parent
+        anchors.margins: -pad
+        active: control.isPolygon
+        sourceComponent: PolygonItem {
+            objectName: "polygonShape"
+            points: control.polygon
+            pictureSize: Qt.size(control.xMax, control.yMax)
+            origin: Qt.point((control.iCx - control.iCw / 2) * control.xMax - shape.pad,
+                             (control.iCy - control.iCh / 2) * control.yMax - shape.pad)
+            color: localProps.color
+            fillOpacity: control.selected ? 0.35 : 0.2
+            lineWidth: control.lineWidth
+            zoom: control.zoom
+        }
     }
 
     Loader {
@@ -128,7 +162,7 @@ Rectangle {
         drag.maximumY: control.yMax - control.height
 
         onDoubleClicked: {
-            if (mouse.button === Qt.LeftButton)
+            if (mouse.button === Qt.LeftButton && !control.takesDoubleClick(mouse))
                 control.pickRequested()
         }
         onPressed: {
@@ -266,7 +300,17 @@ Rectangle {
     Loader {
         anchors.fill: parent
         active: control.selected
-        sourceComponent: Item {
+        sourceComponent: control.isPolygon ? corners : edges
+    }
+    Component {
+        id: corners
+        PolygonHandles {
+            box: control
+        }
+    }
+    Component {
+        id: edges
+        Item {
             Handle {
                 id: leftHandle
                 objectName: "leftHandle"

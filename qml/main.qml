@@ -44,6 +44,12 @@ ApplicationWindow {
         sequence: "Ctrl+Q"
         onActivated: root.close()
     }
+    // The editor has its own while it is open.
+    Shortcut {
+        sequence: "B"
+        enabled: !editor.editing
+        onActivated: editor.stage.polygonsAsBoxes = !editor.stage.polygonsAsBoxes
+    }
 
     Connections {
         target: DatasetLoader

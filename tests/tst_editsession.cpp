@@ -31,7 +31,9 @@ Q_DECLARE_METATYPE(Edit)
 Q_DECLARE_METATYPE(Leave)
 
 // The editing rules on generated pictures: a (200 by 100, a CRLF label file), b (400 by
-// 200, two boxes), c (a score after the five fields) and d (a picture that cannot be read).
+// 200, two boxes), c (a score after the five fields), d (a picture that cannot be read)
+// and p (200 by 100, polygons only: a rectangle, 20 to 100 by 20 to 60 pixels, and a
+// triangle, (120, 20), (180, 20), (150, 80)).
 class TestEditSession : public QObject
 {
     Q_OBJECT
@@ -66,6 +68,21 @@ private:
             {"rect", [&](N n) { s.setBoxRect(int(n[0]), n[1], n[2], n[3], n[4]); }},
             {"drag", [&](N) { s.beginDrag(); }},
             {"drop", [&](N) { s.endDrag(); }},
+            {"vertex", [&](N n) { s.moveVertex(int(n[0]), int(n[1]), QPointF(n[2], n[3]), QSizeF(n[4], n[5])); }},
+            {"insert", [&](N n) { s.addVertexAt(int(n[0]), QPointF(n[1], n[2]), QSizeF(n[3], n[4]), n[5]); }},
+            {"unvertex", [&](N n) { s.deleteVertex(int(n[0]), int(n[1])); }},
+            {"corner", [&](N n) { s.selectVertex(int(n[0])); }},
+            {"turn",
+             [&](N n) {
+                 const QVariant from = s.boxes()->data(s.boxes()->index(int(n[0])), BBoxList::PointsRole);
+                 s.rotate(int(n[0]), from.toList(), QPointF(n[1], n[2]), QPointF(n[3], n[4]), QSizeF(n[5], n[6]));
+             }},
+            {"polygon", [&](N) { s.startDraft(); }},
+            {"point", [&](N n) { s.addDraftPoint(QPointF(n[0], n[1]), QSizeF(n[2], n[3]), 5); }},
+            {"close", [&](N) { s.finishDraft(); }},
+            {"cancel", [&](N) { s.cancelDraft(); }},
+            {"back", [&](N) { s.removeDraftPoint(); }},
+            {"yes", [&](N) { s.addAskedAsPolygon(); }},
             {"unreadable",
              [&](N) { // as the loader marks a label file it could not read
                  YoloLabelFile::ReadResult read;
@@ -76,7 +93,7 @@ private:
         for (const QString &step : script.split(';', Qt::SkipEmptyParts)) {
             QStringList words = step.split(' ', Qt::SkipEmptyParts);
             const QString verb = words.takeFirst();
-            QVector<double> n(6);
+            QVector<double> n(7);
             for (int i = 0; i < words.size(); ++i)
                 n[i] = words[i].toDouble();
             verbs.value(verb, [&](N) { QFAIL(qPrintable("unknown edit " + verb)); })(n);
@@ -101,11 +118,13 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(label("b"), "1 0.25 0.25 0.1 0.1\n2 0.75 0.75 0.2 0.2"));
         QVERIFY(TestFiles::write(label("c"), "1 0.5 0.5 0.3 0.3 0.87"));
         QVERIFY(TestFiles::write(label("d"), "1 0.5 0.5 0.2 0.2"));
+        QVERIFY(QImage(200, 100, QImage::Format_RGB32).save(dir.filePath("images/p.png")));
+        QVERIFY(TestFiles::write(label("p"), "0 0.1 0.2 0.5 0.2 0.5 0.6 0.1 0.6\n1 0.6 0.2 0.9 0.2 0.75 0.8"));
         ImageList *images = ImageList::instance();
         m_check = std::make_unique<ModelCheck>(images);
         m_shown = std::make_unique<ImageFilter>(images);
         images->loadYolo(dir.filePath("labels"), dir.filePath("images"));
-        QCOMPARE(m_shown->rowCount(), 4);
+        QCOMPARE(m_shown->rowCount(), 5);
         m_session = std::make_unique<EditSession>(images, m_shown.get());
         m_session->setCategories({QVariantMap{{"catId", 1}}, QVariantMap{{"catId", 2}}});
     }
@@ -181,6 +200,33 @@ private Q_SLOTS:
         row("move, picture size unknown", {"d", "select 0; move 1 0 100 100", 1, 0, "1 0.51 0.5 0.2 0.2"});
         row("a drag is one step", {"b", "drag; rect 1 0.3 0.3 0.1 0.1; rect 1 0.4 0.4 0.2 0.1; drop", 1, -1,
                                    "1 0.25 0.25 0.1 0.1\n2 0.4 0.4 0.2 0.1"});
+        const QByteArray r("0 0.1 0.2 0.5 0.2 0.5 0.6 0.1 0.6"), t("1 0.6 0.2 0.9 0.2 0.75 0.8"), rt(r + "\n" + t);
+        row("drag a corner", {"p", "select 1; drag; vertex 1 2 155 85 200 100; vertex 1 2 160 90 200 100; drop", 1, 1,
+                              r + "\n1 0.6 0.2 0.9 0.2 0.8 0.9"});
+        row("a corner stays in the picture",
+            {"p", "vertex 1 0 -50 250 200 100", 1, -1, r + "\n1 0 1 0.9 0.2 0.75 0.8"});
+        row("a corner on a side",
+            {"p", "select 1; insert 1 150 22 200 100 5", 1, 1, r + "\n1 0.6 0.2 0.75 0.2 0.9 0.2 0.75 0.8"});
+        row("no side within reach", {"p", "insert 1 150 50 200 100 5; insert 1 120.5 19 200 100 5", 0, -1, rt});
+        row("three corners stay",
+            {"p", "unvertex 0 0; unvertex 0 0; unvertex 1 0", 1, -1, "0 0.5 0.2 0.5 0.6 0.1 0.6\n" + t});
+        row("Delete takes the corner, then the polygon", {"p", "select 0; corner 2; delete; delete", 2, -1, t});
+        row("a rectangle turns and stays one",
+            {"p", "turn 0 60 10 90 40 200 100", 1, -1, "0 0.4 0 0.4 0.8 0.2 0.8 0.2 0\n" + t});
+        row("arrows move a polygon", {"p", "select 1; move 2 0", 1, 1, r + "\n1 0.61 0.2 0.91 0.2 0.76 0.8"});
+        row("relabel a polygon", {"p", "select 1; relabel 2", 1, 1, r + "\n2 0.6 0.2 0.9 0.2 0.75 0.8"});
+        row("draw a polygon by clicks", {"p",
+                                         "polygon; point 10 10 200 100; point 50 10 200 100; point 50 10 200 100; "
+                                         "point 90 90 200 100; back; point 30 50 200 100; close",
+                                         1, -1, rt + "\n1 0.05 0.1 0.25 0.1 0.15 0.5"});
+        row("a click on the first corner closes it",
+            {"p", "polygon; point 10 10 200 100; point 50 10 200 100; point 30 50 200 100; point 12 11 200 100", 1, -1,
+             rt + "\n1 0.05 0.1 0.25 0.1 0.15 0.5"});
+        row("cancel, or close two corners",
+            {"p", "polygon; point 1 1 200 100; point 9 9 200 100; close; cancel; close", 0, -1, rt});
+        row("a box in a file of polygons asks", {"p", "draw 0 0 40 20 200 100; add 1 100 50 200 100", 0, -1, rt});
+        row("and is added as four corners",
+            {"p", "draw 0 0 40 20 200 100; yes; yes", 1, -1, rt + "\n1 0 0 0.2 0 0.2 0.2 0 0.2"});
     }
 
     // Each step undoes on its own, back to the file as opened, and redoes; only a save
@@ -263,11 +309,17 @@ private Q_SLOTS:
         QTest::newRow("large box, near its edge") << 0.8 << 1 << QPointF(50, 100) << false << false << 1;
         QTest::newRow("a quarter is not large") << 0.5 << 1 << QPointF(200, 100) << false << false << 1;
         QTest::newRow("outside every box") << 0.8 << 1 << QPointF(20, 10) << false << false << -1;
+        // On p: inside the triangle, in its bounding box but not in it, and just
+        // outside its side, within reach.
+        QTest::newRow("in a polygon") << 0.0 << 1 << QPointF(150, 30) << false << false << 1;
+        QTest::newRow("around a polygon") << 0.0 << 1 << QPointF(125, 70) << false << true << -1;
+        QTest::newRow("on its outline") << 0.0 << 1 << QPointF(133, 50) << false << false << 1;
     }
 
     // A left press inside a box takes hold of it, but draws in the middle of a large
     // one or with the modifier; a click then selects the smallest box under it. Box 0
     // of b (80 to 120 by 40 to 60 pixels of 400 by 200) lies inside box 1 of side 0.8.
+    // A polygon holds what is inside it or within reach of its outline.
     void press()
     {
         QFETCH(double, side);
@@ -276,10 +328,15 @@ private Q_SLOTS:
         QFETCH(bool, modifier);
         QFETCH(bool, draws);
         QFETCH(int, clicked);
-        open("b");
-        m_session->setBoxRect(1, 0.5, 0.5, side, side);
-        QCOMPARE(m_session->pressDraws(box, at, QSizeF(400, 200), 12, modifier), draws);
-        QCOMPARE(m_session->boxAt(at, QSizeF(400, 200)), clicked);
+        const QSizeF size = side > 0 ? QSizeF(400, 200) : QSizeF(200, 100);
+        open(side > 0 ? "b" : "p");
+        if (side > 0)
+            m_session->setBoxRect(1, 0.5, 0.5, side, side);
+        QCOMPARE(m_session->pressDraws(box, at, size, 12, modifier), draws);
+        QCOMPARE(m_session->boxAt(at, size, 3), clicked);
+        // Only a rectangle turns, by a handle beyond its first side.
+        QCOMPARE(m_session->rotationHandle(0, size, 24), side > 0 ? QVariant() : QVariant(QPointF(60, -4)));
+        QCOMPARE(m_session->rotationHandle(1, size, 24), QVariant());
     }
 
     // Next and previous stay within the rows shown.
@@ -289,8 +346,8 @@ private Q_SLOTS:
         QVERIFY(m_session->open(0));
         QCOMPARE(m_session->stepTarget(-1), -1);
         QCOMPARE(m_session->stepTarget(1), 1);
-        QVERIFY(m_session->open(3));
-        QCOMPARE(m_session->stepTarget(-2), 1);
+        QVERIFY(m_session->open(4));
+        QCOMPARE(m_session->stepTarget(-3), 1);
         QCOMPARE(m_session->stepTarget(1), -1);
     }
 };

@@ -97,6 +97,19 @@ Popup {
     }
 
     ConfirmDialog {
+        id: dlgBoxAsPolygon
+        objectName: "dlgBoxAsPolygon"
+        title: qsTr("Add a polygon?")
+    }
+    Connections {
+        target: EditSession
+        function onBoxAsPolygonAsked() {
+            dlgBoxAsPolygon.ask(qsTr("This label file holds only polygons. Add the box as a polygon of four corners?"),
+                                qsTr("Add as polygon"), function () { EditSession.addAskedAsPolygon() })
+        }
+    }
+
+    ConfirmDialog {
         id: dlgSaveAnyway
         objectName: "dlgSaveAnyway"
         title: qsTr("Save anyway?")
@@ -119,6 +132,26 @@ Popup {
         sequence: "T"
         enabled: overlay.editing
         onActivated: ctxItems.tagsShown = !ctxItems.tagsShown
+    }
+    Shortcut {
+        sequence: "B"
+        enabled: overlay.editing
+        onActivated: ctxItems.polygonsAsBoxes = !ctxItems.polygonsAsBoxes
+    }
+    Shortcut {
+        sequence: "P"
+        enabled: overlay.editing
+        onActivated: EditSession.drawingPolygon ? EditSession.cancelDraft() : EditSession.startDraft()
+    }
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: overlay.editing && EditSession.drawingPolygon
+        onActivated: EditSession.finishDraft()
+    }
+    Shortcut {
+        sequence: "Backspace"
+        enabled: overlay.editing && EditSession.drawingPolygon
+        onActivated: EditSession.removeDraftPoint()
     }
 
     Shortcut {
@@ -154,7 +187,7 @@ Popup {
     Shortcut {
         sequence: "Esc"
         enabled: overlay.editing
-        onActivated: EditSession.close()
+        onActivated: EditSession.drawingPolygon ? EditSession.cancelDraft() : EditSession.close()
     }
     Repeater {
         // Arrow keys move the selected box by one pixel of the picture, ten with Shift.
@@ -256,6 +289,19 @@ Popup {
             objectName: "ctxItems"
             Layout.fillWidth: true
             Layout.fillHeight: true
+
+            Label {
+                objectName: "lblDrawing"
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.top: parent.top
+                anchors.topMargin: 4
+                z: 10
+                visible: EditSession.drawingPolygon
+                text: qsTr("Drawing a polygon: click its corners; Enter or a click on the first corner closes it, Backspace takes back a corner, Esc cancels")
+                color: "white"
+                padding: 4
+                background: Rectangle { color: "#c0000000"; radius: 3 }
+            }
         }
 
         EditorButtons {

@@ -14,6 +14,8 @@ Item {
     property bool boxesHidden: false
     // Whether boxes carry their class tags (in the grid, on tiles large enough).
     property bool tagsShown: true
+    // Polygons drawn as their bounding boxes (B), in the grid and here.
+    property bool polygonsAsBoxes: false
     // Reported by the tiles: the pointer in the window, as last seen over one. And by
     // the open tile: its picture, the picture's size on screen, and the size it was
     // decoded at (which neighbours are fetched at).

@@ -19,8 +19,14 @@ Popup {
         [qsTr("C, double-click a box"), qsTr("choose a class by name or number: for the selected box, or for drawing")],
         [qsTr("Click a swatch"), qsTr("give the selected box that class, or draw that class")],
         [qsTr("T"), qsTr("show or hide the class tags on the boxes")],
-        [qsTr("Del"), qsTr("delete the selected box")],
-        [qsTr("Arrows, Shift+arrows"), qsTr("move the selected box by 1 or 10 pixels of the picture")],
+        [qsTr("B"), qsTr("show polygons as their bounding boxes, or as polygons again (grid and editor)")],
+        [qsTr("P"), qsTr("draw a polygon: click its corners; Enter or a click on the first corner closes it, Esc cancels")],
+        [qsTr("Backspace"), qsTr("take back the last corner of the polygon being drawn")],
+        [qsTr("Drag a polygon's corner"), qsTr("move that corner; click it and press Del, or Alt+click it, to remove it (three stay)")],
+        [qsTr("Double-click a polygon's side"), qsTr("add a corner there")],
+        [qsTr("Round handle of a rectangle"), qsTr("turn it; it stays a rectangle")],
+        [qsTr("Del"), qsTr("delete the selected box, or the selected corner of a polygon")],
+        [qsTr("Arrows, Shift+arrows"), qsTr("move the selected box or polygon by 1 or 10 pixels of the picture")],
         [qsTr("H (held)"), qsTr("hide all boxes")],
         [qsTr("Ctrl+Z"), qsTr("undo")],
         [qsTr("Ctrl+Shift+Z, Ctrl+Y"), qsTr("redo")],
@@ -30,7 +36,7 @@ Popup {
         [qsTr("Middle drag, Space+left drag"), qsTr("pan")],
         [qsTr("F"), qsTr("fit the picture")],
         [qsTr("Ctrl+S"), qsTr("save")],
-        [qsTr("Esc"), qsTr("back to the grid, without saving")],
+        [qsTr("Esc"), qsTr("drop the polygon being drawn, else back to the grid, without saving")],
         [qsTr("?"), qsTr("show or hide this list")]
     ]
 

@@ -228,7 +228,7 @@ Item {
                             gesture = "pan"
                             from = mapToItem(rcDelegate, mouse.x, mouse.y)
                             panFrom = Qt.point(rcDelegate.panX, rcDelegate.panY)
-                        } else if (mouse.button === Qt.LeftButton) {
+                        } else if (mouse.button === Qt.LeftButton && !EditSession.drawingPolygon) {
                             gesture = "draw"
                             from = inPicture(mouse)
                         }
@@ -259,9 +259,16 @@ Item {
                         gesture = ""
                         moved = false
                     }
-                    // A double click that a large box left to this area asks for its class.
+                    // The second click of a double click while drawing a polygon; else one
+                    // on the selected polygon's side adds a corner, and one that a large
+                    // box left to this area asks for its class.
                     onDoubleClicked: {
-                        if (tile.open && mouse.button === Qt.LeftButton && EditSession.selected >= 0)
+                        if (!tile.open || mouse.button !== Qt.LeftButton)
+                            return
+                        const at = Qt.point(mouse.x - content.x, mouse.y - content.y), size = Qt.size(content.width, content.height)
+                        if (EditSession.drawingPolygon)
+                            EditSession.addDraftPoint(at, size, 8 / rcDelegate.zoom)
+                        else if (EditSession.selected >= 0 && !EditSession.addVertexAt(EditSession.selected, at, size, 6 / rcDelegate.zoom))
                             tile.stage.classPickerRequested()
                     }
                     onWheel: {
@@ -278,10 +285,12 @@ Item {
                         if (moved || mouse.button === Qt.MiddleButton)
                             return
                         if (mouse.button === Qt.LeftButton) {
-                            if (tile.open) {
+                            const at = Qt.point(mouse.x - content.x, mouse.y - content.y), size = Qt.size(content.width, content.height)
+                            if (tile.open && EditSession.drawingPolygon) {
+                                EditSession.addDraftPoint(at, size, 8 / rcDelegate.zoom)
+                            } else if (tile.open) {
                                 // Boxes leave a click to this area where a drag would draw.
-                                EditSession.select(tile.stage.boxesHidden ? -1 : EditSession.boxAt(
-                                    Qt.point(mouse.x - content.x, mouse.y - content.y), Qt.size(content.width, content.height)))
+                                EditSession.select(tile.stage.boxesHidden ? -1 : EditSession.boxAt(at, size, 6 / rcDelegate.zoom))
                             } else if (EditSession.selected >= 0) {
                                 EditSession.select(-1)
                             } else if (!tile.openBlocked) {
@@ -316,69 +325,35 @@ Item {
                     Repeater {
                         objectName: "rptBoxes"
                         model: tile.boxes
-                        delegate: BBox {
-                            id: box
-                            objectName: "box" + index
-                            readonly property real bwidth: cw * content.width
-                            readonly property real bheight: ch * content.height
-                            readonly property real bx: cx * content.width - bwidth / 2
-                            readonly property real by: cy * content.height - bheight / 2
-                            readonly property int row: index
-                            x: bx
-                            y: by
-                            width: bwidth
-                            height: bheight
-                            zoom: rcDelegate.zoom
-                            tagText: tile.nameOf(catId)
-                            tagShown: tile.stage !== null && tile.stage.tagsShown && (tile.open || tile.width >= tile.tagMinWidth)
-                            visible: !(tile.open && tile.stage.boxesHidden)
-                            xMax: content.width
-                            yMax: content.height
-                            iCx: cx
-                            iCy: cy
-                            iCw: cw
-                            iCh: ch
-                            enabled: tile.open && !tile.stage.spaceHeld
-                            bboxColor: tile.colorOf(catId)
-                            selected: tile.open && EditSession.selected === index
-                            z: selected ? 100 : 10
-
-                            // Open for editing, a box with problems is ringed and names them.
-                            readonly property string problemText: tile.open ? tile.boxProblems(index) : ""
-                            Loader {
-                                anchors.fill: parent
-                                active: box.problemText.length > 0
-                                sourceComponent: ProblemOutline {
-                                    objectName: "problemOutline"
-                                    text: box.problemText
-                                    // Its ring takes the hover from the tile's mouse area.
-                                    HoverHandler {
-                                        onPointChanged: {
-                                            if (hovered)
-                                                tile.stage.windowPointer = point.scenePosition
-                                        }
-                                    }
-                                }
-                            }
-
-                            passesPress: function (mouse) {
-                                return EditSession.pressDraws(index, mapToItem(content, mouse.x, mouse.y),
-                                                              Qt.size(content.width, content.height), handleSize,
-                                                              mouse.modifiers & Qt.ShiftModifier)
-                            }
-                            onPressed: EditSession.select(index)
-                            onPickRequested: tile.stage.classPickerRequested()
-                            onEditStarted: EditSession.beginDrag()
-                            onEditFinished: EditSession.endDrag()
-                            onDimensionsChanged: {
-                                EditSession.setBoxRect(index, newCx, newCy, newCw, newCh)
-                                // A drag of the rcDelegate moved the box by hand; follow the
-                                // model again, e.g. when the window is resized.
-                                x = Qt.binding(function () { return box.bx })
-                                y = Qt.binding(function () { return box.by })
-                            }
-                            onDeleteRequested: EditSession.deleteBox(index)
+                        delegate: TileBox {
+                            owner: tile
+                            picture: content
+                            row: index
+                            catId: model.catId
+                            iCx: model.cx
+                            iCy: model.cy
+                            iCw: model.cw
+                            iCh: model.ch
+                            // B shows polygons as their bounding boxes.
+                            polygon: tile.stage !== null && tile.stage.polygonsAsBoxes ? [] : model.points
                         }
+                    }
+
+                    // The polygon being drawn, click by click, up to the pointer.
+                    PolygonItem {
+                        objectName: "draft"
+                        anchors.fill: parent
+                        visible: tile.open && EditSession.drawingPolygon
+                        points: visible && EditSession.draft.length > 0
+                                ? EditSession.draft.concat([tile.clamp((mouseFull.mouseX - content.x) / content.width, 0, 1),
+                                                            tile.clamp((mouseFull.mouseY - content.y) / content.height, 0, 1)])
+                                : []
+                        pictureSize: Qt.size(content.width, content.height)
+                        color: tile.colorOf(EditSession.category)
+                        lineWidth: 2 / rcDelegate.zoom
+                        zoom: rcDelegate.zoom
+                        closed: false
+                        z: 200
                     }
                 }
             }

@@ -7,6 +7,7 @@
 #include "ui/conversion.h"
 #include "ui/datasetloader.h"
 #include "ui/editsession.h"
+#include "ui/polygonitem.h"
 #include "ui/thumbnailprovider.h"
 
 #include <QQmlEngine>
@@ -34,6 +35,7 @@ AppObjects::AppObjects()
                      [this] { m_editSession->setCategories(m_datasetLoader->categories()); });
     // Each class picker keeps a list of its own.
     qmlRegisterType<ClassPickerModel>("Boxmere", 1, 0, "ClassPickerModel");
+    qmlRegisterType<PolygonItem>("Boxmere", 1, 0, "PolygonItem");
 }
 
 AppObjects::~AppObjects()

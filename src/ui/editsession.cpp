@@ -5,9 +5,12 @@
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
 
+#include <QPolygonF>
 #include <QRectF>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 EditSession::EditSession(ImageList *images, ImageFilter *shown, QObject *parent)
     : QObject(parent), m_images(images), m_shown(shown)
@@ -28,7 +31,16 @@ void EditSession::select(int box)
     if (m_selected == box)
         return;
     m_selected = box;
+    selectVertex(-1);
     Q_EMIT selectedChanged();
+}
+
+void EditSession::selectVertex(int vertex)
+{
+    if (m_vertex == vertex)
+        return;
+    m_vertex = vertex;
+    Q_EMIT vertexChanged();
 }
 
 bool EditSession::canSave() const
@@ -112,6 +124,8 @@ bool EditSession::open(int shownRow)
     // Straight from one image to the next: the overlay stays up.
     select(-1);
     setSaveError(QString());
+    cancelDraft();
+    m_asked = BoxInfo();
     m_row = row;
     m_shownRow = shownRow;
     watch(image->bboxes.get());
@@ -129,6 +143,7 @@ void EditSession::close()
     if (m_row < 0)
         return;
     watch(nullptr);
+    cancelDraft();
     m_row = -1;
     m_shownRow = -1;
     select(-1);
@@ -143,11 +158,86 @@ QString EditSession::saveQuestion() const
     return image ? image->bboxes->lostOnSave(image->yoloTxtFilePath) : QString();
 }
 
-static QRectF pixelRect(const BoxInfo &box, QSizeF size)
+namespace {
+
+QRectF pixelRect(const BoxInfo &box, QSizeF size)
 {
     const qreal w = size.width(), h = size.height();
     return QRectF((box.cx - box.cw / 2) * w, (box.cy - box.ch / 2) * h, box.cw * w, box.ch * h);
 }
+
+QPolygonF pixelPolygon(const QVector<double> &xy, QSizeF size)
+{
+    QPolygonF polygon;
+    for (int i = 0; i + 1 < xy.size(); i += 2)
+        polygon.append(QPointF(xy[i] * size.width(), xy[i + 1] * size.height()));
+    return polygon;
+}
+
+QVector<double> numbers(const QVariantList &list)
+{
+    QVector<double> xy;
+    for (const QVariant &v : list)
+        xy.append(v.toDouble());
+    return xy;
+}
+
+double distance(QPointF a, QPointF b)
+{
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
+
+// The point of the segment from a to b nearest to at.
+QPointF nearestOn(QPointF a, QPointF b, QPointF at)
+{
+    const QPointF d = b - a;
+    const double length2 = QPointF::dotProduct(d, d);
+    return a + d * (length2 > 0 ? std::clamp(QPointF::dotProduct(at - a, d) / length2, 0.0, 1.0) : 0.0);
+}
+
+// The side (from corner i to the next) nearest to at, and how far it is.
+std::pair<int, double> nearestSide(const QPolygonF &polygon, QPointF at)
+{
+    std::pair<int, double> best{-1, 0};
+    for (int i = 0; i < polygon.size(); ++i) {
+        const double d = distance(at, nearestOn(polygon[i], polygon[(i + 1) % polygon.size()], at));
+        if (best.first < 0 || d < best.second)
+            best = {i, d};
+    }
+    return best;
+}
+
+QPointF centre(const QPolygonF &polygon)
+{
+    QPointF sum;
+    for (const QPointF &p : polygon)
+        sum += p;
+    return polygon.isEmpty() ? sum : sum / polygon.size();
+}
+
+// Four corners at right angles, within what six significant digits in a label file keep.
+bool isRectangle(const QPolygonF &p)
+{
+    if (p.size() != 4)
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        const QPointF a = p[(i + 1) % 4] - p[i], b = p[(i + 2) % 4] - p[(i + 1) % 4];
+        const double la = std::hypot(a.x(), a.y()), lb = std::hypot(b.x(), b.y());
+        if (la <= 0 || lb <= 0 || std::abs(QPointF::dotProduct(a, b)) > 0.01 * la * lb)
+            return false;
+    }
+    return true;
+}
+
+bool hits(const BoxInfo &box, QPointF at, QSizeF size, qreal reach)
+{
+    if (!box.isPolygon())
+        return pixelRect(box, size).contains(at);
+    const QPolygonF polygon = pixelPolygon(box.points, size);
+    return polygon.containsPoint(at, Qt::OddEvenFill) || (reach > 0 && nearestSide(polygon, at).second <= reach);
+}
+
+} // namespace
 
 bool EditSession::pressDraws(int box, QPointF at, QSizeF size, qreal margin, bool modifier) const
 {
@@ -155,12 +245,15 @@ bool EditSession::pressDraws(int box, QPointF at, QSizeF size, qreal margin, boo
         return true;
     const BBoxList *list = boxes();
     const auto info = list ? list->boxAt(box) : nullptr;
+    // Around a polygon, inside its bounding box, lies what is beneath it.
+    if (info && info->isPolygon())
+        return !hits(*info, at, size, margin / 2);
     // Inside a large box there is room to draw, and its edges are still there to grab.
     return info && info->cw * info->ch > 0.25 &&
            pixelRect(*info, size).adjusted(margin, margin, -margin, -margin).contains(at);
 }
 
-int EditSession::boxAt(QPointF at, QSizeF size) const
+int EditSession::boxAt(QPointF at, QSizeF size, qreal reach) const
 {
     const BBoxList *list = boxes();
     if (!list)
@@ -169,7 +262,7 @@ int EditSession::boxAt(QPointF at, QSizeF size) const
     double area = 0;
     for (int row = 0; row < list->boxes().size(); ++row) {
         const BoxInfo &box = *list->boxes()[row];
-        if (pixelRect(box, size).contains(at) && (found < 0 || box.cw * box.ch <= area)) {
+        if (hits(box, at, size, reach) && (found < 0 || box.cw * box.ch <= area)) {
             found = row;
             area = box.cw * box.ch;
         }
@@ -271,8 +364,8 @@ void EditSession::addBox(int catId, QPointF at, QSizeF size)
     if (!list || w <= 0 || h <= 0)
         return;
     const double side = 0.1;
-    list->appendRect(catId, std::clamp(at.x() / w, side / 2, 1 - side / 2),
-                     std::clamp(at.y() / h, side / 2, 1 - side / 2), side, side);
+    addRect(catId, std::clamp(at.x() / w, side / 2, 1 - side / 2), std::clamp(at.y() / h, side / 2, 1 - side / 2), side,
+            side);
 }
 
 void EditSession::drawBox(QPointF from, QPointF to, QSizeF size)
@@ -283,7 +376,7 @@ void EditSession::drawBox(QPointF from, QPointF to, QSizeF size)
     const qreal y0 = std::min(from.y(), to.y()), y1 = std::max(from.y(), to.y());
     if (!list || w <= 0 || h <= 0 || x1 <= x0 || y1 <= y0)
         return;
-    list->appendRect(category(), (x0 + x1) / 2 / w, (y0 + y1) / 2 / h, (x1 - x0) / w, (y1 - y0) / h);
+    addRect(category(), (x0 + x1) / 2 / w, (y0 + y1) / 2 / h, (x1 - x0) / w, (y1 - y0) / h);
 }
 
 void EditSession::setBoxRect(int box, qreal cx, qreal cy, qreal cw, qreal ch)
@@ -300,7 +393,12 @@ void EditSession::deleteBox(int box)
 
 void EditSession::deleteSelected()
 {
-    if (m_selected >= 0)
+    const BBoxList *list = boxes();
+    const auto box = list ? list->boxAt(m_selected) : nullptr;
+    // A corner selected before an undo took it away is selected no more.
+    if (box && m_vertex >= 0 && m_vertex < box->pointCount())
+        deleteVertex(m_selected, m_vertex);
+    else if (box)
         deleteBox(m_selected);
 }
 
@@ -330,4 +428,172 @@ void EditSession::moveSelected(int dx, int dy, QSizeF shown)
     if (cx == box->cx && cy == box->cy)
         return;
     list->setRect(m_selected, cx, cy, box->cw, box->ch);
+}
+
+void EditSession::addRect(int catId, double cx, double cy, double cw, double ch)
+{
+    BBoxList *list = boxes();
+    const auto &all = list->boxes();
+    if (!all.isEmpty() && std::all_of(all.cbegin(), all.cend(), [](const auto &box) { return box->isPolygon(); })) {
+        m_asked = BoxInfo{catId, cx, cy, cw, ch};
+        Q_EMIT boxAsPolygonAsked();
+        return;
+    }
+    list->appendRect(catId, cx, cy, cw, ch);
+}
+
+void EditSession::addAskedAsPolygon()
+{
+    BBoxList *list = boxes();
+    const BoxInfo b = std::exchange(m_asked, BoxInfo());
+    if (!list || b.cw <= 0 || b.ch <= 0)
+        return;
+    const double x0 = b.cx - b.cw / 2, x1 = b.cx + b.cw / 2, y0 = b.cy - b.ch / 2, y1 = b.cy + b.ch / 2;
+    list->addPolygon(b.catId, {x0, y0, x1, y0, x1, y1, x0, y1});
+}
+
+QVariant EditSession::rotationHandle(int box, QSizeF size, qreal reach) const
+{
+    const BBoxList *list = boxes();
+    const auto info = list ? list->boxAt(box) : nullptr;
+    if (!info || info->pointCount() != 4 || size.isEmpty())
+        return QVariant();
+    const QPolygonF p = pixelPolygon(info->points, size);
+    const QPointF mid = (p[0] + p[1]) / 2, out = mid - centre(p);
+    const double length = std::hypot(out.x(), out.y());
+    if (!isRectangle(p) || length <= 0)
+        return QVariant();
+    return mid + out * (reach / length);
+}
+
+void EditSession::moveVertex(int box, int vertex, QPointF at, QSizeF size)
+{
+    BBoxList *list = boxes();
+    const auto info = list ? list->boxAt(box) : nullptr;
+    if (!info || vertex < 0 || vertex >= info->pointCount() || size.isEmpty())
+        return;
+    QVector<double> xy = info->points;
+    xy[2 * vertex] = std::clamp(at.x() / size.width(), 0.0, 1.0);
+    xy[2 * vertex + 1] = std::clamp(at.y() / size.height(), 0.0, 1.0);
+    if (xy != info->points)
+        list->setPoints(box, xy);
+}
+
+bool EditSession::addVertexAt(int box, QPointF at, QSizeF size, qreal reach)
+{
+    BBoxList *list = boxes();
+    const auto info = list ? list->boxAt(box) : nullptr;
+    if (!info || !info->isPolygon() || size.isEmpty())
+        return false;
+    const QPolygonF p = pixelPolygon(info->points, size);
+    const auto [side, away] = nearestSide(p, at);
+    const QPointF a = p[side], b = p[(side + 1) % p.size()], on = nearestOn(a, b, at);
+    // On a corner there is one already.
+    if (away > reach || distance(on, a) < 1 || distance(on, b) < 1)
+        return false;
+    QVector<double> xy = info->points;
+    xy.insert(2 * side + 2, on.y() / size.height());
+    xy.insert(2 * side + 2, on.x() / size.width());
+    list->setPoints(box, xy);
+    if (box == m_selected)
+        selectVertex(side + 1);
+    return true;
+}
+
+bool EditSession::deleteVertex(int box, int vertex)
+{
+    BBoxList *list = boxes();
+    const auto info = list ? list->boxAt(box) : nullptr;
+    if (!info || info->pointCount() <= 3 || vertex < 0 || vertex >= info->pointCount())
+        return false;
+    QVector<double> xy = info->points;
+    xy.remove(2 * vertex, 2);
+    if (box == m_selected)
+        selectVertex(-1);
+    return list->setPoints(box, xy);
+}
+
+void EditSession::rotate(int box, const QVariantList &from, QPointF start, QPointF now, QSizeF size)
+{
+    BBoxList *list = boxes();
+    if (!list || !list->boxAt(box) || from.size() < 6 || size.isEmpty())
+        return;
+    const QPolygonF p = pixelPolygon(numbers(from), size);
+    const QPointF c = centre(p);
+    const double angle =
+        std::atan2(now.y() - c.y(), now.x() - c.x()) - std::atan2(start.y() - c.y(), start.x() - c.x());
+    const double cosine = std::cos(angle), sine = std::sin(angle);
+    // Rounded far below what a label file keeps, so that a side on the picture's edge
+    // stays on it rather than a rounding error past it.
+    const auto snap = [](double v) { return std::round(v * 1e12) / 1e12; };
+    QVector<double> xy;
+    for (const QPointF &q : p) {
+        const QPointF d = q - c;
+        xy << snap((c.x() + d.x() * cosine - d.y() * sine) / size.width())
+           << snap((c.y() + d.x() * sine + d.y() * cosine) / size.height());
+    }
+    list->setPoints(box, xy);
+}
+
+QVariantList EditSession::draft() const
+{
+    QVariantList xy;
+    for (double v : m_draft)
+        xy.append(v);
+    return xy;
+}
+
+void EditSession::startDraft()
+{
+    if (!boxes() || m_drawing)
+        return;
+    select(-1);
+    m_drawing = true;
+    m_draft.clear();
+    Q_EMIT draftChanged();
+}
+
+void EditSession::addDraftPoint(QPointF at, QSizeF size, qreal reach)
+{
+    if (!m_drawing || size.isEmpty())
+        return;
+    const double w = size.width(), h = size.height();
+    if (m_draft.size() >= 6 && distance(at, QPointF(m_draft[0] * w, m_draft[1] * h)) <= reach) {
+        finishDraft();
+        return;
+    }
+    const double x = std::clamp(at.x() / w, 0.0, 1.0), y = std::clamp(at.y() / h, 0.0, 1.0);
+    // The second click of a double click is no corner of its own.
+    const int n = m_draft.size();
+    if (n >= 2 && distance(QPointF(x * w, y * h), QPointF(m_draft[n - 2] * w, m_draft[n - 1] * h)) < 1)
+        return;
+    m_draft << x << y;
+    Q_EMIT draftChanged();
+}
+
+void EditSession::removeDraftPoint()
+{
+    if (m_draft.isEmpty())
+        return;
+    m_draft.resize(m_draft.size() - 2);
+    Q_EMIT draftChanged();
+}
+
+bool EditSession::finishDraft()
+{
+    BBoxList *list = boxes();
+    if (!m_drawing || !list || m_draft.size() < 6)
+        return false;
+    const QVector<double> xy = m_draft;
+    cancelDraft();
+    return list->addPolygon(category(), xy);
+}
+
+void EditSession::cancelDraft()
+{
+    if (!m_drawing && m_draft.isEmpty())
+        return;
+    m_drawing = false;
+    m_draft.clear();
+    Q_EMIT draftChanged();
 }

@@ -37,6 +37,12 @@ class EditSession : public QObject
     // when that is not in the list (any more).
     Q_PROPERTY(int category READ category NOTIFY categoryChanged)
     Q_PROPERTY(QVariantList categories READ categories WRITE setCategories NOTIFY categoryChanged)
+    // The selected corner of the selected polygon, or -1.
+    Q_PROPERTY(int vertex READ vertex WRITE selectVertex NOTIFY vertexChanged)
+    // While a polygon is drawn click by click: its corners so far, x, y pairs as
+    // fractions of the picture.
+    Q_PROPERTY(bool drawingPolygon READ drawingPolygon NOTIFY draftChanged)
+    Q_PROPERTY(QVariantList draft READ draft NOTIFY draftChanged)
 
 public:
     EditSession(ImageList *images, ImageFilter *shown, QObject *parent = nullptr);
@@ -50,6 +56,9 @@ public:
     QString saveNote() const { return m_saveNote; }
     int category() const;
     QVariantList categories() const { return m_categories; }
+    int vertex() const { return m_vertex; }
+    bool drawingPolygon() const { return m_drawing; }
+    QVariantList draft() const;
     void setCategories(const QVariantList &categories);
     // What saving the open image would lose of lines not read whole, as the question
     // to ask before; "" when it loses nothing.
@@ -58,8 +67,13 @@ public:
     // size, draws a new box instead of taking hold of that one: with the modifier, or
     // in a box larger than a quarter of the picture, more than margin from its edges.
     Q_INVOKABLE bool pressDraws(int box, QPointF at, QSizeF size, qreal margin, bool modifier) const;
-    // The box a click at a point selects: the smallest that holds it, or -1.
-    Q_INVOKABLE int boxAt(QPointF at, QSizeF size) const;
+    // The box a click at a point selects: the smallest that holds it, or -1. A
+    // polygon holds the points inside it and those within reach of its outline.
+    Q_INVOKABLE int boxAt(QPointF at, QSizeF size, qreal reach = 0) const;
+    // Where the rotation handle of a polygon that is a rectangle goes, in pixels of
+    // the picture shown at size: reach beyond the middle of its first side. Null for
+    // any other polygon or box.
+    Q_INVOKABLE QVariant rotationHandle(int box, QSizeF size, qreal reach) const;
 
 Q_SIGNALS:
     void rowChanged();
@@ -68,6 +82,11 @@ Q_SIGNALS:
     void saveErrorChanged();
     void saveNoteChanged();
     void categoryChanged();
+    void vertexChanged();
+    void draftChanged();
+    // A box was drawn or added in a file of polygons only: it waits for
+    // addAskedAsPolygon().
+    void boxAsPolygonAsked();
 
 public Q_SLOTS:
     void select(int box);
@@ -109,11 +128,36 @@ public Q_SLOTS:
     // is unknown), but not further out of it than it already is.
     void moveSelected(int dx, int dy, QSizeF shown);
 
+    void selectVertex(int vertex);
+    // Moves a corner of a polygon to a point in pixels of the picture shown at size,
+    // kept inside the picture.
+    void moveVertex(int box, int vertex, QPointF at, QSizeF size);
+    // Adds a corner on the side of a polygon within reach of a point, where the
+    // point falls on it; false when no side is within reach.
+    bool addVertexAt(int box, QPointF at, QSizeF size, qreal reach);
+    // False when the polygon has only three corners left.
+    bool deleteVertex(int box, int vertex);
+    // Turns a polygon about the centre of the corners it had when the turn began
+    // (from), by the angle the pointer turned about it from start to now, in pixels
+    // of the picture shown at size; a rectangle stays a rectangle.
+    void rotate(int box, const QVariantList &from, QPointF start, QPointF now, QSizeF size);
+    // Drawing a polygon: each click adds a corner, and one within reach of the first
+    // corner closes it, as finishDraft() does. It takes the current category.
+    void startDraft();
+    void addDraftPoint(QPointF at, QSizeF size, qreal reach);
+    void removeDraftPoint();
+    bool finishDraft();
+    void cancelDraft();
+    // Adds the box that boxAsPolygonAsked() was about as a polygon of four corners.
+    void addAskedAsPolygon();
+
 private:
     void setSaveError(const QString &error);
     void setSaveNote(const QString &note);
     bool write(bool loseLines, bool announce = true);
     void watch(BBoxList *list);
+    // Appends a box, or asks first in a file of polygons only.
+    void addRect(int catId, double cx, double cy, double cw, double ch);
 
     ImageList *m_images;
     ImageFilter *m_shown;
@@ -124,6 +168,10 @@ private:
     QString m_saveNote;
     QVariantList m_categories;
     QVariant m_picked;
+    int m_vertex = -1;
+    bool m_drawing = false;
+    QVector<double> m_draft;
+    BoxInfo m_asked;
     QPointer<BBoxList> m_watched;
 };
 
