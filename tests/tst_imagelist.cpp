@@ -458,13 +458,26 @@ private Q_SLOTS:
         // Box 2 repeats box 0; box 3 sits on box 0 in another class; box 4 overlaps box 2 by less than 0.9.
         row("duplicate",
             "3 0.5 0.5 0.2 0.2\n3 0.3 0.3 0.1 0.1\n3 0.5 0.5 0.2 0.19\n4 0.5 0.5 0.2 0.2\n3 0.5 0.5 0.2 0.17",
-            {"duplicate@2"});
+            {"duplicate<0@2"});
         // Enough boxes for the sweep instead of comparing every pair; box 40 repeats box 1, box 41 box 38.
         QByteArray many;
         for (int i = 0; i < 40; ++i)
             many += QString("%1 %2 0.5 0.02 0.02\n").arg(i % 2).arg(0.01 + i * 0.024).toUtf8();
         row("duplicates among many", many + "1 0.034 0.5 0.02 0.02\n0 0.922 0.5 0.0199 0.02",
-            {"duplicate@40", "duplicate@41"});
+            {"duplicate<1@40", "duplicate<38@41"});
+        // Corners on the picture's edges; a polygon's bounding box is not judged as a box.
+        row("sound polygons", "0 0 0 1 0 1 1 0 1\n0 0.1 0.1 0.4 0.1 0.4 0.4\n1 0.5 0.1 0.5 0.1 0.6 0.2 0.7 0.1", {});
+        row("polygon faults",
+            "0 -0.1 0.5 0.5 0.5 0.5 0.9\n0 0.1 0.1 0.2 0.2 0.3 0.3\n0 0.5 0.1 0.5 0.2 0.5 0.3\n"
+            "0 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3\n0 0.1 0.1 0.9 0.1 0.9 0.9 0.5 0.9 0.5 0.05 0.3 0.05 0.3 0.9",
+            {"out-of-range@0", "zero-area@1", "zero-area@2", "self-crossing@3", "self-crossing@4"});
+        // 2 repeats 0 and 3 nearly so; 1 is of another class; 4 and 5 are the two halves of one box.
+        row("duplicate polygons",
+            "0 0.1 0.1 0.3 0.1 0.3 0.3\n1 0.1 0.1 0.3 0.1 0.3 0.3\n0 0.1 0.1 0.3 0.1 0.3 0.3\n"
+            "0 0.1 0.1 0.3 0.1 0.3 0.301\n0 0.5 0.5 0.9 0.5 0.9 0.9\n0 0.5 0.5 0.9 0.9 0.5 0.9",
+            {"duplicate-polygon<0@2", "duplicate-polygon<0@3"});
+        row("mixed file", "0 0.5 0.5 0.2 0.2\n0 0.4 0.4 0.6 0.4 0.6 0.6 0.4 0.6\n0 0.5 0.5 0.2 0.2\n",
+            {"mixed-shapes", "duplicate<0@2"});
         row("unknown class", "0 0.5 0.5 0.2 0.2\n7 0.2 0.2 0.1 0.1\n-1 0.2 0.7 0.1 0.1",
             {"unknown-class@1", "unknown-class@2"}, true, {0, 1});
         row("partial lines", "0 0.5 0.5 0.2 0.2 0.9\n1 0.5\n\n0 0.2 0.2 x 0.1\n",
@@ -530,7 +543,7 @@ private Q_SLOTS:
         QCOMPARE(problems(0), QStringList{});
         QVERIFY(write(m_dir.filePath("labels/x.txt"), "0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2"));
         m_list->yoloReloadRow(0);
-        QCOMPARE(problems(0), QStringList{"duplicate@1"});
+        QCOMPARE(problems(0), QStringList{"duplicate<0@1"});
     }
 
 private:
@@ -544,7 +557,10 @@ private:
         for (const QVariant &v : m_list->data(m_list->index(row), ImageList::ProblemsRole).toList()) {
             const QVariantMap p = v.toMap();
             const int box = p.value("box").toInt();
-            out << (box < 0 ? p.value("kind").toString() : QString("%1@%2").arg(p.value("kind").toString()).arg(box));
+            QString kind = p.value("kind").toString();
+            if (kind.startsWith("duplicate")) // and which row it repeats
+                kind += "<" + p.value("text").toString().section(' ', -1);
+            out << (box < 0 ? kind : QString("%1@%2").arg(kind).arg(box));
         }
         return out;
     }

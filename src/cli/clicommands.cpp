@@ -159,7 +159,7 @@ QJsonObject problemJson(const QString &file, const LabelCheck::Problem &problem)
                        {QStringLiteral("message"), LabelCheck::describe(problem)}};
     if (problem.box >= 0)
         object.insert(QStringLiteral("box"), problem.box);
-    if (problem.kind == LabelCheck::Kind::Duplicate)
+    if (problem.kind == LabelCheck::Kind::Duplicate || problem.kind == LabelCheck::Kind::DuplicatePolygon)
         object.insert(QStringLiteral("duplicateOf"), problem.other);
     if (problem.kind == LabelCheck::Kind::PartialLine)
         object.insert(QStringLiteral("line"), problem.other);
@@ -186,8 +186,10 @@ int check(const QStringList &arguments)
             parser, arguments,
             QStringLiteral("Lists the problems of an annotation set, one a line: coordinates outside 0 to 1, boxes "
                            "past the picture's edge, boxes without a size or under 2 pixels on a side, duplicate "
-                           "boxes, classes outside the class list, lines not read whole, empty label files, label "
-                           "files without an image, images without a label file and unreadable label files.\n"
+                           "boxes, polygons of fewer than 3 points, of zero area or that cross themselves, duplicate "
+                           "polygons, files mixing boxes and polygons, classes outside the class list, lines not read "
+                           "whole, empty label files, label files without an image, images without a label file and "
+                           "unreadable label files.\n"
                            "Exits with 1 when it found a problem, 2 when it could not check."),
             data, exitCode))
         return exitCode;
