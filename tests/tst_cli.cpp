@@ -62,6 +62,22 @@ private Q_SLOTS:
             "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
             "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
             "problems:\n  empty label file: 1\n  label file without an image: 3\n");
+        const QStringList polygons{"labels/a.txt=0 0.1 0.1 0.4 0.1 0.4 0.4\n0 0.5 0.5 0.2 0.2\n",
+                                   "labels/b.txt=1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n"
+                                   "1 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3",
+                                   "images/a.jpg=", "images/b.jpg="};
+        row("check polygons", polygons, {"check", "DIR/labels"}, 1,
+            "DIR/labels/a.txt: file mixing boxes and polygons\n"
+            "DIR/labels/b.txt: polygon 1: duplicate of polygon 0\n"
+            "DIR/labels/b.txt: polygon 2: polygon that crosses itself\n"
+            "3 problems in 2 of 2 label files, 0 images without a label file\n");
+        row("stats of polygons", polygons, {"stats", "DIR/labels"}, 0,
+            "images: 2\nboxes: 5\npolygons among them: 4\nboxes per class:\n  0: 2, 1 polygons\n  1: 3, 3 polygons\n"
+            "points per polygon: 5% 3, median 4, 95% 4\nimages by number of boxes:\n  2: 1\n  3: 1\n"
+            "box width (fraction of the image): 5% 0.200, median 0.300, 95% 0.800\n"
+            "box height (fraction of the image): 5% 0.200, median 0.300, 95% 0.800\n"
+            "problems:\n  polygon that crosses itself: 1\n  duplicate polygon: 1\n  file mixing boxes and polygons: "
+            "1\n");
         row("class file of any name, natural order",
             {"coco128.yaml=names: [cat]", "labels/img10.txt=5 0.5 0.5 0.2 0.2",
              "labels/img9.txt=", "images/img9.jpg=", "images/img10.jpg="},

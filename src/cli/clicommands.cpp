@@ -244,8 +244,9 @@ int stats(const QStringList &arguments)
     CliDataset data;
     int exitCode = Ok;
     if (!loadChecked(parser, arguments,
-                     QStringLiteral("Prints figures of an annotation set: boxes per class, boxes per image, box "
-                                    "widths and heights as fractions of the image, and problems per kind."),
+                     QStringLiteral("Prints figures of an annotation set: boxes (polygons among them) per class, "
+                                    "points per polygon, boxes per image, box widths and heights as fractions of the "
+                                    "image, and problems per kind."),
                      data, exitCode))
         return exitCode;
 
@@ -271,10 +272,22 @@ int stats(const QStringList &arguments)
     QTextStream &o = out();
     o << tr("images: %1").arg(stats.images()) << '\n';
     o << tr("boxes: %1").arg(stats.boxes()) << '\n';
+    const bool polygons = stats.polygons() > 0;
+    if (polygons)
+        o << tr("polygons among them: %1").arg(stats.polygons()) << '\n';
     o << tr("boxes per class:") << '\n';
     for (const auto &[id, count] : stats.boxesPerClass()) {
         const QString name = className(data, id);
-        o << "  " << id << (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(printable(name))) << ": " << count
+        o << "  " << id << (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(printable(name))) << ": " << count;
+        if (const auto found = stats.polygonsPerClass().find(id); found != stats.polygonsPerClass().end())
+            o << tr(", %1 polygons").arg(found->second);
+        o << '\n';
+    }
+    if (polygons) {
+        o << tr("points per polygon: 5% %1, median %2, 95% %3")
+                 .arg(stats.pointsQuantile(0.05))
+                 .arg(stats.pointsQuantile(0.5))
+                 .arg(stats.pointsQuantile(0.95))
           << '\n';
     }
     o << tr("images by number of boxes:") << '\n';
