@@ -38,8 +38,11 @@ QStringList describe(const ImageList &list)
     QStringList out;
     for (const auto &i : list.images()) {
         QStringList boxes;
-        for (const auto &b : i->bboxes->boxes())
+        for (const auto &b : i->bboxes->boxes()) {
             boxes << QStringLiteral("%1 %2 %3 %4 %5").arg(b->catId).arg(b->cx).arg(b->cy).arg(b->cw).arg(b->ch);
+            for (const double v : b->points)
+                boxes.last() += QStringLiteral(" %1").arg(v);
+        }
         out << QString("%1 %2 %3x%4: ").arg(i->id).arg(i->fileName).arg(i->width).arg(i->height) + boxes.join(", ");
     }
     return out;
@@ -334,12 +337,14 @@ private Q_SLOTS:
         records[0]->width = 7;
         records[0]->bboxes->appendBox(-1, 1.0 / 3, 2.0 / 3, 1e-9, 1.5);
         records[0]->bboxes->appendBox(0, 0.1 + 0.2, -0.0, 2e-310, 7);
+        records[0]->bboxes->appendPolygon(2, {0.1 + 0.2, 1e-7, 1, 0, 0.5, 2.0 / 3});
         m_list->loadImages(records, true);
         m_list->exportJson(first);
         m_list->loadImages({}, true);
         m_list->loadJson(first);
         QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
         QCOMPARE(*m_list->imageAt(0)->bboxes->boxAt(1), *records[0]->bboxes->boxAt(1));
+        QCOMPARE(*m_list->imageAt(0)->bboxes->boxAt(2), *records[0]->bboxes->boxAt(2));
         m_list->exportJson(second);
         QCOMPARE(read(second), read(first));
     }
@@ -358,6 +363,10 @@ private Q_SLOTS:
         QTest::newRow("mistyped values") << QByteArray(R"([{"id": "7", "fileName": 5, "width": 2.5, "height": null,
                                                          "bboxes": [{"catId": 2.5, "cx": "0.5"}]}])")
                                          << QStringList{"0  0x0: 0 0 0 0 0"};
+        // The box of a polygon is made from its points; a last number without its pair is no corner.
+        QTest::newRow("polygon") << QByteArray(R"([{"bboxes": [{"catId": 1, "cx": 9, "points": [0.1, 0.2, 0.5, 0.2,
+                                                 0.5, 0.6, 0.9]}, {"catId": 2, "points": []}]}])")
+                                 << QStringList{"0  0x0: 1 0.3 0.4 0.4 0.4 0.1 0.2 0.5 0.2 0.5 0.6, 2 0 0 0 0"};
     }
 
     // A document's rows come after those already in the list, and are found by their id.

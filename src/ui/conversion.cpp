@@ -160,6 +160,11 @@ void Conversion::importCoco(const QString &file)
                               .arg(QFileInfo(file).fileName());
             if (unsized > 0)
                 job.message += tr("; left out %1 boxes of images without a size").arg(unsized);
+            // Only shown, nothing written: a mask the list cannot hold is left out and said so.
+            if (contents.rleMasks > 0)
+                job.message += tr("; left out %1 RLE masks, which are not supported").arg(contents.rleMasks);
+            if (contents.oddPolygons > 0)
+                job.message += tr("; left out %1 polygons of an odd number of coordinates").arg(contents.oddPolygons);
         },
         [this](Job &job) {
             m_list->setCheckClasses(&job.classes);
