@@ -510,15 +510,18 @@ private Q_SLOTS:
         QCOMPARE(problems(0), expected);
     }
 
-    // Boxes under 2 pixels wide or high are tiny, on pictures of known size only.
+    // Boxes and polygons under 2 pixels wide or high are tiny, on pictures of known size only; two points make no
+    // polygon.
     void tinyBoxes()
     {
         QVERIFY(write(m_dir.filePath("list.json"), R"([{"width": 100, "height": 50, "bboxes": [
             {"cx": 0.5, "cy": 0.5, "cw": 0.02, "ch": 0.04}, {"cx": 0.5, "cy": 0.5, "cw": 0.019, "ch": 0.5},
-            {"cx": 0.5, "cy": 0.5, "cw": 0.5, "ch": 0.039}]}, {"bboxes": [{"cx": 0.5, "cy": 0.5, "cw": 0.001, "ch": 0.001}]}])"));
+            {"cx": 0.5, "cy": 0.5, "cw": 0.5, "ch": 0.039}]}, {"bboxes": [{"cx": 0.5, "cy": 0.5, "cw": 0.001, "ch": 0.001}]},
+            {"width": 100, "height": 50, "bboxes": [{"points": [0.1, 0.1, 0.5, 0.5]}, {"points": [0, 0, 0.01, 0, 0, 0.5]}]}])"));
         m_list->loadJson(m_dir.filePath("list.json"));
         QCOMPARE(problems(1), (QStringList{"tiny@1", "tiny@2"})); // after the row from before
         QCOMPARE(problems(2), QStringList{});
+        QCOMPARE(problems(3), (QStringList{"too-few-points@0", "tiny@1"}));
     }
 
     void checkRowAfterEdits()

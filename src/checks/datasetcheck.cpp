@@ -3,6 +3,7 @@
 #include "formats/yolofolder.h"
 #include "images/imagelist.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace DatasetCheck {
@@ -44,7 +45,9 @@ QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
             continue;
         const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
         for (int i = 0; i < boxes.size(); ++i) {
-            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch))
+            const QVector<double> &points = boxes[i]->points;
+            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch) ||
+                !std::all_of(points.cbegin(), points.cend(), [](double v) { return std::isfinite(v); }))
                 found.append(QStringLiteral("%1 box %2")
                                  .arg(image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath)
                                  .arg(i));
