@@ -472,21 +472,21 @@ int convert(const QStringList &arguments)
     QVector<std::shared_ptr<ImageInfo>> records = data.records();
     QStringList targets{output};
     int boxedPolygons = 0;
-    int shortPolygons = 0;
     for (const std::shared_ptr<ImageInfo> &image : records) {
         for (const std::shared_ptr<BoxInfo> &box : image->bboxes->boxes()) {
             if (box->isPolygon() && to == CliDataset::Format::Yolo && parser.isSet(boxesOption)) {
                 box->points.clear(); // what is left is its bounding box
                 ++boxedPolygons;
             }
-            shortPolygons += box->isPolygon() && box->pointCount() < 3 ? 1 : 0;
         }
     }
-    // A line of two corners reads back as a box.
-    if (shortPolygons > 0 && to == CliDataset::Format::Yolo)
-        return fail(tr("%1 polygons have fewer than 3 points, which a label file cannot hold; nothing written "
-                       "(--boxes writes their bounding boxes)")
-                        .arg(shortPolygons));
+    if (to == CliDataset::Format::Yolo) {
+        if (const QStringList found = DatasetCheck::shortPolygons(records); !found.isEmpty())
+            return fail(tr("%1 polygons have fewer than 3 points, which a label file cannot hold (%2); nothing "
+                           "written (--boxes writes their bounding boxes)")
+                            .arg(found.size())
+                            .arg(firstFew(found)));
+    }
     if (to == CliDataset::Format::Yolo) {
         const YoloFolder::ExportCheck plan = YoloFolder::checkExport(output, records);
         if (!plan.sharedNames.isEmpty())

@@ -235,6 +235,13 @@ void Conversion::exportYolo(const QString &dir)
             }
             if (!allFinite(job.rows, job.message))
                 return;
+            if (const QStringList found = DatasetCheck::shortPolygons(job.rows); !found.isEmpty()) {
+                job.message = tr("%1 polygons have fewer than 3 points, which a label file cannot hold (%2 first); "
+                                 "nothing written")
+                                  .arg(found.size())
+                                  .arg(found.first());
+                return;
+            }
             // A label file that held lines not read whole, or could not be read, would
             // come out changed anywhere.
             const YoloFolder::ExportCheck check = YoloFolder::checkExport(dir, job.rows, true);
