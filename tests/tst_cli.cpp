@@ -68,7 +68,7 @@ private Q_SLOTS:
                                    "1 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3",
                                    "images/a.jpg=", "images/b.jpg="};
         row("check polygons", polygons, {"check", "DIR/labels"}, 1,
-            "DIR/labels/a.txt: file mixing boxes and polygons\n"
+            "DIR/labels/a.txt: boxes and polygons mixed\n"
             "DIR/labels/b.txt: polygon 1: duplicate of polygon 0\n"
             "DIR/labels/b.txt: polygon 2: polygon that crosses itself\n"
             "3 problems in 2 of 2 label files, 0 images without a label file\n");
@@ -77,7 +77,7 @@ private Q_SLOTS:
             "points per polygon: 5% 3, median 4, 95% 4\nimages by number of boxes:\n  2: 1\n  3: 1\n"
             "box width (fraction of the image): 5% 0.200, median 0.300, 95% 0.800\n"
             "box height (fraction of the image): 5% 0.200, median 0.300, 95% 0.800\n"
-            "problems:\n  polygon that crosses itself: 1\n  duplicate polygon: 1\n  file mixing boxes and polygons: "
+            "problems:\n  polygon that crosses itself: 1\n  duplicate polygon: 1\n  boxes and polygons mixed: "
             "1\n");
         // Two polygons of one annotation, an RLE mask and a plain box.
         const QString coco = R"(set.json={"images": [{"id": 1, "file_name": "a.jpg", "width": 200, "height": 100}],

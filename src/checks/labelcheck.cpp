@@ -42,7 +42,7 @@ const KindInfo Kinds[KindCount] = {
     {Kind::ZeroArea, "zero-area", QT_TRANSLATE_NOOP("LabelCheck", "polygon of zero area")},
     {Kind::SelfCrossing, "self-crossing", QT_TRANSLATE_NOOP("LabelCheck", "polygon that crosses itself")},
     {Kind::DuplicatePolygon, "duplicate-polygon", QT_TRANSLATE_NOOP("LabelCheck", "duplicate polygon")},
-    {Kind::MixedShapes, "mixed-shapes", QT_TRANSLATE_NOOP("LabelCheck", "file mixing boxes and polygons")},
+    {Kind::MixedShapes, "mixed-shapes", QT_TRANSLATE_NOOP("LabelCheck", "boxes and polygons mixed")},
     {Kind::UnknownClass, "unknown-class", QT_TRANSLATE_NOOP("LabelCheck", "class not in the class list")},
     {Kind::PartialLine, "partial-line", QT_TRANSLATE_NOOP("LabelCheck", "line not read whole")},
     {Kind::EmptyFile, "empty-file", QT_TRANSLATE_NOOP("LabelCheck", "empty label file")},

@@ -68,9 +68,9 @@ struct Context
     const QSet<int> *classes = nullptr; // null when there is no class list to check against
 };
 
-// The problems of the boxes themselves: a file mixing boxes and polygons first, then
-// the rest ordered by box row. Polygons are judged by their corners, not by their
-// bounding box, and only against other polygons for duplicates.
+// The problems of the boxes themselves: boxes and polygons mixed, which belongs to no
+// one box, first, then the rest ordered by box row. Polygons are judged by their
+// corners, not by their bounding box, and only against other polygons for duplicates.
 QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, const Context &context);
 
 // All problems of one read label file: the lines not taken whole, an empty file, a
