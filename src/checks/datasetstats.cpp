@@ -108,8 +108,10 @@ QVariantMap DatasetStats::toVariant() const
     QVariantList problems;
     for (int k = 0; k < LabelCheck::KindCount; ++k) {
         const auto kind = LabelCheck::Kind(k);
-        // A bar for unreadable files only when there is one: it is the rarest kind.
-        if (kind == LabelCheck::Kind::Unreadable && m_problems[k] == 0)
+        // A bar for unreadable files only when there is one: it is the rarest kind. Bars
+        // for the faults of polygons only where there are polygons.
+        const bool polygonKind = kind >= LabelCheck::Kind::TooFewPoints && kind <= LabelCheck::Kind::MixedShapes;
+        if ((kind == LabelCheck::Kind::Unreadable || (polygonKind && m_polygons == 0)) && m_problems[k] == 0)
             continue;
         problems.append(QVariantMap{{QStringLiteral("kind"), LabelCheck::key(kind)},
                                     {QStringLiteral("name"), LabelCheck::description(kind)},
