@@ -183,32 +183,35 @@ bool edgesCross(const double *p, const double *q, const double *r, const double 
     return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
 }
 
-// A sweep along x over the edges, so that only edges whose x ranges meet are compared.
-bool crossesItself(const QVector<double> &xy)
+// A sweep over the edges along the polygon's longer side, so that only edges whose
+// ranges on it meet are compared; a tall thin outline swept along x would compare
+// nearly every pair.
+bool crossesItself(const QVector<double> &xy, bool alongY)
 {
     const int n = xy.size() / 2;
     if (n < 4)
         return false;
     struct Edge
     {
-        double left, right, bottom, top;
+        double low, high, otherLow, otherHigh;
         int index;
     };
+    const int a = alongY ? 1 : 0, b = 1 - a;
     QVarLengthArray<Edge, 64> edges(n);
     for (int i = 0; i < n; ++i) {
         const int j = (i + 1) % n;
-        edges[i] = {std::min(xy[2 * i], xy[2 * j]), std::max(xy[2 * i], xy[2 * j]),
-                    std::min(xy[2 * i + 1], xy[2 * j + 1]), std::max(xy[2 * i + 1], xy[2 * j + 1]), i};
+        edges[i] = {std::min(xy[2 * i + a], xy[2 * j + a]), std::max(xy[2 * i + a], xy[2 * j + a]),
+                    std::min(xy[2 * i + b], xy[2 * j + b]), std::max(xy[2 * i + b], xy[2 * j + b]), i};
     }
-    std::sort(edges.begin(), edges.end(), [](const Edge &a, const Edge &b) { return a.left < b.left; });
+    std::sort(edges.begin(), edges.end(), [](const Edge &e, const Edge &f) { return e.low < f.low; });
     for (int s = 0; s < n; ++s) {
-        const Edge &a = edges[s];
-        for (int t = s + 1; t < n && edges[t].left <= a.right; ++t) {
-            const Edge &b = edges[t];
-            const int gap = std::abs(a.index - b.index);
-            if (gap == 1 || gap == n - 1 || b.bottom > a.top || b.top < a.bottom)
+        const Edge &e = edges[s];
+        for (int t = s + 1; t < n && edges[t].low <= e.high; ++t) {
+            const Edge &f = edges[t];
+            const int gap = std::abs(e.index - f.index);
+            if (gap == 1 || gap == n - 1 || f.otherLow > e.otherHigh || f.otherHigh < e.otherLow)
                 continue;
-            const int i = a.index, j = b.index;
+            const int i = e.index, j = f.index;
             if (edgesCross(&xy[2 * i], &xy[2 * ((i + 1) % n)], &xy[2 * j], &xy[2 * ((j + 1) % n)]))
                 return true;
         }
@@ -358,7 +361,7 @@ QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, cons
                 problems.append({Kind::ZeroArea, row});
             else if (sized && (box.cw * context.width < MinPixels || box.ch * context.height < MinPixels))
                 problems.append({Kind::Tiny, row});
-            if (box.pointCount() >= 4 && allFinite(box.points) && crossesItself(box.points))
+            if (box.pointCount() >= 4 && allFinite(box.points) && crossesItself(box.points, box.ch > box.cw))
                 problems.append({Kind::SelfCrossing, row});
         } else {
             const bool inRange =
