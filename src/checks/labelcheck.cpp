@@ -163,10 +163,6 @@ double doubleArea(const QVector<double> &xy)
     return sum;
 }
 
-// Six significant digits leave a polygon of three corners on one line this much area
-// at most; anything under it is a line, not a shape.
-constexpr double ZeroAreaLimit = 1e-12;
-
 double cross(double ax, double ay, double bx, double by, double cx, double cy)
 {
     return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
@@ -357,7 +353,9 @@ QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, cons
                 problems.append({Kind::OutOfRange, row});
             if (box.pointCount() < 3)
                 problems.append({Kind::TooFewPoints, row});
-            else if (allFinite(box.points) && std::abs(doubleArea(box.points)) <= 2 * ZeroAreaLimit)
+            // Corners on one line, written with six significant digits, still enclose a
+            // sliver up to about EdgeSlack wide: that is a line, not a shape.
+            else if (allFinite(box.points) && std::abs(doubleArea(box.points)) / 2 <= EdgeSlack * (box.cw + box.ch))
                 problems.append({Kind::ZeroArea, row});
             else if (sized && (box.cw * context.width < MinPixels || box.ch * context.height < MinPixels))
                 problems.append({Kind::Tiny, row});
