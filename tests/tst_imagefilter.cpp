@@ -224,6 +224,13 @@ private Q_SLOTS:
         QCOMPARE(classes.join(' '), "15 15 15 5"); // the second person in two polygons
         QCOMPARE(completed.count(), 1);
         QCOMPARE(finished.count(), 2);
+        // Shown, not written: masks are left out and counted.
+        QVERIFY(write(m_dir.filePath("rle.json"), R"({"images": [{"id": 1, "width": 4, "height": 4}], "annotations": [
+            {"image_id": 1, "segmentation": {"counts": "a1", "size": [4, 4]}}, {"image_id": 1, "bbox": [0, 0, 2, 2]}]})"));
+        conversion->importCoco(m_dir.filePath("rle.json"));
+        conversion->wait();
+        QCOMPARE(conversion->message(), "Imported 1 images with 1 boxes of 0 categories from rle.json; left out 1 RLE "
+                                        "masks, which are not supported");
     }
 
     void exportKeepsLinesItCannotWrite()
