@@ -33,7 +33,7 @@ _boxmere_cli()
                 ;;
             convert)
                 COMPREPLY=($(compgen -W '--to --from --images --classes
-                    --drop-partial-lines --skip-missing-images --help' -- "$cur"))
+                    --drop-partial-lines --skip-missing-images --skip-rle --boxes --help' -- "$cur"))
                 ;;
         esac
         return

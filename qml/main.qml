@@ -118,6 +118,17 @@ ApplicationWindow {
         return options
     }
 
+    // Only for sets that hold polygons, or while the filter is on.
+    function shapeOptions() {
+        const options = [{ value: "", text: qsTr("All shapes") }]
+        const counts = ImageFilter.shapeCounts
+        if (ImageFilter.shapeFilter === "" && !counts.some(function (entry) { return entry.shape === "polygons" && entry.rows > 0 }))
+            return options
+        for (const entry of counts)
+            options.push({ value: entry.shape, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
+        return options
+    }
+
     // Runs work that replaces the list once no row holds unsaved changes, or the user
     // chose to save or discard them.
     function whenSaved(work) {
@@ -298,13 +309,16 @@ ApplicationWindow {
                     Layout.fillWidth: true
                     classOptions: root.classOptions()
                     problemOptions: root.problemOptions()
+                    shapeOptions: root.shapeOptions()
                     classValue: ImageFilter.classFilter
                     problemValue: ImageFilter.problemFilter
+                    shapeValue: ImageFilter.shapeFilter
                     shown: ImageFilter.count
                     total: ImageFilter.total
                     onNameEdited: ImageFilter.nameFilter = text
                     onClassChosen: ImageFilter.classFilter = value
                     onProblemChosen: ImageFilter.problemFilter = value
+                    onShapeChosen: ImageFilter.shapeFilter = value
                     onStatisticsRequested: {
                         statsPanel.stats = ImageFilter.statistics()
                         statsPanel.open()

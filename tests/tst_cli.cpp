@@ -34,12 +34,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("files"); // "name=content"; a .png name makes a 10 by 10 picture
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArray>("out"); // all of standard output, or a part of it between "..."
-        QTest::addColumn<QByteArray>("err"); // a part of standard error
+        QTest::addColumn<QByteArray>("out");      // all of standard output, or a part of it between "..."
+        QTest::addColumn<QByteArray>("err");      // a part of standard error
+        QTest::addColumn<QStringList>("written"); // "name=content" of files written, or a part between "..."
         // In the files, arguments and outputs, DIR stands for the temporary folder.
         auto row = [](const char *name, const QStringList &files, const QStringList &arguments, int exitCode,
-                      const char *out, const char *err = "") {
-            QTest::newRow(name) << files << arguments << exitCode << QByteArray(out) << QByteArray(err);
+                      const char *out, const char *err = "", const QStringList &written = {}) {
+            QTest::newRow(name) << files << arguments << exitCode << QByteArray(out) << QByteArray(err) << written;
         };
         const QString classes = "labels/classes.txt=cat\ndog";
         row("help", {}, {"--help"}, 0, "Usage: boxmere-cli COMMAND...");
@@ -62,6 +63,45 @@ private Q_SLOTS:
             "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
             "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
             "problems:\n  empty label file: 1\n  label file without an image: 3\n");
+        const QStringList polygons{"labels/a.txt=0 0.1 0.1 0.4 0.1 0.4 0.4\n0 0.5 0.5 0.2 0.2\n",
+                                   "labels/b.txt=1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n"
+                                   "1 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3",
+                                   "images/a.jpg=", "images/b.jpg="};
+        row("check polygons", polygons, {"check", "DIR/labels"}, 1,
+            "DIR/labels/a.txt: boxes and polygons mixed\n"
+            "DIR/labels/b.txt: polygon 1: duplicate of polygon 0\n"
+            "DIR/labels/b.txt: polygon 2: polygon that crosses itself\n"
+            "3 problems in 2 of 2 label files, 0 images without a label file\n");
+        row("stats of polygons", polygons, {"stats", "DIR/labels"}, 0,
+            "images: 2\nboxes: 5\npolygons among them: 4\nboxes per class:\n  0: 2, 1 polygons\n  1: 3, 3 polygons\n"
+            "points per polygon: 5% 3, median 4, 95% 4\nimages by number of boxes:\n  2: 1\n  3: 1\n"
+            "box width (fraction of the image): 5% 0.200, median 0.300, 95% 0.800\n"
+            "box height (fraction of the image): 5% 0.200, median 0.300, 95% 0.800\n"
+            "problems:\n  polygon that crosses itself: 1\n  duplicate polygon: 1\n  boxes and polygons mixed: "
+            "1\n");
+        // Two polygons of one annotation, an RLE mask and a plain box.
+        const QString coco = R"(set.json={"images": [{"id": 1, "file_name": "a.jpg", "width": 200, "height": 100}],
+            "annotations": [{"image_id": 1, "category_id": 0, "bbox": [0, 0, 1, 1],
+                             "segmentation": [[20, 10, 100, 10, 100, 50], [150, 50, 200, 50, 200, 100, 150, 100]]},
+                            {"image_id": 1, "category_id": 1, "segmentation": {"counts": [1, 2], "size": [100, 200]}},
+                            {"image_id": 1, "category_id": 1, "bbox": [20, 20, 40, 20]}]})";
+        row("COCO masks stop a conversion", {coco}, {"convert", "DIR/set.json", "DIR/out", "--to", "yolo"}, 2, "",
+            "1 annotations are RLE masks, which are not supported; nothing written (--skip-rle leaves them out)");
+        row("COCO polygons to label files", {coco},
+            {"convert", "DIR/set.json", "DIR/out", "--to", "yolo", "--skip-rle"}, 0,
+            "wrote 1 label files with 3 boxes to DIR/out; left out 1 RLE masks\n", "",
+            {"out/a.txt=0 0.1 0.1 0.5 0.1 0.5 0.5\n0 0.75 0.5 1 0.5 1 1 0.75 1\n1 0.2 0.3 0.2 0.2"});
+        row("COCO polygons to boxes", {coco},
+            {"convert", "DIR/set.json", "DIR/out", "--to", "yolo", "--skip-rle", "--boxes"}, 0,
+            "wrote 1 label files with 3 boxes to DIR/out; 2 polygons written as their bounding boxes; left out 1 RLE "
+            "masks\n",
+            "", {"out/a.txt=0 0.3 0.3 0.4 0.4\n0 0.875 0.75 0.25 0.5\n1 0.2 0.3 0.2 0.2"});
+        row("polygon to COCO", {"labels/a.txt=3 0.1 0.1 0.5 0.1 0.5 0.5", "images/a.png"},
+            {"convert", "DIR/labels", "DIR/out.json", "--to", "coco"}, 0, "...", "",
+            {R"(out.json=..."bbox":[1,1,4,4],"segmentation":[[1,1,5,1,5,5]],"area":8,...)"});
+        row("polygons to a list and back", {"labels/a.txt=3 0.1 0.1 0.5 0.1 0.5 0.5\n1 0.5 0.5 0.2 0.2"},
+            {"convert", "DIR/labels", "DIR/list.json", "--to", "json"}, 0, "...", "",
+            {"list.json=...\"points\": [\n                    0.1,\n                    0.1,\n..."});
         row("class file of any name, natural order",
             {"coco128.yaml=names: [cat]", "labels/img10.txt=5 0.5 0.5 0.2 0.2",
              "labels/img9.txt=", "images/img9.jpg=", "images/img10.jpg="},
@@ -91,6 +131,7 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
+        QFETCH(QStringList, written);
         QMap<QString, QByteArray> before;
         for (const QString &file : files) {
             if (file.endsWith(".png")) {
@@ -111,6 +152,13 @@ private Q_SLOTS:
         else
             QCOMPARE(run.out, out);
         QVERIFY2(run.err.contains(err.replace("DIR", m_dir.path().toUtf8())), run.err);
+        for (const QString &file : written) {
+            const QByteArray bytes = read(path(file.section('=', 0, 0))), expected = file.section('=', 1).toUtf8();
+            if (expected.startsWith("..."))
+                QVERIFY2(bytes.contains(QByteArray(expected).replace("...", "")), bytes);
+            else
+                QCOMPARE(bytes, expected);
+        }
         if (exitCode == 0)
             return;
         for (auto it = before.cbegin(); it != before.cend(); ++it)
@@ -121,7 +169,8 @@ private Q_SLOTS:
     // Boxes at six significant digits, on pictures of awkward sizes, through COCO and an image list and back.
     void roundTripThroughCoco()
     {
-        const QMap<QString, QByteArray> labels{{"a", "0 0.123457 0.876543 0.0123457 0.333333\n4 0.5 0.5 1 1"},
+        const QMap<QString, QByteArray> labels{{"a", "0 0.123457 0.876543 0.0123457 0.333333\n4 0.5 0.5 1 1\n"
+                                                     "5 0.123457 0.876543 0.999999 1e-06 0 1 0.333333 0.142857"},
                                                {"b", "2 0.999999 1e-06 0.000123457 0.1\n3 0.1 0.2 0.3 0.4"},
                                                {"c", "1 0.333333 0.666667 0.142857 0.285714"}};
         const QList<QSize> sizes{{333, 517}, {1, 1}, {4000, 3}};
@@ -132,7 +181,7 @@ private Q_SLOTS:
         }
         const Run run = cli({"convert", path("labels"), path("set.json"), "--to", "coco", "--images", path("images")});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, "wrote 3 images with 5 annotations to " + path("set.json").toUtf8() + "\n");
+        QCOMPARE(run.out, "wrote 3 images with 6 annotations to " + path("set.json").toUtf8() + "\n");
         QCOMPARE(
             cli({"convert", path("set.json"), path("list.json"), "--to", "json", "--images", path("images")}).exitCode,
             0);
@@ -141,19 +190,25 @@ private Q_SLOTS:
             QCOMPARE(read(path("back/" + it.key() + ".txt")), it.value());
     }
 
-    // A COCO file written by another tool, with the category 0 "_background_" first.
+    // A COCO file of polygons written by another tool, with the category 0 "_background_" first.
     void cocoExampleToYolo()
     {
         const QString example = qEnvironmentVariable("LABELME_EXAMPLES") + "/instance_segmentation/data_dataset_coco";
-        const Run run = cli({"convert", example + "/annotations.json", path("yolo"), "--to", "yolo"});
+        const Run run = cli({"convert", example + "/annotations.json", path("yolo"), "--to", "yolo", "--boxes"});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, "wrote 3 label files with 12 boxes to " + path("yolo").toUtf8() + "\n");
-        // bbox [191, 107, 123, 221] and so on on a picture of 500 by 338.
-        QCOMPARE(read(path("yolo/2011_000003.txt")), QByteArray("15 0.505 0.643491 0.246 0.653846\n"
-                                                                "15 0.865 0.628698 0.27 0.742604\n"
-                                                                "5 0.757 0.550296 0.038 0.159763"));
+        QCOMPARE(run.out, "wrote 3 label files with 16 boxes to " + path("yolo").toUtf8() +
+                              "; 16 polygons written as their bounding boxes\n");
+        // The boxes of the polygons on a picture of 500 by 338; the second person is in two parts.
+        QCOMPARE(read(path("yolo/2011_000003.txt")), QByteArray("15 0.505628 0.643006 0.244 0.650888\n"
+                                                                "15 0.872628 0.627754 0.254 0.739645\n"
+                                                                "15 0.736628 0.526142 0.01 0.0443787\n"
+                                                                "5 0.757628 0.549811 0.036 0.156805"));
         QVERIFY(read(path("yolo/classes.txt")).startsWith("_background_\naeroplane\n"));
-        QCOMPARE(cli({"check", path("yolo"), example + "/JPEGImages"}).exitCode, 0);
+        // One corner in the example lies past its picture's edge.
+        QCOMPARE(cli({"check", path("yolo"), example + "/JPEGImages"}).out,
+                 path("yolo/2011_000006.txt").toUtf8() + ": box 3: box past the picture's edge\n"
+                                                         "1 problems in 1 of 3 label files, 0 images without a label "
+                                                         "file\n");
     }
 
 private:

@@ -85,6 +85,12 @@ void TestDataLoss::cli_data()
         {"convert", "DIR/labels", "DIR/out.json", "--to", "coco"}, 2, "", "1 boxes come out too large");
     row("infinite box", {"labels/a.txt=0 inf 0.5 0.2 0.2"}, toYolo, 2, "",
         "1 boxes hold numbers that are not finite (DIR/labels/a.txt box 0)");
+    row("polygon corner not a number", {"labels/a.txt=0 0.1 nan 0.5 0.1 0.5 0.5"}, toYolo, 2, "",
+        "1 boxes hold numbers that are not finite (DIR/labels/a.txt box 0)");
+    row("polygon of two points to label files",
+        {R"(list.json=[{"fileName": "a", "filePath": "a.jpg", "bboxes": [{"points": [0.1, 0.1, 0.5, 0.5]}]}])"},
+        {"convert", "DIR/list.json", "DIR/out", "--to", "yolo"}, 2, "",
+        "1 polygons have fewer than 3 points, which a label file cannot hold (a.jpg box 0); nothing written");
     row("line feed in a class name", {"labels/data.yaml=names: [\"ca\\nt\", dog]", "labels/a.txt=" + box}, toYolo, 2,
         "", "the name of class 0 holds a line break");
     row("line feed in a file name", {"labels/a\nb.txt=" + box}, {"check", "DIR/labels"}, 1,

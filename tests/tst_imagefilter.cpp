@@ -22,11 +22,12 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QDir(m_dir.path()).removeRecursively();
-        // a: two cats; b: a dog past the edge; c: a cat and a dog, duplicated dog; ab: empty.
-        const QMap<QString, QByteArray> labels{{"a", "0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1"},
-                                               {"b", "1 0.95 0.5 0.2 0.2"},
-                                               {"c", "0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"},
-                                               {"ab", ""}};
+        // a: two cats drawn as polygons; b: a dog past the edge; c: a cat and a dog, duplicated dog; ab: empty.
+        const QMap<QString, QByteArray> labels{
+            {"a", "0 0.4 0.4 0.6 0.4 0.6 0.6 0.4 0.6\n0 0.15 0.15 0.25 0.15 0.25 0.25"},
+            {"b", "1 0.95 0.5 0.2 0.2"},
+            {"c", "0 0.5 0.5 0.2 0.2\n1 0.3 0.3 0.1 0.1\n1 0.3 0.3 0.1 0.1"},
+            {"ab", ""}};
         for (auto it = labels.cbegin(); it != labels.cend(); ++it)
             QVERIFY(write(m_dir.filePath("labels/" + it.key() + ".txt"), it.value()) &&
                     write(m_dir.filePath("images/" + it.key() + ".jpg"), "x"));
@@ -50,42 +51,60 @@ private Q_SLOTS:
         ModelCheck::verifyNone();
     }
 
-    // Each row sets the three filters; the counts of each filter follow the other two, not itself.
+    // Each row sets the four filters; the counts of each filter follow the others, not itself.
     void filters_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("catId");
         QTest::addColumn<QString>("problem");
-        // The rows shown | "catId:rows" per class | "kind:rows" per problem with rows | boxes in the rows shown.
+        QTest::addColumn<QString>("shape");
+        // The rows shown | "catId:rows" per class | "kind:rows" per problem with rows | boxes in the rows shown
+        // | "shape:rows" per shape.
         QTest::addColumn<QString>("expected");
         const int any = ImageFilter::AnyClass;
         const QString classes = " | 0:2 1:2 | ", problems = " | any:3 past-edge:1 duplicate:1 empty-file:1 | ";
         QTest::newRow("none") << "" << any << ""
-                              << "a ab b c" + classes + "any:3 past-edge:1 duplicate:1 empty-file:1 | 6";
+                              << ""
+                              << "a ab b c" + classes +
+                                     "any:3 past-edge:1 duplicate:1 empty-file:1 | 6 | boxes:2 polygons:1";
         QTest::newRow("name") << "A" << any << ""
-                              << "a ab | 0:1 | any:1 empty-file:1 | 2";
+                              << ""
+                              << "a ab | 0:1 | any:1 empty-file:1 | 2 | boxes:0 polygons:1";
         QTest::newRow("class") << "" << 1 << ""
-                               << "b c" + classes + "any:2 past-edge:1 duplicate:1 | 4";
+                               << ""
+                               << "b c" + classes + "any:2 past-edge:1 duplicate:1 | 4 | boxes:2 polygons:0";
         QTest::newRow("problem") << "" << any << "past-edge"
-                                 << "b | 1:1" + problems + "1";
+                                 << ""
+                                 << "b | 1:1" + problems + "1 | boxes:1 polygons:0";
         QTest::newRow("any problem") << "" << any << "any"
-                                     << "ab b c | 0:1 1:2" + problems + "4";
+                                     << ""
+                                     << "ab b c | 0:1 1:2" + problems + "4 | boxes:2 polygons:0";
+        QTest::newRow("shape") << "" << any << ""
+                               << "polygons"
+                               << "a | 0:1 |  | 2 | boxes:2 polygons:1";
+        QTest::newRow("shape and problem") << "" << any << "any"
+                                           << "boxes"
+                                           << "b c | 0:1 1:2 | any:2 past-edge:1 duplicate:1 | 4 | boxes:2 polygons:0";
         QTest::newRow("all three") << "c" << 0 << "duplicate"
-                                   << "c | 0:1 1:1 | any:1 duplicate:1 | 3";
+                                   << ""
+                                   << "c | 0:1 1:1 | any:1 duplicate:1 | 3 | boxes:1 polygons:0";
     }
 
-    // The counts of each filter follow the other two, not itself.
+    // The counts of each filter follow the others, not itself.
     void filters()
     {
         QFETCH(QString, name);
         QFETCH(int, catId);
         QFETCH(QString, problem);
+        QFETCH(QString, shape);
         QFETCH(QString, expected);
         QSignalSpy resets(m_filter.get(), &QAbstractItemModel::modelReset);
         m_filter->setNameFilter(name);
         m_filter->setClassFilter(catId);
         m_filter->setProblemFilter(problem);
-        QCOMPARE(resets.count(), int(!name.isEmpty()) + int(catId != ImageFilter::AnyClass) + int(!problem.isEmpty()));
+        m_filter->setShapeFilter(shape);
+        QCOMPARE(resets.count(), int(!name.isEmpty()) + int(catId != ImageFilter::AnyClass) + int(!problem.isEmpty()) +
+                                     int(!shape.isEmpty()));
         QCOMPARE(m_filter->total(), 4);
         QCOMPARE(m_filter->count(), shown().size());
         for (int row = 0; row < shown().size(); ++row) {
@@ -100,8 +119,13 @@ private Q_SLOTS:
             if (v.toMap().value("rows").toInt() > 0)
                 problems << v.toMap().value("kind").toString() + ':' + v.toMap().value("rows").toString();
         }
+        QStringList shapes;
+        for (const QVariant &v : m_filter->shapeCounts())
+            shapes << v.toMap().value("shape").toString() + ':' + v.toMap().value("rows").toString();
         const QString boxes = m_filter->statistics().value("boxes").toString();
-        QCOMPARE(QStringList({shown().join(' '), classes.join(' '), problems.join(' '), boxes}).join(" | "), expected);
+        QCOMPARE(QStringList({shown().join(' '), classes.join(' '), problems.join(' '), boxes, shapes.join(' ')})
+                     .join(" | "),
+                 expected);
     }
 
     void removeThroughFilter()
@@ -190,16 +214,23 @@ private Q_SLOTS:
         conversion->importCoco(qEnvironmentVariable("LABELME_EXAMPLES") +
                                "/instance_segmentation/data_dataset_coco/annotations.json");
         conversion->wait();
-        QCOMPARE(conversion->message(), "Imported 3 images with 12 boxes of 21 categories from annotations.json");
+        QCOMPARE(conversion->message(), "Imported 3 images with 16 boxes of 21 categories from annotations.json");
         QCOMPARE(m_filter->total(), 3);
         QCOMPARE(conversion->classes().names.at(15).name, "person");
         QTRY_COMPARE(m_filter->classCounts().size(), 6);
         QStringList classes;
         for (const auto &box : m_list->imageAt(0)->bboxes->boxes())
             classes << QString::number(box->catId);
-        QCOMPARE(classes.join(' '), "15 15 5");
+        QCOMPARE(classes.join(' '), "15 15 15 5"); // the second person in two polygons
         QCOMPARE(completed.count(), 1);
         QCOMPARE(finished.count(), 2);
+        // Shown, not written: masks are left out and counted.
+        QVERIFY(write(m_dir.filePath("rle.json"), R"({"images": [{"id": 1, "width": 4, "height": 4}], "annotations": [
+            {"image_id": 1, "segmentation": {"counts": "a1", "size": [4, 4]}}, {"image_id": 1, "bbox": [0, 0, 2, 2]}]})"));
+        conversion->importCoco(m_dir.filePath("rle.json"));
+        conversion->wait();
+        QCOMPARE(conversion->message(), "Imported 1 images with 1 boxes of 0 categories from rle.json; left out 1 RLE "
+                                        "masks, which are not supported");
     }
 
     void exportKeepsLinesItCannotWrite()
@@ -222,7 +253,7 @@ private Q_SLOTS:
                      "cannot write back unchanged, or could not be read");
         QCOMPARE(read(m_dir.filePath("labels/b.txt")), QByteArray("1 0.95 0.5 0.2 0.2 0.87"));
         QCOMPARE(read(m_dir.filePath("labels/a.txt")),
-                 QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));
+                 QByteArray("0 0.4 0.4 0.6 0.4 0.6 0.6 0.4 0.6\n0 0.15 0.15 0.25 0.15 0.25 0.25\n3 0.5 0.5 0.1 0.1"));
         // Elsewhere too: the copy would not hold what the file holds.
         conversion->exportYolo(m_dir.filePath("new"));
         conversion->wait();
@@ -240,7 +271,7 @@ private Q_SLOTS:
         }
         QCOMPARE(read(m_dir.filePath("list.json")), QByteArray("<missing>"));
         QCOMPARE(read(m_dir.filePath("new/a.txt")),
-                 QByteArray("0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1\n3 0.5 0.5 0.1 0.1"));
+                 QByteArray("0 0.4 0.4 0.6 0.4 0.6 0.6 0.4 0.6\n0 0.15 0.15 0.25 0.15 0.25 0.25\n3 0.5 0.5 0.1 0.1"));
     }
 
 private:

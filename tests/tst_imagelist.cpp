@@ -38,8 +38,11 @@ QStringList describe(const ImageList &list)
     QStringList out;
     for (const auto &i : list.images()) {
         QStringList boxes;
-        for (const auto &b : i->bboxes->boxes())
+        for (const auto &b : i->bboxes->boxes()) {
             boxes << QStringLiteral("%1 %2 %3 %4 %5").arg(b->catId).arg(b->cx).arg(b->cy).arg(b->cw).arg(b->ch);
+            for (const double v : b->points)
+                boxes.last() += QStringLiteral(" %1").arg(v);
+        }
         out << QString("%1 %2 %3x%4: ").arg(i->id).arg(i->fileName).arg(i->width).arg(i->height) + boxes.join(", ");
     }
     return out;
@@ -334,12 +337,14 @@ private Q_SLOTS:
         records[0]->width = 7;
         records[0]->bboxes->appendBox(-1, 1.0 / 3, 2.0 / 3, 1e-9, 1.5);
         records[0]->bboxes->appendBox(0, 0.1 + 0.2, -0.0, 2e-310, 7);
+        records[0]->bboxes->appendPolygon(2, {0.1 + 0.2, 1e-7, 1, 0, 0.5, 2.0 / 3});
         m_list->loadImages(records, true);
         m_list->exportJson(first);
         m_list->loadImages({}, true);
         m_list->loadJson(first);
         QCOMPARE(m_list->imageAt(0)->yoloTxtFilePath, QString());
         QCOMPARE(*m_list->imageAt(0)->bboxes->boxAt(1), *records[0]->bboxes->boxAt(1));
+        QCOMPARE(*m_list->imageAt(0)->bboxes->boxAt(2), *records[0]->bboxes->boxAt(2));
         m_list->exportJson(second);
         QCOMPARE(read(second), read(first));
     }
@@ -358,6 +363,10 @@ private Q_SLOTS:
         QTest::newRow("mistyped values") << QByteArray(R"([{"id": "7", "fileName": 5, "width": 2.5, "height": null,
                                                          "bboxes": [{"catId": 2.5, "cx": "0.5"}]}])")
                                          << QStringList{"0  0x0: 0 0 0 0 0"};
+        // The box of a polygon is made from its points; a last number without its pair is no corner.
+        QTest::newRow("polygon") << QByteArray(R"([{"bboxes": [{"catId": 1, "cx": 9, "points": [0.1, 0.2, 0.5, 0.2,
+                                                 0.5, 0.6, 0.9]}, {"catId": 2, "points": []}]}])")
+                                 << QStringList{"0  0x0: 1 0.3 0.4 0.4 0.4 0.1 0.2 0.5 0.2 0.5 0.6, 2 0 0 0 0"};
     }
 
     // A document's rows come after those already in the list, and are found by their id.
@@ -458,13 +467,27 @@ private Q_SLOTS:
         // Box 2 repeats box 0; box 3 sits on box 0 in another class; box 4 overlaps box 2 by less than 0.9.
         row("duplicate",
             "3 0.5 0.5 0.2 0.2\n3 0.3 0.3 0.1 0.1\n3 0.5 0.5 0.2 0.19\n4 0.5 0.5 0.2 0.2\n3 0.5 0.5 0.2 0.17",
-            {"duplicate@2"});
+            {"duplicate<0@2"});
         // Enough boxes for the sweep instead of comparing every pair; box 40 repeats box 1, box 41 box 38.
         QByteArray many;
         for (int i = 0; i < 40; ++i)
             many += QString("%1 %2 0.5 0.02 0.02\n").arg(i % 2).arg(0.01 + i * 0.024).toUtf8();
         row("duplicates among many", many + "1 0.034 0.5 0.02 0.02\n0 0.922 0.5 0.0199 0.02",
-            {"duplicate@40", "duplicate@41"});
+            {"duplicate<1@40", "duplicate<38@41"});
+        // Corners on the picture's edges; a polygon's bounding box is not judged as a box.
+        row("sound polygons", "0 0 0 1 0 1 1 0 1\n0 0.1 0.1 0.4 0.1 0.4 0.4\n1 0.5 0.1 0.5 0.1 0.6 0.2 0.7 0.1", {});
+        row("polygon faults",
+            "0 -0.1 0.5 0.5 0.5 0.5 0.9\n0 0.1 0.1 0.2 0.2 0.3 0.3\n0 0.5 0.1 0.5 0.2 0.5 0.3\n"
+            "0 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3\n0 0.1 0.1 0.9 0.1 0.9 0.9 0.5 0.9 0.5 0.05 0.3 0.05 0.3 0.9\n"
+            "0 0 0 0.333333 0.666667 0.5 1",
+            {"out-of-range@0", "zero-area@1", "zero-area@2", "self-crossing@3", "self-crossing@4", "zero-area@5"});
+        // 2 repeats 0 and 3 nearly so; 1 is of another class; 4 and 5 are the two halves of one box.
+        row("duplicate polygons",
+            "0 0.1 0.1 0.3 0.1 0.3 0.3\n1 0.1 0.1 0.3 0.1 0.3 0.3\n0 0.1 0.1 0.3 0.1 0.3 0.3\n"
+            "0 0.1 0.1 0.3 0.1 0.3 0.301\n0 0.5 0.5 0.9 0.5 0.9 0.9\n0 0.5 0.5 0.9 0.9 0.5 0.9",
+            {"duplicate-polygon<0@2", "duplicate-polygon<0@3"});
+        row("mixed file", "0 0.5 0.5 0.2 0.2\n0 0.4 0.4 0.6 0.4 0.6 0.6 0.4 0.6\n0 0.5 0.5 0.2 0.2\n",
+            {"mixed-shapes", "duplicate<0@2"});
         row("unknown class", "0 0.5 0.5 0.2 0.2\n7 0.2 0.2 0.1 0.1\n-1 0.2 0.7 0.1 0.1",
             {"unknown-class@1", "unknown-class@2"}, true, {0, 1});
         row("partial lines", "0 0.5 0.5 0.2 0.2 0.9\n1 0.5\n\n0 0.2 0.2 x 0.1\n",
@@ -488,15 +511,18 @@ private Q_SLOTS:
         QCOMPARE(problems(0), expected);
     }
 
-    // Boxes under 2 pixels wide or high are tiny, on pictures of known size only.
+    // Boxes and polygons under 2 pixels wide or high are tiny, on pictures of known size only; two points make no
+    // polygon.
     void tinyBoxes()
     {
         QVERIFY(write(m_dir.filePath("list.json"), R"([{"width": 100, "height": 50, "bboxes": [
             {"cx": 0.5, "cy": 0.5, "cw": 0.02, "ch": 0.04}, {"cx": 0.5, "cy": 0.5, "cw": 0.019, "ch": 0.5},
-            {"cx": 0.5, "cy": 0.5, "cw": 0.5, "ch": 0.039}]}, {"bboxes": [{"cx": 0.5, "cy": 0.5, "cw": 0.001, "ch": 0.001}]}])"));
+            {"cx": 0.5, "cy": 0.5, "cw": 0.5, "ch": 0.039}]}, {"bboxes": [{"cx": 0.5, "cy": 0.5, "cw": 0.001, "ch": 0.001}]},
+            {"width": 100, "height": 50, "bboxes": [{"points": [0.1, 0.1, 0.5, 0.5]}, {"points": [0, 0, 0.01, 0, 0, 0.5]}]}])"));
         m_list->loadJson(m_dir.filePath("list.json"));
         QCOMPARE(problems(1), (QStringList{"tiny@1", "tiny@2"})); // after the row from before
         QCOMPARE(problems(2), QStringList{});
+        QCOMPARE(problems(3), (QStringList{"too-few-points@0", "tiny@1"}));
     }
 
     void checkRowAfterEdits()
@@ -530,7 +556,7 @@ private Q_SLOTS:
         QCOMPARE(problems(0), QStringList{});
         QVERIFY(write(m_dir.filePath("labels/x.txt"), "0 0.5 0.5 0.2 0.2\n0 0.5 0.5 0.2 0.2"));
         m_list->yoloReloadRow(0);
-        QCOMPARE(problems(0), QStringList{"duplicate@1"});
+        QCOMPARE(problems(0), QStringList{"duplicate<0@1"});
     }
 
 private:
@@ -544,7 +570,10 @@ private:
         for (const QVariant &v : m_list->data(m_list->index(row), ImageList::ProblemsRole).toList()) {
             const QVariantMap p = v.toMap();
             const int box = p.value("box").toInt();
-            out << (box < 0 ? p.value("kind").toString() : QString("%1@%2").arg(p.value("kind").toString()).arg(box));
+            QString kind = p.value("kind").toString();
+            if (kind.startsWith("duplicate")) // and which row it repeats
+                kind += "<" + p.value("text").toString().section(' ', -1);
+            out << (box < 0 ? kind : QString("%1@%2").arg(kind).arg(box));
         }
         return out;
     }

@@ -2,28 +2,33 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
-// The filters above the grid: a part of the file name, a class and a kind of problem,
-// each option with the number of images it would show, and how many are shown.
+// The filters above the grid: a part of the file name, a class, a kind of problem and,
+// for sets that hold polygons, a kind of shape, each option with the number of images
+// it would show, and how many are shown.
 RowLayout {
     id: bar
 
     // Options: {value, text}. The first of each is "no filter".
     property var classOptions: []
     property var problemOptions: []
+    property var shapeOptions: []
     // The filters in force, to keep the boxes on them when the options change.
     property var classValue
     property string problemValue: ""
+    property string shapeValue: ""
     property int shown: 0
     property int total: 0
 
     signal nameEdited(string text)
     signal classChosen(var value)
     signal problemChosen(string value)
+    signal shapeChosen(string value)
     signal statisticsRequested()
 
     // The boxes show the filters in force whether the options or the filters changed last.
     onClassValueChanged: cmbClass.currentIndex = indexOf(classOptions, classValue)
     onProblemValueChanged: cmbProblem.currentIndex = indexOf(problemOptions, problemValue)
+    onShapeValueChanged: cmbShape.currentIndex = indexOf(shapeOptions, shapeValue)
 
     function indexOf(options, value) {
         for (let i = 0; i < options.length; ++i) {
@@ -64,6 +69,18 @@ RowLayout {
         model: bar.problemOptions
         onModelChanged: currentIndex = bar.indexOf(bar.problemOptions, bar.problemValue)
         onActivated: bar.problemChosen(bar.problemOptions[index].value)
+    }
+    ComboBox {
+        id: cmbShape
+        objectName: "cmbShapeFilter"
+        visible: bar.shapeOptions.length > 1
+        Layout.fillWidth: true
+        Layout.minimumWidth: 90
+        Layout.preferredWidth: 170
+        textRole: "text"
+        model: bar.shapeOptions
+        onModelChanged: currentIndex = bar.indexOf(bar.shapeOptions, bar.shapeValue)
+        onActivated: bar.shapeChosen(bar.shapeOptions[index].value)
     }
     Label {
         objectName: "lblShown"

@@ -3,7 +3,7 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
 // Charts of a set of images: boxes per class, images by number of boxes, box widths
-// against heights, and problems per kind. stats is what ImageFilter.statistics()
+// against heights, and problems per kind; the title counts polygons and their points. stats is what ImageFilter.statistics()
 // gives; className turns a class number into its name.
 Dialog {
     id: panel
@@ -11,7 +11,13 @@ Dialog {
     property var stats: ({})
     property var className: function (catId) { return String(catId) }
 
-    title: qsTr("Statistics of the %1 images shown: %2 boxes").arg(stats.images || 0).arg(stats.boxes || 0)
+    title: {
+        const text = qsTr("Statistics of the %1 images shown: %2 boxes").arg(stats.images || 0).arg(stats.boxes || 0)
+        if (!(stats.polygons > 0))
+            return text
+        return text + qsTr(", %1 of them polygons of a median %2 points (5% %3, 95% %4)")
+                          .arg(stats.polygons).arg(stats.points.median).arg(stats.points.p5).arg(stats.points.p95)
+    }
     modal: true
     standardButtons: Dialog.Close
     anchors.centerIn: Overlay.overlay

@@ -3,6 +3,7 @@
 #include "formats/yolofolder.h"
 #include "images/imagelist.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace DatasetCheck {
@@ -36,7 +37,10 @@ void checkRecords(const QList<std::shared_ptr<ImageInfo>> &records, const QSet<i
     }
 }
 
-QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
+namespace {
+
+// Each box for which is(box) holds, as "<label file> box <row>".
+template <typename Predicate> QStringList findBoxes(const QVector<std::shared_ptr<ImageInfo>> &records, Predicate is)
 {
     QStringList found;
     for (const std::shared_ptr<ImageInfo> &image : records) {
@@ -44,13 +48,28 @@ QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
             continue;
         const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
         for (int i = 0; i < boxes.size(); ++i) {
-            if (!std::isfinite(boxes[i]->cx + boxes[i]->cy + boxes[i]->cw + boxes[i]->ch))
+            if (is(*boxes[i]))
                 found.append(QStringLiteral("%1 box %2")
                                  .arg(image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath)
                                  .arg(i));
         }
     }
     return found;
+}
+
+} // namespace
+
+QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    return findBoxes(records, [](const BoxInfo &box) {
+        return !std::isfinite(box.cx + box.cy + box.cw + box.ch) ||
+               !std::all_of(box.points.cbegin(), box.points.cend(), [](double v) { return std::isfinite(v); });
+    });
+}
+
+QStringList shortPolygons(const QVector<std::shared_ptr<ImageInfo>> &records)
+{
+    return findBoxes(records, [](const BoxInfo &box) { return box.isPolygon() && box.pointCount() < 3; });
 }
 
 } // namespace DatasetCheck

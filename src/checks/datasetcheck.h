@@ -32,6 +32,10 @@ void checkRecords(const QList<std::shared_ptr<ImageInfo>> &records, const QSet<i
 // "<label file> box <row>" (the picture's path for rows without a label file).
 QStringList nonFiniteBoxes(const QVector<std::shared_ptr<ImageInfo>> &records);
 
+// The polygons of fewer than three points, named the same way: a label line of two
+// corners would read back as a box.
+QStringList shortPolygons(const QVector<std::shared_ptr<ImageInfo>> &records);
+
 } // namespace DatasetCheck
 
 #endif

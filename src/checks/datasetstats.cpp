@@ -35,6 +35,11 @@ void DatasetStats::add(const QVector<std::shared_ptr<BoxInfo>> &boxes, const QVe
     ++m_perImage[std::min(boxes.size(), int(PerImageBars))];
     for (const std::shared_ptr<BoxInfo> &box : boxes) {
         ++m_perClass[box->catId];
+        if (box->isPolygon()) {
+            ++m_polygons;
+            ++m_polygonsPerClass[box->catId];
+            m_points.push_back(box->pointCount());
+        }
         ++m_sizes[binOf(box->ch, Bins) * Bins + binOf(box->cw, Bins)];
         // NaN has no place in an order.
         if (!std::isnan(box->cw))
@@ -63,11 +68,22 @@ double DatasetStats::heightQuantile(double q) const
     return quantile(values, q);
 }
 
+int DatasetStats::pointsQuantile(double q) const
+{
+    std::vector<double> values = m_points;
+    return int(quantile(values, q));
+}
+
 QVariantMap DatasetStats::toVariant() const
 {
     QVariantList perClass;
-    for (const auto &[catId, count] : m_perClass)
-        perClass.append(QVariantMap{{QStringLiteral("catId"), catId}, {QStringLiteral("boxes"), count}});
+    for (const auto &[catId, count] : m_perClass) {
+        const auto polygons = m_polygonsPerClass.find(catId);
+        perClass.append(
+            QVariantMap{{QStringLiteral("catId"), catId},
+                        {QStringLiteral("boxes"), count},
+                        {QStringLiteral("polygons"), polygons == m_polygonsPerClass.end() ? 0 : polygons->second}});
+    }
 
     // Bars up to the largest count that occurs, so that a set of 1 to 5 boxes per image
     // is not drawn as thirty bars.
@@ -92,8 +108,10 @@ QVariantMap DatasetStats::toVariant() const
     QVariantList problems;
     for (int k = 0; k < LabelCheck::KindCount; ++k) {
         const auto kind = LabelCheck::Kind(k);
-        // A bar for unreadable files only when there is one: it is the rarest kind.
-        if (kind == LabelCheck::Kind::Unreadable && m_problems[k] == 0)
+        // A bar for unreadable files only when there is one: it is the rarest kind. Bars
+        // for the faults of polygons only where there are polygons.
+        const bool polygonKind = kind >= LabelCheck::Kind::TooFewPoints && kind <= LabelCheck::Kind::MixedShapes;
+        if ((kind == LabelCheck::Kind::Unreadable || (polygonKind && m_polygons == 0)) && m_problems[k] == 0)
             continue;
         problems.append(QVariantMap{{QStringLiteral("kind"), LabelCheck::key(kind)},
                                     {QStringLiteral("name"), LabelCheck::description(kind)},
@@ -102,6 +120,10 @@ QVariantMap DatasetStats::toVariant() const
 
     return {{QStringLiteral("images"), m_images},
             {QStringLiteral("boxes"), m_boxes},
+            {QStringLiteral("polygons"), m_polygons},
+            {QStringLiteral("points"), QVariantMap{{QStringLiteral("p5"), pointsQuantile(0.05)},
+                                                   {QStringLiteral("median"), pointsQuantile(0.5)},
+                                                   {QStringLiteral("p95"), pointsQuantile(0.95)}}},
             {QStringLiteral("perClass"), perClass},
             {QStringLiteral("perImage"), perImage},
             {QStringLiteral("sizes"), QVariantMap{{QStringLiteral("bins"), int(Bins)},

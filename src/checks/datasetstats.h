@@ -30,6 +30,11 @@ public:
     int images() const { return m_images; }
     int boxes() const { return m_boxes; }
     const std::map<int, int> &boxesPerClass() const { return m_perClass; }
+    // Polygons are among the boxes too.
+    int polygons() const { return m_polygons; }
+    const std::map<int, int> &polygonsPerClass() const { return m_polygonsPerClass; }
+    // The number of points of the polygon at quantile q; 0 without polygons.
+    int pointsQuantile(double q) const;
     // Index n: the images with n boxes (the last index: PerImageBars or more).
     const std::array<int, PerImageBars + 1> &boxesPerImage() const { return m_perImage; }
     // Row-major, row = height bin, column = width bin.
@@ -39,7 +44,8 @@ public:
     double widthQuantile(double q) const;
     double heightQuantile(double q) const;
 
-    // For QML: "images", "boxes", "perClass" (catId, boxes), "perImage" (label, images),
+    // For QML: "images", "boxes", "polygons", "perClass" (catId, boxes, polygons),
+    // "points" (p5, median, p95 of the points per polygon), "perImage" (label, images),
     // "sizes" (bins, counts, max) and "problems" (kind, name, count).
     QVariantMap toVariant() const;
 
@@ -47,6 +53,9 @@ private:
     int m_images = 0;
     int m_boxes = 0;
     std::map<int, int> m_perClass;
+    int m_polygons = 0;
+    std::map<int, int> m_polygonsPerClass;
+    std::vector<double> m_points;
     std::array<int, PerImageBars + 1> m_perImage{};
     std::array<int, Bins * Bins> m_sizes{};
     std::array<int, LabelCheck::KindCount> m_problems{};

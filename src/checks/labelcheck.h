@@ -23,6 +23,11 @@ enum class Kind
     NoSize,            // width or height 0 or less
     Tiny,              // under MinPixels on a side, for a known image size
     Duplicate,         // same class as an earlier box, IoU of DuplicateIoU or more
+    TooFewPoints,      // a polygon of fewer than three corners
+    ZeroArea,          // a polygon that encloses no area
+    SelfCrossing,      // a polygon whose edges cross
+    DuplicatePolygon,  // same class as an earlier polygon, boxes and masks overlapping DuplicateIoU or more
+    MixedShapes,       // a file holding both boxes and polygons
     UnknownClass,      // a class outside the class list
     PartialLine,       // a line the reader did not take over whole
     EmptyFile,         // a label file without boxes
@@ -39,7 +44,7 @@ struct Problem
 {
     Kind kind = Kind::OutOfRange;
     int box = -1;   // the box row, or -1 for the file as a whole
-    int other = -1; // Duplicate: the earlier box it repeats; PartialLine: the line number from 1
+    int other = -1; // Duplicate(Polygon): the earlier row it repeats; PartialLine: the line number from 1
 };
 
 inline bool operator==(const Problem &a, const Problem &b)
@@ -63,7 +68,9 @@ struct Context
     const QSet<int> *classes = nullptr; // null when there is no class list to check against
 };
 
-// The problems of the boxes themselves, ordered by box row.
+// The problems of the boxes themselves: boxes and polygons mixed, which belongs to no
+// one box, first, then the rest ordered by box row. Polygons are judged by their
+// corners, not by their bounding box, and only against other polygons for duplicates.
 QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, const Context &context);
 
 // All problems of one read label file: the lines not taken whole, an empty file, a

@@ -148,6 +148,10 @@ bool loadChecked(QCommandLineParser &parser, const QStringList &arguments, const
         err() << tr("several class files (%1), choose one with --classes: classes are not checked")
                      .arg(printable(candidates.join(QStringLiteral(", "))))
               << Qt::endl;
+    if (data.rleMasks() > 0)
+        err() << tr("%1 RLE masks are not supported and not checked").arg(data.rleMasks()) << Qt::endl;
+    if (data.oddPolygons() > 0)
+        err() << tr("%1 polygons of an odd number of coordinates are not checked").arg(data.oddPolygons()) << Qt::endl;
     data.check();
     return true;
 }
@@ -159,7 +163,7 @@ QJsonObject problemJson(const QString &file, const LabelCheck::Problem &problem)
                        {QStringLiteral("message"), LabelCheck::describe(problem)}};
     if (problem.box >= 0)
         object.insert(QStringLiteral("box"), problem.box);
-    if (problem.kind == LabelCheck::Kind::Duplicate)
+    if (problem.kind == LabelCheck::Kind::Duplicate || problem.kind == LabelCheck::Kind::DuplicatePolygon)
         object.insert(QStringLiteral("duplicateOf"), problem.other);
     if (problem.kind == LabelCheck::Kind::PartialLine)
         object.insert(QStringLiteral("line"), problem.other);
@@ -186,8 +190,10 @@ int check(const QStringList &arguments)
             parser, arguments,
             QStringLiteral("Lists the problems of an annotation set, one a line: coordinates outside 0 to 1, boxes "
                            "past the picture's edge, boxes without a size or under 2 pixels on a side, duplicate "
-                           "boxes, classes outside the class list, lines not read whole, empty label files, label "
-                           "files without an image, images without a label file and unreadable label files.\n"
+                           "boxes, polygons of fewer than 3 points, of zero area or that cross themselves, duplicate "
+                           "polygons, files mixing boxes and polygons, classes outside the class list, lines not read "
+                           "whole, empty label files, label files without an image, images without a label file and "
+                           "unreadable label files.\n"
                            "Exits with 1 when it found a problem, 2 when it could not check."),
             data, exitCode))
         return exitCode;
@@ -242,8 +248,9 @@ int stats(const QStringList &arguments)
     CliDataset data;
     int exitCode = Ok;
     if (!loadChecked(parser, arguments,
-                     QStringLiteral("Prints figures of an annotation set: boxes per class, boxes per image, box "
-                                    "widths and heights as fractions of the image, and problems per kind."),
+                     QStringLiteral("Prints figures of an annotation set: boxes (polygons among them) per class, "
+                                    "points per polygon, boxes per image, box widths and heights as fractions of the "
+                                    "image, and problems per kind."),
                      data, exitCode))
         return exitCode;
 
@@ -269,10 +276,22 @@ int stats(const QStringList &arguments)
     QTextStream &o = out();
     o << tr("images: %1").arg(stats.images()) << '\n';
     o << tr("boxes: %1").arg(stats.boxes()) << '\n';
+    const bool polygons = stats.polygons() > 0;
+    if (polygons)
+        o << tr("polygons among them: %1").arg(stats.polygons()) << '\n';
     o << tr("boxes per class:") << '\n';
     for (const auto &[id, count] : stats.boxesPerClass()) {
         const QString name = className(data, id);
-        o << "  " << id << (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(printable(name))) << ": " << count
+        o << "  " << id << (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(printable(name))) << ": " << count;
+        if (const auto found = stats.polygonsPerClass().find(id); found != stats.polygonsPerClass().end())
+            o << tr(", %1 polygons").arg(found->second);
+        o << '\n';
+    }
+    if (polygons) {
+        o << tr("points per polygon: 5% %1, median %2, 95% %3")
+                 .arg(stats.pointsQuantile(0.05))
+                 .arg(stats.pointsQuantile(0.5))
+                 .arg(stats.pointsQuantile(0.95))
           << '\n';
     }
     o << tr("images by number of boxes:") << '\n';
@@ -403,11 +422,20 @@ int convert(const QStringList &arguments)
         QStringLiteral("drop-partial-lines"),
         QStringLiteral("Leave out the label lines that are not a box or polygon of fields split by single "
                        "spaces (extra values, text that is not a number, tabs) and count them, instead of stopping."));
+    const QCommandLineOption rleOption(
+        QStringLiteral("skip-rle"),
+        QStringLiteral("For coco input: leave out the annotations whose segmentation is an RLE mask, which is not "
+                       "supported, and count them, instead of stopping."));
+    const QCommandLineOption boxesOption(
+        QStringLiteral("boxes"),
+        QStringLiteral("For yolo output: write each polygon's bounding box as a box line (class cx cy w h), for "
+                       "detection labels from segmentation labels."));
     const QCommandLineOption skipOption(
         QStringLiteral("skip-missing-images"),
         QStringLiteral("For coco output: leave out the images whose picture is missing or unreadable, and so has no "
                        "size, and count them, instead of stopping."));
-    for (const QCommandLineOption &option : {toOption, fromOption, imagesOption, ClassesOption, dropOption, skipOption})
+    for (const QCommandLineOption &option :
+         {toOption, fromOption, imagesOption, ClassesOption, dropOption, skipOption, rleOption, boxesOption})
         parser.addOption(option);
     int exitCode = Ok;
     if (!parse(parser, arguments, 2, 2, exitCode))
@@ -430,6 +458,12 @@ int convert(const QStringList &arguments)
     if (data.unsizedBoxes() > 0)
         return fail(
             tr("%1 boxes belong to images without a width and height; nothing written").arg(data.unsizedBoxes()));
+    if (data.rleMasks() > 0 && !parser.isSet(rleOption))
+        return fail(tr("%1 annotations are RLE masks, which are not supported; nothing written (--skip-rle leaves "
+                       "them out)")
+                        .arg(data.rleMasks()));
+    if (data.oddPolygons() > 0)
+        return fail(tr("%1 polygons hold an odd number of coordinates; nothing written").arg(data.oddPolygons()));
     const QStringList unreadable = data.unreadableFiles();
     if (!unreadable.isEmpty())
         return fail(tr("cannot read %1; nothing written").arg(firstFew(unreadable)));
@@ -437,6 +471,22 @@ int convert(const QStringList &arguments)
     const QStringList partial = data.takePartialLines(drop);
     QVector<std::shared_ptr<ImageInfo>> records = data.records();
     QStringList targets{output};
+    int boxedPolygons = 0;
+    for (const std::shared_ptr<ImageInfo> &image : records) {
+        for (const std::shared_ptr<BoxInfo> &box : image->bboxes->boxes()) {
+            if (box->isPolygon() && to == CliDataset::Format::Yolo && parser.isSet(boxesOption)) {
+                box->points.clear(); // what is left is its bounding box
+                ++boxedPolygons;
+            }
+        }
+    }
+    if (to == CliDataset::Format::Yolo) {
+        if (const QStringList found = DatasetCheck::shortPolygons(records); !found.isEmpty())
+            return fail(tr("%1 polygons have fewer than 3 points, which a label file cannot hold (%2); nothing "
+                           "written (--boxes writes their bounding boxes)")
+                            .arg(found.size())
+                            .arg(firstFew(found)));
+    }
     if (to == CliDataset::Format::Yolo) {
         const YoloFolder::ExportCheck plan = YoloFolder::checkExport(output, records);
         if (!plan.sharedNames.isEmpty())
@@ -484,6 +534,8 @@ int convert(const QStringList &arguments)
         if (!data.classes().names.isEmpty() && !writeClassFile(output, data.classes().names))
             return fail(tr("cannot write the class file in %1").arg(output));
         summary = tr("wrote %1 label files with %2 boxes to %3").arg(written).arg(countBoxes(records)).arg(output);
+        if (boxedPolygons > 0)
+            summary += tr("; %1 polygons written as their bounding boxes").arg(boxedPolygons);
     } else if (to == CliDataset::Format::Json) {
         if (!FileIo::writeFile(output, ImageListJson::write(records), &error))
             return fail(error);
@@ -512,6 +564,8 @@ int convert(const QStringList &arguments)
     }
     if (drop && !partial.isEmpty())
         summary += tr("; left out %1 lines not read whole").arg(partial.size());
+    if (data.rleMasks() > 0)
+        summary += tr("; left out %1 RLE masks").arg(data.rleMasks());
     out() << printable(summary) << '\n';
     out().flush();
     return Ok;

@@ -118,6 +118,8 @@ bool CliDataset::load(Format format, const QString &input, const QString &imageF
             return false;
         }
         records = CocoImport::buildAll(contents, m_imageRoot, &m_unsizedBoxes);
+        m_rleMasks = contents.rleMasks;
+        m_oddPolygons = contents.oddPolygons;
         if (!m_hasClassList && !contents.categories.isEmpty()) {
             m_classes.path = input;
             m_classes.names = contents.categories;

@@ -50,6 +50,9 @@ public:
     const QStringList &unlabelledImages() const { return m_scan.unlabelledImages; }
     // COCO boxes left out because their image has no size.
     int unsizedBoxes() const { return m_unsizedBoxes; }
+    // COCO annotations left out: RLE masks, and polygons of an odd number of coordinates.
+    int rleMasks() const { return m_rleMasks; }
+    int oddPolygons() const { return m_oddPolygons; }
     int imageCount() const;
 
     // Checks every image, filling the problems the visits below report.
@@ -81,6 +84,8 @@ private:
     QVector<std::shared_ptr<ImageInfo>> m_records;
     bool m_recordsMade = false;
     int m_unsizedBoxes = 0;
+    int m_rleMasks = 0;
+    int m_oddPolygons = 0;
 };
 
 #endif

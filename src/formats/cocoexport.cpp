@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QSet>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -107,6 +108,7 @@ Result write(const QVector<std::shared_ptr<ImageInfo>> &images, const QVector<Cl
     }
     out += "],\"annotations\":[";
     long long annotationId = 0;
+    QVector<double> pixels;
     for (int row = 0; row < images.size(); ++row) {
         const ImageInfo &image = *images.at(row);
         if (!image.bboxes)
@@ -116,7 +118,17 @@ Result write(const QVector<std::shared_ptr<ImageInfo>> &images, const QVector<Cl
             const double h = box->ch * image.height;
             const double x = box->cx * image.width - w / 2;
             const double y = box->cy * image.height - h / 2;
-            if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w * h)) {
+            pixels.resize(box->points.size());
+            double twiceArea = 0;
+            for (int i = 0, n = box->pointCount(); i < n; ++i) {
+                pixels[2 * i] = box->points[2 * i] * image.width;
+                pixels[2 * i + 1] = box->points[2 * i + 1] * image.height;
+            }
+            for (int i = 0, n = box->pointCount(), j = n - 1; i < n; j = i++)
+                twiceArea += (pixels[2 * j] - pixels[2 * i]) * (pixels[2 * j + 1] + pixels[2 * i + 1]);
+            const double area = box->isPolygon() ? std::abs(twiceArea) / 2 : w * h;
+            const bool finite = std::all_of(pixels.cbegin(), pixels.cend(), [](double v) { return std::isfinite(v); });
+            if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w * h) || !std::isfinite(area) || !finite) {
                 ++result.skippedBoxes;
                 continue;
             }
@@ -136,8 +148,18 @@ Result write(const QVector<std::shared_ptr<ImageInfo>> &images, const QVector<Cl
             appendNumber(out, w);
             out += ',';
             appendNumber(out, h);
-            out += "],\"area\":";
-            appendNumber(out, w * h);
+            out += ']';
+            if (box->isPolygon()) {
+                out += ",\"segmentation\":[[";
+                for (int i = 0; i < pixels.size(); ++i) {
+                    if (i > 0)
+                        out += ',';
+                    appendNumber(out, pixels[i]);
+                }
+                out += "]]";
+            }
+            out += ",\"area\":";
+            appendNumber(out, area);
             out += ",\"iscrowd\":0}";
             if (!categories.count(box->catId))
                 categories[box->catId] = QString::number(box->catId);

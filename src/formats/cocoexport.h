@@ -12,7 +12,8 @@
 struct ImageInfo;
 
 // Writing an image list as a standard COCO file: one object with "info", "images",
-// "annotations" and "categories", boxes as [x, y, width, height] in pixels.
+// "annotations" and "categories", boxes as [x, y, width, height] in pixels; a polygon
+// adds its "segmentation" [[x1, y1, ...]] in pixels, its box and area made from it.
 namespace CocoExport {
 
 struct Result

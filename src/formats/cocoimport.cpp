@@ -91,6 +91,9 @@ struct Annotation
     int categoryId = 0;
     PixelBox box{};
     bool hasBox = false; // a "bbox" array of at least four entries
+    QVector<QVector<double>> polygons;
+    bool rle = false; // a segmentation that is not a list of polygons
+    int oddPolygons = 0;
 };
 
 error_code readBox(ondemand::value value, Annotation &annotation)
@@ -117,9 +120,61 @@ error_code readBox(ondemand::value value, Annotation &annotation)
     return SUCCESS;
 }
 
+error_code readNumbers(ondemand::array array, QVector<double> &out)
+{
+    for (auto element : array) {
+        ondemand::value v;
+        if (auto error = element.get(v))
+            return error;
+        double number = 0;
+        if (auto error = readDouble(v, number))
+            return error;
+        out.append(number);
+    }
+    return SUCCESS;
+}
+
+// A list of polygons, each a flat list of pixel coordinates; an object is an RLE mask.
+error_code readSegmentation(ondemand::value value, Annotation &annotation)
+{
+    ondemand::json_type type;
+    if (auto error = value.type().get(type))
+        return error;
+    if (type == ondemand::json_type::object) {
+        annotation.rle = true;
+        return SUCCESS;
+    }
+    if (type != ondemand::json_type::array)
+        return SUCCESS;
+    ondemand::array array;
+    if (auto error = value.get_array().get(array))
+        return error;
+    for (auto element : array) {
+        ondemand::value polygon;
+        if (auto error = element.get(polygon))
+            return error;
+        bool isArray = false;
+        if (auto error = hasType(polygon, ondemand::json_type::array, isArray))
+            return error;
+        if (!isArray)
+            continue;
+        ondemand::array numbers;
+        if (auto error = polygon.get_array().get(numbers))
+            return error;
+        QVector<double> xy;
+        if (auto error = readNumbers(numbers, xy))
+            return error;
+        if (xy.size() % 2)
+            ++annotation.oddPolygons;
+        else if (!xy.isEmpty())
+            annotation.polygons.append(std::move(xy));
+    }
+    return SUCCESS;
+}
+
 // Reads the fields of one element in a single pass: real COCO annotations put the
 // large "segmentation" first, and looking keys up one by one would scan it again.
-error_code readElement(ondemand::value element, bool wantImages, bool wantAnnotations, Image &image,
+error_code readElement(ondemand::value element, bool wantImages, bool wantAnnotations, bool wantShapes, Image &image,
                        Annotation &annotation)
 {
     image = Image();
@@ -145,6 +200,8 @@ error_code readElement(ondemand::value element, bool wantImages, bool wantAnnota
             return readInt(value, annotation.categoryId);
         if (wantAnnotations && key == "bbox")
             return readBox(value, annotation);
+        if (wantShapes && key == "segmentation")
+            return readSegmentation(value, annotation);
         return SUCCESS;
     });
 }
@@ -199,15 +256,33 @@ error_code readArray(ondemand::value arrayValue, bool wantImages, bool wantAnnot
         ondemand::value value;
         if (auto error = element.get(value))
             return error;
-        if (auto error = readElement(value, wantImages, wantAnnotations, image, annotation))
+        if (auto error = readElement(value, wantImages, wantAnnotations, out.allCategories, image, annotation))
             return error;
         if (wantImages)
             out.images.append(std::move(image));
-        // Only category 1 is taken over; a box of fewer than four numbers is unusable.
-        if (wantAnnotations && (annotation.categoryId == 1 || out.allCategories) && annotation.hasBox) {
-            out.boxesByImage[annotation.imageId].append(annotation.box);
-            if (out.allCategories)
+        if (!wantAnnotations)
+            continue;
+        if (out.allCategories) {
+            // The polygons are the label, and the box is made from them; a mask stands
+            // for its own box, so neither is taken.
+            out.oddPolygons += annotation.oddPolygons;
+            if (annotation.rle) {
+                ++out.rleMasks;
+                continue;
+            }
+            for (QVector<double> &polygon : annotation.polygons) {
+                out.boxesByImage[annotation.imageId].append(annotation.box);
                 out.categoriesByImage[annotation.imageId].append(annotation.categoryId);
+                out.polygonsByImage[annotation.imageId].append(std::move(polygon));
+            }
+            if (!annotation.polygons.isEmpty() || annotation.oddPolygons > 0 || !annotation.hasBox)
+                continue;
+            out.boxesByImage[annotation.imageId].append(annotation.box);
+            out.categoriesByImage[annotation.imageId].append(annotation.categoryId);
+            out.polygonsByImage[annotation.imageId].append(QVector<double>());
+        } else if (annotation.categoryId == 1 && annotation.hasBox) {
+            // Only category 1 is taken over; a box of fewer than four numbers is unusable.
+            out.boxesByImage[annotation.imageId].append(annotation.box);
         }
     }
     return SUCCESS;
@@ -279,6 +354,9 @@ int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Conten
         out.boxesByImage = std::move(contents.boxesByImage);
         out.categoriesByImage = std::move(contents.categoriesByImage);
         out.categories = std::move(contents.categories);
+        out.polygonsByImage = std::move(contents.polygonsByImage);
+        out.rleMasks = contents.rleMasks;
+        out.oddPolygons = contents.oddPolygons;
     }
     return 0;
 }
@@ -347,12 +425,23 @@ QList<std::shared_ptr<ImageInfo>> buildAll(const Contents &contents, const QStri
         image->bboxes = std::make_unique<BBoxList>();
         const QVector<PixelBox> boxes = contents.boxesByImage.value(entry.id);
         const QVector<int> categories = contents.categoriesByImage.value(entry.id);
+        const QVector<QVector<double>> polygons = contents.polygonsByImage.value(entry.id);
         if (entry.width <= 0 || entry.height <= 0) {
             if (unsized)
                 *unsized += boxes.size();
         } else {
             const double W = entry.width, H = entry.height;
             for (int i = 0; i < boxes.size(); ++i) {
+                const QVector<double> pixels = polygons.value(i);
+                if (!pixels.isEmpty()) {
+                    QVector<double> xy(pixels.size());
+                    for (int k = 0; k < pixels.size(); k += 2) {
+                        xy[k] = pixels[k] / W;
+                        xy[k + 1] = pixels[k + 1] / H;
+                    }
+                    image->bboxes->appendPolygon(categories.value(i, 1), xy);
+                    continue;
+                }
                 const PixelBox &b = boxes.at(i);
                 image->bboxes->appendBox(categories.value(i, 1), (b[0] + b[2] / 2) / W, (b[1] + b[3] / 2) / H, b[2] / W,
                                          b[3] / H);

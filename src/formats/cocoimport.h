@@ -40,6 +40,14 @@ struct Contents
     // With allCategories: the category of each of those boxes, and the category names.
     QHash<int, QVector<int>> categoriesByImage;
     QVector<ClassFile::ClassName> categories;
+    // With allCategories: for each of those boxes, the polygon that is the label
+    // instead (x, y pairs in pixels), or nothing for a plain box. An annotation of
+    // several polygons gives a box per polygon.
+    QHash<int, QVector<QVector<double>>> polygonsByImage;
+    // With allCategories: annotations left out because their segmentation is an RLE
+    // mask, and polygons left out for an odd number of coordinates.
+    int rleMasks = 0;
+    int oddPolygons = 0;
 };
 
 // The bytes a parser needs after the content it reads.
@@ -62,8 +70,9 @@ QList<std::shared_ptr<ImageInfo>> buildImages(const Contents &contents, const QS
 QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString &annsFile, const QString &imagesDir);
 
 // Every image of contents parsed with allCategories, in file order, with every box of
-// every category, whether or not its file exists. Boxes of an image without a size
-// cannot be normalised and are left out; unsized counts the boxes lost that way.
+// every category, whether or not its file exists, polygons as polygons. Boxes of an
+// image without a size cannot be normalised and are left out; unsized counts the
+// boxes lost that way.
 QList<std::shared_ptr<ImageInfo>> buildAll(const Contents &contents, const QString &imagesDir, int *unsized);
 
 } // namespace CocoImport

@@ -158,6 +158,17 @@ error_code readString(ondemand::value value, QString &out)
     return SUCCESS;
 }
 
+// A box with "points" is a polygon, its box made from them; a last number without its
+// pair has no corner to be.
+void appendBox(BBoxList &list, int catId, double cx, double cy, double cw, double ch, QVector<double> points)
+{
+    points.resize(points.size() & ~1);
+    if (points.isEmpty())
+        list.appendBox(catId, cx, cy, cw, ch);
+    else
+        list.appendPolygon(catId, points);
+}
+
 error_code readImage(ondemand::value value, ImageInfo &image)
 {
     image.bboxes = std::make_unique<BBoxList>();
@@ -182,6 +193,13 @@ error_code readImage(ondemand::value value, ImageInfo &image)
             return forEachField(element, [&](std::string_view k, ondemand::value n) {
                 if (k == "catId")
                     return readInt(n, box->catId);
+                if (k == "points") {
+                    box->points.clear();
+                    return forEachElement(n, [&](ondemand::value number) {
+                        box->points.append(0.0);
+                        return readDouble(number, box->points.last());
+                    });
+                }
                 double *field = k == "cx"   ? &box->cx
                                 : k == "cy" ? &box->cy
                                 : k == "cw" ? &box->cw
@@ -192,7 +210,7 @@ error_code readImage(ondemand::value value, ImageInfo &image)
         });
     });
     for (const std::shared_ptr<BoxInfo> &box : qAsConst(boxes))
-        image.bboxes->appendBox(box->catId, box->cx, box->cy, box->cw, box->ch);
+        appendBox(*image.bboxes, box->catId, box->cx, box->cy, box->cw, box->ch, box->points);
     return error;
 }
 
@@ -268,10 +286,12 @@ QList<std::shared_ptr<ImageInfo>> read(const QByteArray &bytes, QString *error)
         const QJsonArray boxes = object.value(QLatin1String("bboxes")).toArray();
         for (const QJsonValue &boxValue : boxes) {
             const QJsonObject box = boxValue.toObject();
-            image->bboxes->appendBox(
-                box.value(QLatin1String("catId")).toInt(), box.value(QLatin1String("cx")).toDouble(),
-                box.value(QLatin1String("cy")).toDouble(), box.value(QLatin1String("cw")).toDouble(),
-                box.value(QLatin1String("ch")).toDouble());
+            QVector<double> points;
+            for (const QJsonValue &v : box.value(QLatin1String("points")).toArray())
+                points.append(v.toDouble());
+            appendBox(*image->bboxes, box.value(QLatin1String("catId")).toInt(),
+                      box.value(QLatin1String("cx")).toDouble(), box.value(QLatin1String("cy")).toDouble(),
+                      box.value(QLatin1String("cw")).toDouble(), box.value(QLatin1String("ch")).toDouble(), points);
         }
         images.append(std::move(image));
     }

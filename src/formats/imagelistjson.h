@@ -11,7 +11,8 @@ struct ImageInfo;
 
 // The image-list JSON document: a top-level array with one object per image
 // ("bboxes", "fileName", "filePath", "height", "id", "width"), each box an object
-// with "catId", "ch", "cw", "cx" and "cy". Label-file paths are not part of it.
+// with "catId", "ch", "cw", "cx" and "cy", and for a polygon "points" (x1, y1, x2,
+// y2 ...), from which a reader makes the box. Label-file paths are not part of it.
 namespace ImageListJson {
 
 // The document in QJsonDocument's indented form.

@@ -87,6 +87,17 @@ void ImageFilter::setProblemFilter(const QString &kind)
     Q_EMIT countsChanged();
 }
 
+void ImageFilter::setShapeFilter(const QString &shape)
+{
+    if (shape == m_shape)
+        return;
+    m_shape = shape;
+    refilterRows();
+    Q_EMIT filterChanged();
+    recount();
+    Q_EMIT countsChanged();
+}
+
 int ImageFilter::total() const
 {
     return m_source->rowCount();
@@ -116,11 +127,13 @@ namespace {
 using Mask = quint32;
 static_assert(LabelCheck::KindCount <= 32, "a problem kind per bit");
 
-// What the filters look at in a row: its classes and its kinds of problem.
+// What the filters look at in a row: its classes, its kinds of problem and its shapes.
 struct RowKeys
 {
     QVarLengthArray<int, 16> classes;
     Mask kinds = 0;
+    bool boxes = false;
+    bool polygons = false;
 
     explicit RowKeys(const ImageInfo &image)
     {
@@ -128,6 +141,7 @@ struct RowKeys
             for (const std::shared_ptr<BoxInfo> &box : image.bboxes->boxes()) {
                 if (std::find(classes.begin(), classes.end(), box->catId) == classes.end())
                     classes.append(box->catId);
+                (box->isPolygon() ? polygons : boxes) = true;
             }
         }
         for (const LabelCheck::Problem &problem : image.problems)
@@ -135,6 +149,12 @@ struct RowKeys
     }
 
     bool hasClass(int catId) const { return std::find(classes.begin(), classes.end(), catId) != classes.end(); }
+    // True for no shape filter.
+    bool hasShape(const QString &shape) const
+    {
+        return shape.isEmpty() || (shape == QLatin1String(ImageFilter::BoxShape) && boxes) ||
+               (shape == QLatin1String(ImageFilter::PolygonShape) && polygons);
+    }
 };
 
 Mask wantedKinds(const QString &problem)
@@ -159,6 +179,12 @@ QVariantList ImageFilter::problemCounts() const
     return m_problemCounts;
 }
 
+QVariantList ImageFilter::shapeCounts() const
+{
+    countIfStale();
+    return m_shapeCounts;
+}
+
 void ImageFilter::countIfStale() const
 {
     if (!m_countsStale)
@@ -176,7 +202,7 @@ void ImageFilter::refilterRows()
     const bool byProblem = !m_problem.isEmpty();
     const Mask wanted = wantedKinds(m_problem);
     QVector<int> accepted(images.size());
-    if (!byName && !byClass && !byProblem) {
+    if (!byName && !byClass && !byProblem && m_shape.isEmpty()) {
         std::iota(accepted.begin(), accepted.end(), 0);
     } else {
         accepted.clear();
@@ -185,7 +211,7 @@ void ImageFilter::refilterRows()
             if (byName && !image.fileName.contains(m_name, Qt::CaseInsensitive))
                 continue;
             const RowKeys keys(image);
-            if ((!byClass || keys.hasClass(m_class)) && (!byProblem || (keys.kinds & wanted)))
+            if ((!byClass || keys.hasClass(m_class)) && (!byProblem || (keys.kinds & wanted)) && keys.hasShape(m_shape))
                 accepted.append(i);
         }
     }
@@ -211,18 +237,26 @@ void ImageFilter::recount() const
     std::map<int, int> classRows;
     int kindRows[LabelCheck::KindCount] = {};
     int anyRows = 0;
+    int boxRows = 0, polygonRows = 0;
     for (const std::shared_ptr<ImageInfo> &image : m_source->images()) {
         if (!m_name.isEmpty() && !image->fileName.contains(m_name, Qt::CaseInsensitive))
             continue;
         const RowKeys keys(*image);
-        if (!byProblem || (keys.kinds & wanted)) {
+        const bool passesClass = !byClass || keys.hasClass(m_class);
+        const bool passesProblem = !byProblem || (keys.kinds & wanted);
+        const bool passesShape = keys.hasShape(m_shape);
+        if (passesProblem && passesShape) {
             for (const int catId : keys.classes)
                 ++classRows[catId];
         }
-        if (!byClass || keys.hasClass(m_class)) {
+        if (passesClass && passesShape) {
             anyRows += keys.kinds ? 1 : 0;
             for (int k = 0; k < LabelCheck::KindCount; ++k)
                 kindRows[k] += (keys.kinds >> k) & 1;
+        }
+        if (passesClass && passesProblem) {
+            boxRows += keys.boxes ? 1 : 0;
+            polygonRows += keys.polygons ? 1 : 0;
         }
     }
 
@@ -239,6 +273,12 @@ void ImageFilter::recount() const
                                            {QStringLiteral("name"), LabelCheck::description(kind)},
                                            {QStringLiteral("rows"), kindRows[k]}});
     }
+    m_shapeCounts = {QVariantMap{{QStringLiteral("shape"), QLatin1String(BoxShape)},
+                                 {QStringLiteral("name"), tr("with boxes")},
+                                 {QStringLiteral("rows"), boxRows}},
+                     QVariantMap{{QStringLiteral("shape"), QLatin1String(PolygonShape)},
+                                 {QStringLiteral("name"), tr("with polygons")},
+                                 {QStringLiteral("rows"), polygonRows}}};
     m_countsStale = false;
 }
 

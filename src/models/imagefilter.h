@@ -10,11 +10,12 @@
 
 class ImageList;
 
-// The rows of the image list that pass three filters: a part of the file name, a
-// class that one of their boxes has, and a kind of problem. It offers the image
-// list's roles plus imgRow, the row in the image list, which is what calls into
-// ImageList take. With each filter come its counts: how many rows each class and each
-// problem kind would show together with the other two filters. QML sees the app's
+// The rows of the image list that pass four filters: a part of the file name, a
+// class that one of their boxes has, a kind of problem, and a kind of shape they
+// hold (boxes or polygons). It offers the image list's roles plus imgRow, the row in
+// the image list, which is what calls into ImageList take. With each filter but the
+// name come its counts: how many rows each option would show together with the
+// other filters. QML sees the app's
 // instance as the singleton ImageFilter, over the ImageList singleton.
 class ImageFilter : public QAbstractListModel
 {
@@ -22,17 +23,22 @@ class ImageFilter : public QAbstractListModel
     Q_PROPERTY(QString nameFilter READ nameFilter WRITE setNameFilter NOTIFY filterChanged)
     Q_PROPERTY(int classFilter READ classFilter WRITE setClassFilter NOTIFY filterChanged)
     Q_PROPERTY(QString problemFilter READ problemFilter WRITE setProblemFilter NOTIFY filterChanged)
+    Q_PROPERTY(QString shapeFilter READ shapeFilter WRITE setShapeFilter NOTIFY filterChanged)
     Q_PROPERTY(int anyClass READ anyClass NOTIFY filterChanged)
     Q_PROPERTY(int count READ count NOTIFY shownChanged)
     Q_PROPERTY(int total READ total NOTIFY shownChanged)
     Q_PROPERTY(QVariantList classCounts READ classCounts NOTIFY countsChanged)
     Q_PROPERTY(QVariantList problemCounts READ problemCounts NOTIFY countsChanged)
+    Q_PROPERTY(QVariantList shapeCounts READ shapeCounts NOTIFY countsChanged)
 
 public:
     // The class filter's value for "every class".
     static constexpr int AnyClass = INT_MIN;
     // The problem filter's value for rows with any problem; "" is every row.
     static constexpr const char *AnyProblem = "any";
+    // The shape filter's values: rows holding a plain box, rows holding a polygon.
+    static constexpr const char *BoxShape = "boxes";
+    static constexpr const char *PolygonShape = "polygons";
 
     explicit ImageFilter(ImageList *source);
     ~ImageFilter() override;
@@ -50,14 +56,19 @@ public:
     QString problemFilter() const { return m_problem; }
     // A problem kind's key (see LabelCheck::key), AnyProblem, or "" for no filter.
     void setProblemFilter(const QString &kind);
+    QString shapeFilter() const { return m_shape; }
+    // BoxShape, PolygonShape, or "" for no filter.
+    void setShapeFilter(const QString &shape);
     int anyClass() const { return AnyClass; }
 
     int count() const { return m_rows.size(); }
     int total() const;
-    // Per class present in the rows that pass the other two filters: catId and rows.
+    // Per class present in the rows that pass the other filters: catId and rows.
     QVariantList classCounts() const;
-    // Per problem kind (and "any" first): kind, name and rows, with the other two filters.
+    // Per problem kind (and "any" first): kind, name and rows, with the other filters.
     QVariantList problemCounts() const;
+    // Per shape (BoxShape, PolygonShape): shape, name and rows, with the other filters.
+    QVariantList shapeCounts() const;
 
 public Q_SLOTS:
     // The image-list row of a row shown here, or -1.
@@ -90,9 +101,11 @@ private:
     QString m_name;
     int m_class = AnyClass;
     QString m_problem;
+    QString m_shape;
     QVector<int> m_rows; // image-list rows, ascending
     mutable QVariantList m_classCounts;
     mutable QVariantList m_problemCounts;
+    mutable QVariantList m_shapeCounts;
     mutable bool m_countsStale = true;
     bool m_removing = false;
     mutable QTimer m_recount;

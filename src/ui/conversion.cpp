@@ -160,6 +160,11 @@ void Conversion::importCoco(const QString &file)
                               .arg(QFileInfo(file).fileName());
             if (unsized > 0)
                 job.message += tr("; left out %1 boxes of images without a size").arg(unsized);
+            // Only shown, nothing written: a mask the list cannot hold is left out and said so.
+            if (contents.rleMasks > 0)
+                job.message += tr("; left out %1 RLE masks, which are not supported").arg(contents.rleMasks);
+            if (contents.oddPolygons > 0)
+                job.message += tr("; left out %1 polygons of an odd number of coordinates").arg(contents.oddPolygons);
         },
         [this](Job &job) {
             m_list->setCheckClasses(&job.classes);
@@ -230,6 +235,13 @@ void Conversion::exportYolo(const QString &dir)
             }
             if (!allFinite(job.rows, job.message))
                 return;
+            if (const QStringList found = DatasetCheck::shortPolygons(job.rows); !found.isEmpty()) {
+                job.message = tr("%1 polygons have fewer than 3 points, which a label file cannot hold (%2 first); "
+                                 "nothing written")
+                                  .arg(found.size())
+                                  .arg(found.first());
+                return;
+            }
             // A label file that held lines not read whole, or could not be read, would
             // come out changed anywhere.
             const YoloFolder::ExportCheck check = YoloFolder::checkExport(dir, job.rows, true);
