@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots: the grid with the demo set, the editing overlay
 # with a selected box, and a data set folder with class names, a missing picture and
-# a cut-off one, and its statistics; and a data set of 80 classes in the grid, the
-# editor and the class picker. Runs the app on a virtual display and drives
+# a cut-off one, and its statistics; a data set of 80 classes in the grid, the
+# editor and the class picker; and a segmentation data set in the grid and the editor. Runs the app on a virtual display and drives
 # it with xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +14,7 @@ demo=$(mktemp -d)
 export XDG_CONFIG_HOME=$demo/settings
 build/tools/boxmere-makedemo "$demo" 12
 build/tools/boxmere-makedemo "$demo/d80" 24 80
+build/tools/boxmere-makedemo --polygons "$demo/seg" 24 12
 # The demo set again as a data set with two classes and two splits.
 ds=$demo/ds
 mkdir -p "$ds/images/train" "$ds/labels/train" "$ds/images/val" "$ds/labels/val"
@@ -82,6 +83,21 @@ import -window root docs/classes-picker.png
 xdotool key Escape
 sleep 0.3
 import -window root docs/classes-editor.png
+kill $app
+wait $app 2>/dev/null || true
+# The segmentation data set: people outlined, signs as oriented boxes; then one
+# person's outline selected in the editor.
+build/boxmere "$demo/seg" 2>/dev/null &
+app=$!
+sleep 3
+xdotool search --name Annotator windowsize 1000 740
+sleep 2
+import -window root docs/segmentation-grid.png
+xdotool mousemove 380 400 click 1
+sleep 1.5
+xdotool mousemove 500 400 click 1
+sleep 0.5
+import -window root docs/segmentation-editor.png
 kill $app
 INNER
 rm -rf "$demo"
