@@ -67,11 +67,13 @@ private Q_SLOTS:
                                    "labels/b.txt=1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n"
                                    "1 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3",
                                    "images/a.jpg=", "images/b.jpg="};
-        row("check polygons", polygons, {"check", "DIR/labels"}, 1,
+        row("check polygons", polygons + QStringList{"labels/c.txt=2 1.5 0.5 0.9 0.1 0.9 0.9", "images/c.jpg="},
+            {"check", "DIR/labels"}, 1,
             "DIR/labels/a.txt: boxes and polygons mixed\n"
             "DIR/labels/b.txt: polygon 1: duplicate of polygon 0\n"
             "DIR/labels/b.txt: polygon 2: polygon that crosses itself\n"
-            "3 problems in 2 of 2 label files, 0 images without a label file\n");
+            "DIR/labels/c.txt: polygon 0: coordinate outside 0 to 1\n"
+            "4 problems in 3 of 3 label files, 0 images without a label file\n");
         row("stats of polygons", polygons, {"stats", "DIR/labels"}, 0,
             "images: 2\nboxes: 5\npolygons among them: 4\nboxes per class:\n  0: 2, 1 polygons\n  1: 3, 3 polygons\n"
             "points per polygon: 5% 3, median 4, 95% 4\nimages by number of boxes:\n  2: 1\n  3: 1\n"

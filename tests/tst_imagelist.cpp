@@ -479,8 +479,9 @@ private Q_SLOTS:
         row("polygon faults",
             "0 -0.1 0.5 0.5 0.5 0.5 0.9\n0 0.1 0.1 0.2 0.2 0.3 0.3\n0 0.5 0.1 0.5 0.2 0.5 0.3\n"
             "0 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3\n0 0.1 0.1 0.9 0.1 0.9 0.9 0.5 0.9 0.5 0.05 0.3 0.05 0.3 0.9\n"
-            "0 0 0 0.333333 0.666667 0.5 1",
-            {"out-of-range@0", "zero-area@1", "zero-area@2", "self-crossing@3", "self-crossing@4", "zero-area@5"});
+            "0 0 0 0.333333 0.666667 0.5 1\n0 0.1 0.1 0.5 0.5 0.5 0.1 0.1 0.5",
+            {"out-of-range@0", "zero-area@1", "zero-area@2", "self-crossing@3", "self-crossing@4", "zero-area@5",
+             "self-crossing@6"});
         // 2 repeats 0 and 3 nearly so; 1 is of another class; 4 and 5 are the two halves of one box.
         row("duplicate polygons",
             "0 0.1 0.1 0.3 0.1 0.3 0.3\n1 0.1 0.1 0.3 0.1 0.3 0.3\n0 0.1 0.1 0.3 0.1 0.3 0.3\n"

@@ -295,6 +295,12 @@ QVector<int> findDuplicatePolygons(const QVector<std::shared_ptr<BoxInfo>> &boxe
     return of;
 }
 
+void markPolygons(QVector<Problem> &problems, const QVector<std::shared_ptr<BoxInfo>> &boxes)
+{
+    for (Problem &problem : problems)
+        problem.polygon = problem.box >= 0 && problem.box < boxes.size() && boxes[problem.box]->isPolygon();
+}
+
 } // namespace
 
 QString key(Kind kind)
@@ -327,8 +333,7 @@ QString describe(const Problem &problem)
         text = QCoreApplication::translate("LabelCheck", "duplicate of polygon %1").arg(problem.other);
     else if (problem.kind == Kind::PartialLine && problem.other > 0)
         text = QCoreApplication::translate("LabelCheck", "line %1 not read whole").arg(problem.other);
-    const bool polygonKind = problem.kind >= Kind::TooFewPoints && problem.kind <= Kind::DuplicatePolygon;
-    if (problem.box >= 0 && polygonKind)
+    if (problem.box >= 0 && problem.polygon)
         text = QCoreApplication::translate("LabelCheck", "polygon %1: %2").arg(problem.box).arg(text);
     else if (problem.box >= 0)
         text = QCoreApplication::translate("LabelCheck", "box %1: %2").arg(problem.box).arg(text);
@@ -351,15 +356,19 @@ QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, cons
             // pass no edge they do not.
             if (!allInUnitRange(box.points))
                 problems.append({Kind::OutOfRange, row});
+            // The area of an outline that crosses itself says nothing: its loops cancel.
+            const bool crossing =
+                box.pointCount() >= 4 && allFinite(box.points) && crossesItself(box.points, box.ch > box.cw);
             if (box.pointCount() < 3)
                 problems.append({Kind::TooFewPoints, row});
             // Corners on one line, written with six significant digits, still enclose a
             // sliver up to about EdgeSlack wide: that is a line, not a shape.
-            else if (allFinite(box.points) && std::abs(doubleArea(box.points)) / 2 <= EdgeSlack * (box.cw + box.ch))
+            else if (!crossing && allFinite(box.points) &&
+                     std::abs(doubleArea(box.points)) / 2 <= EdgeSlack * (box.cw + box.ch))
                 problems.append({Kind::ZeroArea, row});
             else if (sized && (box.cw * context.width < MinPixels || box.ch * context.height < MinPixels))
                 problems.append({Kind::Tiny, row});
-            if (box.pointCount() >= 4 && allFinite(box.points) && crossesItself(box.points, box.ch > box.cw))
+            if (crossing)
                 problems.append({Kind::SelfCrossing, row});
         } else {
             const bool inRange =
@@ -413,6 +422,7 @@ QVector<Problem> checkBoxes(const QVector<std::shared_ptr<BoxInfo>> &boxes, cons
         std::stable_sort(problems.begin(), problems.end(),
                          [](const Problem &a, const Problem &b) { return a.box < b.box; });
     }
+    markPolygons(problems, boxes);
     return problems;
 }
 
@@ -434,6 +444,7 @@ QVector<Problem> checkLabelFile(const YoloLabelFile::ReadResult &read, bool hasI
         problems.append({Kind::PartialLine, line.box, line.line});
     if (!read.boxes.isEmpty())
         problems += checkBoxes(read.boxes, context);
+    markPolygons(problems, read.boxes);
     return problems;
 }
 
@@ -456,6 +467,7 @@ QVector<Problem> recheck(const QVector<Problem> &before, const QVector<std::shar
             problems.append({Kind::PartialLine, problem.box < boxes.size() ? problem.box : -1, problem.other});
     }
     problems += checkBoxes(boxes, context);
+    markPolygons(problems, boxes);
     return problems;
 }
 

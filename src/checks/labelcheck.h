@@ -45,6 +45,8 @@ struct Problem
     Kind kind = Kind::OutOfRange;
     int box = -1;   // the box row, or -1 for the file as a whole
     int other = -1; // Duplicate(Polygon): the earlier row it repeats; PartialLine: the line number from 1
+    // The row is a polygon, so that describe() names it one; follows from the row.
+    bool polygon = false;
 };
 
 inline bool operator==(const Problem &a, const Problem &b)
