@@ -10,6 +10,9 @@ ColumnLayout {
     property string title: ""
     property var labels: []
     property var values: []
+    // Said after each value, when given: "12 polygons".
+    property var notes: []
+    readonly property real valueRoom: notes.length > 0 ? 130 : 60
     property color color: "steelblue"
     property real barHeight: 16
     property real labelWidth: 140
@@ -55,13 +58,13 @@ ColumnLayout {
                 anchors.verticalCenter: parent.verticalCenter
                 height: chart.barHeight
                 width: Math.max(chart.values[index] > 0 ? 1 : 0,
-                                (list.width - label.width - 60) * chart.values[index] / chart.maxValue)
+                                (list.width - label.width - chart.valueRoom) * chart.values[index] / chart.maxValue)
                 color: chart.color
             }
             Label {
-                x: label.width + 6 + (list.width - label.width - 60) * chart.values[index] / chart.maxValue + 4
+                x: label.width + 6 + (list.width - label.width - chart.valueRoom) * chart.values[index] / chart.maxValue + 4
                 anchors.verticalCenter: parent.verticalCenter
-                text: chart.values[index]
+                text: chart.notes[index] ? chart.values[index] + " · " + chart.notes[index] : chart.values[index]
                 color: "dimgray"
             }
         }

@@ -42,6 +42,9 @@ Dialog {
             title: qsTr("Boxes per class")
             labels: (panel.stats.perClass || []).map(function (entry) { return panel.className(entry.catId) })
             values: panel.field(panel.stats.perClass, "boxes")
+            notes: panel.stats.polygons > 0 ? (panel.stats.perClass || []).map(function (entry) {
+                return entry.polygons > 0 ? qsTr("%1 polygons").arg(entry.polygons) : ""
+            }) : []
         }
         BarChart {
             objectName: "chartPerImage"
