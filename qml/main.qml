@@ -58,6 +58,14 @@ ApplicationWindow {
                 dlgClassFile.ask(DatasetLoader.classCandidates)
         }
     }
+    Connections {
+        target: Conversion
+        function onRleMasksFound(file, masks) {
+            dlgConfirm.ask(qsTr("%1 annotations of %2 are RLE masks, which Boxmere does not support. Import the rest without them?")
+                           .arg(masks).arg(Utils.fileName(file)), qsTr("Import without them"),
+                           function () { Conversion.importCoco(file, true) })
+        }
+    }
 
     onClosing: {
         if (quitConfirmed) {

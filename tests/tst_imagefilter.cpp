@@ -224,13 +224,21 @@ private Q_SLOTS:
         QCOMPARE(classes.join(' '), "15 15 15 5"); // the second person in two polygons
         QCOMPARE(completed.count(), 1);
         QCOMPARE(finished.count(), 2);
-        // Shown, not written: masks are left out and counted.
+        // Masks stop the import, the list as it was, until the user says to leave them out.
         QVERIFY(write(m_dir.filePath("rle.json"), R"({"images": [{"id": 1, "width": 4, "height": 4}], "annotations": [
             {"image_id": 1, "segmentation": {"counts": "a1", "size": [4, 4]}}, {"image_id": 1, "bbox": [0, 0, 2, 2]}]})"));
+        QSignalSpy masks(conversion, &Conversion::rleMasksFound);
         conversion->importCoco(m_dir.filePath("rle.json"));
+        conversion->wait();
+        QCOMPARE(conversion->message(), "1 annotations of rle.json are RLE masks, which are not supported; nothing "
+                                        "imported");
+        QCOMPARE(masks.value(0), (QVariantList{m_dir.filePath("rle.json"), 1}));
+        QCOMPARE(m_filter->total(), 3);
+        conversion->importCoco(m_dir.filePath("rle.json"), true);
         conversion->wait();
         QCOMPARE(conversion->message(), "Imported 1 images with 1 boxes of 0 categories from rle.json; left out 1 RLE "
                                         "masks, which are not supported");
+        QCOMPARE(masks.count(), 1);
     }
 
     void exportKeepsLinesItCannotWrite()

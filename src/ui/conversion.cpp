@@ -27,6 +27,9 @@ struct Conversion::Job
     ClassFile::Classes importedClasses;
     bool ok = false;
     QString message;
+    // An import that stopped at RLE masks: the file and how many.
+    QString maskFile;
+    int rleMasks = 0;
     std::function<void(Job &)> apply;
 };
 
@@ -120,6 +123,8 @@ void Conversion::finish()
         qCWarning(lcConvert, "%s", qUtf8Printable(m_message));
     Q_EMIT busyChanged();
     Q_EMIT finished(job->ok, m_message);
+    if (job->rleMasks > 0)
+        Q_EMIT rleMasksFound(job->maskFile, job->rleMasks);
 }
 
 void Conversion::wait()
@@ -128,10 +133,10 @@ void Conversion::wait()
         finish();
 }
 
-void Conversion::importCoco(const QString &file)
+void Conversion::importCoco(const QString &file, bool skipRle)
 {
     run(
-        [file](Job &job) {
+        [file, skipRle](Job &job) {
             QByteArray bytes;
             if (!FileIo::readFile(file, bytes, CocoImport::padding())) {
                 job.message = tr("Could not read %1").arg(file);
@@ -141,6 +146,14 @@ void Conversion::importCoco(const QString &file)
             contents.allCategories = true;
             if (const int error = CocoImport::parse(bytes, true, true, contents)) {
                 job.message = tr("%1 is not a COCO file (parser error %2)").arg(file).arg(error);
+                return;
+            }
+            if (contents.rleMasks > 0 && !skipRle) {
+                job.maskFile = file;
+                job.rleMasks = contents.rleMasks;
+                job.message = tr("%1 annotations of %2 are RLE masks, which are not supported; nothing imported")
+                                  .arg(contents.rleMasks)
+                                  .arg(QFileInfo(file).fileName());
                 return;
             }
             int unsized = 0;
@@ -160,7 +173,6 @@ void Conversion::importCoco(const QString &file)
                               .arg(QFileInfo(file).fileName());
             if (unsized > 0)
                 job.message += tr("; left out %1 boxes of images without a size").arg(unsized);
-            // Only shown, nothing written: a mask the list cannot hold is left out and said so.
             if (contents.rleMasks > 0)
                 job.message += tr("; left out %1 RLE masks, which are not supported").arg(contents.rleMasks);
             if (contents.oddPolygons > 0)

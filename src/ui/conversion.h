@@ -42,12 +42,16 @@ Q_SIGNALS:
     void finished(bool ok, const QString &message);
     // An import brought the class names of its file.
     void classesChanged();
+    // An import stopped, the list unchanged, because the file holds RLE masks, which
+    // the list cannot hold: importCoco(file, true) imports the rest without them.
+    void rleMasksFound(const QString &file, int masks);
 
 public Q_SLOTS:
     // Replaces the image list with every image and box of a standard COCO file, each
     // box of its category, pictures in the file's folder; a file that cannot be read
-    // or parsed leaves the list as it was.
-    void importCoco(const QString &file);
+    // or parsed leaves the list as it was, and so does one holding RLE masks unless
+    // skipRle leaves them out.
+    void importCoco(const QString &file, bool skipRle = false);
     // Appends the images of an image-list JSON document, as ImageList::loadJson does.
     void loadJson(const QString &file);
     void exportJson(const QString &file);
