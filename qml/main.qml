@@ -23,8 +23,6 @@ ApplicationWindow {
     // Pictures come decoded at the size shown, off the GUI thread. False loads them
     // whole and synchronously, which only the grid benchmark uses, for comparison.
     property bool thumbnails: true
-    // What the running conversion does, for its progress.
-    property string taskText: ""
 
     Settings {
         category: "window"
@@ -197,31 +195,18 @@ ApplicationWindow {
 
     menuBar: MenuBar {
         FileMenu {
+            id: fileMenu
             objectName: "mnuFile"
             idle: !Conversion.busy && !DatasetLoader.busy
             hasRows: ImageFilter.total > 0
-            onImportCoco: {
-                root.whenSaved(function () {
-                    root.taskText = qsTr("Importing %1").arg(Utils.fileName(file))
-                    Conversion.importCoco(file)
-                })
-            }
-            onLoadJson: {
-                root.taskText = qsTr("Loading %1").arg(Utils.fileName(file))
-                Conversion.loadJson(file)
-            }
-            onExportJson: {
-                root.taskText = qsTr("Writing %1").arg(Utils.fileName(file))
-                Conversion.exportJson(file)
-            }
+            onImportCoco: root.whenSaved(function () { Conversion.importCoco(file) })
+            onLoadJson: Conversion.loadJson(file)
+            onExportJson: Conversion.exportJson(file)
             onQuitRequested: root.close()
             onAboutRequested: dlgAbout.open()
             onExportYolo: {
                 const replaced = Conversion.labelFilesToReplace(folder)
-                const work = function () {
-                    root.taskText = qsTr("Writing label files into %1").arg(folder)
-                    Conversion.exportYolo(folder)
-                }
+                const work = function () { Conversion.exportYolo(folder) }
                 if (replaced > 0)
                     dlgConfirm.ask(qsTr("Replace %1 existing label files in %2?").arg(replaced).arg(folder),
                                    qsTr("Replace"), work)
@@ -237,7 +222,7 @@ ApplicationWindow {
         showProgress: Conversion.showProgress
         done: Conversion.done
         total: Conversion.total
-        text: root.taskText
+        text: fileMenu.taskText
     }
 
     StatsPanel {

@@ -13,6 +13,8 @@ Menu {
     property bool idle: true
     // False while the list is empty: there is nothing to export.
     property bool hasRows: false
+    // What the conversion chosen last does, for its progress.
+    property string taskText: ""
 
     signal importCoco(string file)
     signal loadJson(string file)
@@ -65,7 +67,11 @@ Menu {
         height: 480
         nameFilters: ["COCO files (*.json)", "All files (*)"]
         selectExisting: true
-        onAccepted: menu.importCoco(Utils.toLocalPath(fileUrl))
+        onAccepted: {
+            const path = Utils.toLocalPath(fileUrl)
+            menu.taskText = qsTr("Importing %1").arg(Utils.fileName(path))
+            menu.importCoco(path)
+        }
     }
     FileDialog {
         id: dlgLoadJson
@@ -74,7 +80,11 @@ Menu {
         height: 480
         nameFilters: ["Image lists (*.json)", "All files (*)"]
         selectExisting: true
-        onAccepted: menu.loadJson(Utils.toLocalPath(fileUrl))
+        onAccepted: {
+            const path = Utils.toLocalPath(fileUrl)
+            menu.taskText = qsTr("Loading %1").arg(Utils.fileName(path))
+            menu.loadJson(path)
+        }
     }
     FileDialog {
         id: dlgExportJson
@@ -83,7 +93,11 @@ Menu {
         height: 480
         nameFilters: ["Image lists (*.json)"]
         selectExisting: false
-        onAccepted: menu.exportJson(Utils.toLocalPath(fileUrl))
+        onAccepted: {
+            const path = Utils.toLocalPath(fileUrl)
+            menu.taskText = qsTr("Writing %1").arg(Utils.fileName(path))
+            menu.exportJson(path)
+        }
     }
     FileDialog {
         id: dlgExportYolo
@@ -92,6 +106,10 @@ Menu {
         height: 480
         selectFolder: true
         selectExisting: true
-        onAccepted: menu.exportYolo(Utils.toLocalPath(fileUrl))
+        onAccepted: {
+            const path = Utils.toLocalPath(fileUrl)
+            menu.taskText = qsTr("Writing label files into %1").arg(path)
+            menu.exportYolo(path)
+        }
     }
 }
