@@ -214,6 +214,44 @@ int main(int argc, char *argv[])
     if (!reuse)
         QDir(pictures).removeRecursively();
 
+    // Prediction files beside: twenty boxes with a confidence each, read as predictions,
+    // against the label load above and the bare loop over the same files.
+    const QString predictions = dir + "/../boxmere-bench-predictions";
+    QDir().mkpath(predictions);
+    if (!QFileInfo::exists(predictions + "/" + QFileInfo(paths.last()).fileName())) {
+        QByteArray lines;
+        for (int b = 0; b < 20; ++b)
+            lines += QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+                         .arg(rng->bounded(80))
+                         .arg(rng->generateDouble(), 0, 'g', 6)
+                         .arg(rng->generateDouble(), 0, 'g', 6)
+                         .arg(rng->generateDouble() / 4, 0, 'g', 6)
+                         .arg(rng->generateDouble() / 4, 0, 'g', 6)
+                         .arg(rng->generateDouble(), 0, 'g', 6)
+                         .toLatin1();
+        for (const QString &path : paths) {
+            QFile file(predictions + "/" + QFileInfo(path).fileName());
+            if (file.open(QIODevice::WriteOnly))
+                file.write(lines);
+        }
+    }
+    std::vector<double> predictionTimes;
+    bareTimes.clear();
+    for (int run = 0; run < 5; ++run) {
+        timer.restart();
+        const QVector<YoloFolder::PredictionFile> read = YoloFolder::readPredictionFolder(predictions);
+        predictionTimes.push_back(timer.nsecsElapsed() / 1e9);
+        timer.restart();
+        bareReadLoop(predictions.toStdString());
+        bareTimes.push_back(timer.nsecsElapsed() / 1e9);
+        if (read.size() != count)
+            std::printf("prediction file count mismatch: %d\n", int(read.size()));
+    }
+    std::printf("readPredictionFolder, 20 predictions per file: %.3f s; bare loop %.3f s (medians of 5)\n",
+                median(predictionTimes), median(bareTimes));
+    if (!reuse)
+        QDir(predictions).removeRecursively();
+
     const QString json = dir + "/../boxmere-bench.json";
     timer.restart();
     images->exportJson(json);

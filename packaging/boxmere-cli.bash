@@ -7,7 +7,7 @@ _boxmere_cli()
 
     local command=${words[1]}
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'check stats convert --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'check stats convert compare --help --version' -- "$cur"))
         return
     fi
 
@@ -24,6 +24,13 @@ _boxmere_cli()
             _filedir -d
             return
             ;;
+        --list)
+            COMPREPLY=($(compgen -W 'missed extra wrong-class' -- "$cur"))
+            return
+            ;;
+        --iou | --conf)
+            return
+            ;;
     esac
 
     if [[ $cur == -* ]]; then
@@ -35,12 +42,15 @@ _boxmere_cli()
                 COMPREPLY=($(compgen -W '--to --from --images --classes
                     --drop-partial-lines --skip-missing-images --skip-rle --boxes --help' -- "$cur"))
                 ;;
+            compare)
+                COMPREPLY=($(compgen -W '--iou --conf --classes --json --list --help' -- "$cur"))
+                ;;
         esac
         return
     fi
 
     case $command in
-        check | stats | convert) _filedir ;;
+        check | stats | convert | compare) _filedir ;;
     esac
 } &&
     complete -F _boxmere_cli boxmere-cli

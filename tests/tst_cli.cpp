@@ -81,6 +81,28 @@ private Q_SLOTS:
             "box height (fraction of the image): 5% 0.200, median 0.300, 95% 0.800\n"
             "problems:\n  polygon that crosses itself: 1\n  duplicate polygon: 1\n  boxes and polygons mixed: "
             "1\n");
+        // Class 0: its label found at 0.9, an FP at 0.5 that lies on the dog: AP 1. Class 1: the dog
+        // missed, two extra predictions (one without a confidence, so 1): AP 0. The means: 0.5. Below
+        // the threshold, a box on the cat and a polygon count in the APs only.
+        const QStringList compared{classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n1 0.2 0.2 0.1 0.1",
+                                   "preds/a.txt=0 0.5 0.5 0.2 0.2 0.9\n1 0.8 0.8 0.1 0.1 0.8\n0 0.21 0.2 0.1 0.1 0.5\n"
+                                   "1 0.9 0.1 0.05 0.05\nx\n0 0.5 0.5 0.2 0.2 nan\n0 0.5 0.5 0.2 0.2 0.1\n1 0.6 0.6 "
+                                   "0.7 0.6 0.7 0.7 0.6 0.7 0.05"};
+        const QStringList compare{"compare", "DIR/labels", "DIR/preds"};
+        row("compare", compared, compare, 0,
+            "images: 1, IoU threshold 0.5, confidence threshold 0.25\n"
+            "class    labels  predictions  TP  FP  FN  precision  recall   AP50  AP50-95\n"
+            "0 (cat)       1            2   1   1   0      0.500   1.000  1.000    1.000\n"
+            "1 (dog)       1            2   0   2   1      0.000   0.000  0.000    0.000\n"
+            "mAP@0.5: 0.500\nmAP@0.5:0.95: 0.500\n",
+            "2 lines of the prediction files are no prediction and were left out");
+        row("compare, missed", compared, compare + QStringList{"--list", "missed"}, 0, "DIR/labels/a.txt: box 1\n");
+        row("compare, extra", compared, compare + QStringList{"--list", "extra"}, 0,
+            "DIR/preds/a.txt: box 1\nDIR/preds/a.txt: box 3\n");
+        row("compare, wrong class at IoU 0.9", compared, compare + QStringList{"--list", "wrong-class", "--iou", "0.9"},
+            0, "");
+        row("compare, bad threshold", compared, compare + QStringList{"--conf", "2"}, 2, "",
+            "--conf takes a number from 0 to 1");
         // Two polygons of one annotation, an RLE mask and a plain box.
         const QString coco = R"(set.json={"images": [{"id": 1, "file_name": "a.jpg", "width": 200, "height": 100}],
             "annotations": [{"image_id": 1, "category_id": 0, "bbox": [0, 0, 1, 1],

@@ -1,6 +1,7 @@
 #include "yololabelfile.h"
 
 #include "boxes/bboxlist.h"
+#include "boxes/prediction.h"
 
 #include <QVarLengthArray>
 
@@ -199,6 +200,69 @@ void appendLine(QByteArray &out, const BoxInfo &box)
         out += ' ';
         appendNumber(out, v);
     }
+}
+
+QVector<Prediction> parsePredictions(const QByteArray &bytes, int *badLines)
+{
+    QVector<Prediction> predictions;
+    int bad = 0;
+    QVarLengthArray<double, 64> numbers;
+    const char *p = bytes.constData();
+    const char *const end = p + qstrnlen(p, size_t(bytes.size()));
+    while (p < end) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!lineEnd)
+            lineEnd = end;
+        int catId = 0;
+        bool ok = true;
+        int fields = 0;
+        numbers.clear();
+        for (const char *f = p; f < lineEnd && ok;) {
+            const char *fieldEnd = static_cast<const char *>(std::memchr(f, ' ', size_t(lineEnd - f)));
+            if (!fieldEnd)
+                fieldEnd = lineEnd;
+            if (!isBlankRange(f, fieldEnd)) {
+                double value = 0;
+                // A confidence or corner that is no finite number would rank and match at random.
+                ok = fields == 0 ? toInt(f, fieldEnd, catId) : toDouble(f, fieldEnd, value) && std::isfinite(value);
+                if (fields++ > 0)
+                    numbers.append(value);
+            }
+            f = fieldEnd + 1;
+        }
+        p = lineEnd + 1;
+        if (fields == 0)
+            continue;
+        const int n = numbers.size();
+        // Four or five numbers: a box, with or without its confidence; more: corners,
+        // then a confidence when their count is odd.
+        const bool box = n == 4 || n == 5;
+        const int coords = box ? 4 : n - n % 2;
+        if (!ok || (!box && coords < 6)) {
+            ++bad;
+            continue;
+        }
+        Prediction prediction;
+        prediction.catId = catId;
+        prediction.score = coords < n ? numbers[n - 1] : 1.0;
+        if (box) {
+            prediction.cx = numbers[0];
+            prediction.cy = numbers[1];
+            prediction.cw = numbers[2];
+            prediction.ch = numbers[3];
+        } else {
+            BoxInfo bounds;
+            bounds.setPoints(QVector<double>(numbers.cbegin(), numbers.cbegin() + coords));
+            prediction.cx = bounds.cx;
+            prediction.cy = bounds.cy;
+            prediction.cw = bounds.cw;
+            prediction.ch = bounds.ch;
+        }
+        predictions.append(prediction);
+    }
+    if (badLines)
+        *badLines = bad;
+    return predictions;
 }
 
 QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes)

@@ -7,6 +7,7 @@
 #include <memory>
 
 struct BoxInfo;
+struct Prediction;
 
 // The YOLO label text layout: one line "class cx cy w h" per box, or
 // "class x1 y1 x2 y2 ... xn yn" per polygon of three corners or more (four for an
@@ -43,6 +44,12 @@ struct ReadResult
 };
 
 ReadResult parse(const QByteArray &bytes);
+
+// A detector's prediction file: "class cx cy w h [conf]", or a polygon with a
+// confidence after its corners, "class x1 y1 ... xn yn [conf]", held as its bounding
+// box. A line without a confidence counts as 1. Lines that are none of these are
+// counted in badLines and left out.
+QVector<Prediction> parsePredictions(const QByteArray &bytes, int *badLines = nullptr);
 QByteArray format(const QVector<std::shared_ptr<BoxInfo>> &boxes);
 // One box as a label line, without a line end.
 void appendLine(QByteArray &out, const BoxInfo &box);

@@ -2,18 +2,21 @@
 
 #include "checks/datasetcheck.h"
 #include "checks/datasetstats.h"
+#include "checks/detectionmetrics.h"
 #include "clidataset.h"
 #include "cliprogress.h"
 #include "formats/cocoexport.h"
 #include "formats/fileio.h"
 #include "formats/imagefolder.h"
 #include "formats/imagelistjson.h"
+#include "formats/yolofolder.h"
 #include "images/imagelist.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -571,6 +574,196 @@ int convert(const QStringList &arguments)
     return Ok;
 }
 
+namespace {
+
+// A threshold option's value: a number from 0 to 1; false, with a message, for anything else.
+bool threshold(const QCommandLineParser &parser, const QCommandLineOption &option, double &value)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    value = parser.value(option).toDouble(&ok);
+    if (!ok || !(value >= 0 && value <= 1)) {
+        fail(tr("--%1 takes a number from 0 to 1").arg(option.names().first()));
+        return false;
+    }
+    return true;
+}
+
+QString figure(double value)
+{
+    return value < 0 ? QStringLiteral("-") : QString::number(value, 'f', 3);
+}
+
+} // namespace
+
+int compare(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    start(parser, arguments.first(),
+          QStringLiteral("Compares a model's predictions with the label boxes: per class the labels, predictions, true "
+                         "and false positives, false negatives, precision and recall at the thresholds, AP at IoU 0.5 "
+                         "and AP averaged over IoU 0.50:0.05:0.95 (COCO), and their means. The predictions are only "
+                         "read."));
+    parser.addPositionalArgument(
+        QStringLiteral("LABELS"),
+        QStringLiteral("A folder of YOLO label files, a COCO file or the tool's own JSON list."));
+    parser.addPositionalArgument(QStringLiteral("PREDICTIONS"),
+                                 QStringLiteral("A folder of YOLO prediction files named like the label files or "
+                                                "pictures: class cx cy w h conf per line (without conf, 1)."));
+    const QCommandLineOption iouOption(QStringLiteral("iou"),
+                                       QStringLiteral("The IoU a prediction needs to match a label box (default 0.5)."),
+                                       QStringLiteral("T"));
+    const QCommandLineOption confOption(
+        QStringLiteral("conf"),
+        QStringLiteral("The confidence below which predictions are not matched (default 0.25)."), QStringLiteral("C"));
+    const QCommandLineOption listOption(
+        QStringLiteral("list"),
+        QStringLiteral("Print one \"file: box N\" line per missed label box, extra prediction or prediction of the "
+                       "wrong class, instead of the figures."),
+        QStringLiteral("missed|extra|wrong-class"));
+    for (const QCommandLineOption &option : {iouOption, confOption, ClassesOption, JsonOption, listOption})
+        parser.addOption(option);
+    int exitCode = Ok;
+    if (!parse(parser, arguments, 2, 2, exitCode))
+        return exitCode;
+    double iou = 0.5, conf = 0.25;
+    if (!threshold(parser, iouOption, iou) || !threshold(parser, confOption, conf))
+        return Failed;
+    const QString list = parser.value(listOption);
+    if (parser.isSet(listOption) && list != QLatin1String("missed") && list != QLatin1String("extra") &&
+        list != QLatin1String("wrong-class"))
+        return fail(tr("--list takes missed, extra or wrong-class"));
+    const QString input = parser.positionalArguments().at(0);
+    const QString predictionFolder = parser.positionalArguments().at(1);
+    if (!QFileInfo::exists(input))
+        return fail(tr("%1 does not exist").arg(input));
+    if (!QFileInfo(predictionFolder).isDir())
+        return fail(tr("%1 is no folder of prediction files").arg(predictionFolder));
+    CliDataset data;
+    if (!data.load(CliDataset::detect(input), input, QString(), parser.value(ClassesOption)))
+        return fail(data.error());
+
+    QVector<YoloFolder::PredictionFile> files = YoloFolder::readPredictionFolder(predictionFolder);
+    QHash<QString, int> byBase;
+    int badLines = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        if (files[i].unreadable)
+            return fail(tr("cannot read %1").arg(files[i].path));
+        byBase.insert(files[i].baseName, i);
+        badLines += files[i].badLines;
+    }
+    if (badLines > 0)
+        err() << tr("%1 lines of the prediction files are no prediction and were left out").arg(badLines) << Qt::endl;
+
+    // One entry per image, and one per prediction file without an image: all extra.
+    QVector<DetectionMetrics::ImageData> images;
+    QStringList labelNames, predictionNames;
+    QVector<bool> used(files.size(), false);
+    data.forEach(
+        [&](const QString &name, const QVector<std::shared_ptr<BoxInfo>> &boxes, const QVector<LabelCheck::Problem> &) {
+            const int found = byBase.value(FileIo::baseName(FileIo::fileName(name)), -1);
+            images.append({boxes, found >= 0 ? files[found].predictions : QVector<Prediction>()});
+            labelNames.append(name);
+            predictionNames.append(found >= 0 ? files[found].path : QString());
+            if (found >= 0)
+                used[found] = true;
+        });
+    for (int i = 0; i < files.size(); ++i) {
+        if (!used[i]) {
+            images.append({{}, files[i].predictions});
+            labelNames.append(QString());
+            predictionNames.append(files[i].path);
+        }
+    }
+
+    if (!list.isEmpty()) {
+        for (int i = 0; i < images.size(); ++i) {
+            const DetectionMetrics::ImageMatch match =
+                DetectionMetrics::matchImage(images[i].labels, images[i].predictions, iou, conf);
+            if (list == QLatin1String("missed")) {
+                for (int box = 0; box < match.labelMatch.size(); ++box) {
+                    if (match.labelMatch[box] < 0)
+                        out() << printable(labelNames[i]) << ": box " << box << '\n';
+                }
+                continue;
+            }
+            const auto kind = list == QLatin1String("extra") ? DetectionMetrics::Outcome::Extra
+                                                             : DetectionMetrics::Outcome::WrongClass;
+            for (int box = 0; box < match.outcome.size(); ++box) {
+                if (match.outcome[box] == kind)
+                    out() << printable(predictionNames[i]) << ": box " << box << '\n';
+            }
+        }
+        out().flush();
+        return Ok;
+    }
+
+    const DetectionMetrics::Figures figures = DetectionMetrics::compute(images, iou, conf);
+    if (parser.isSet(JsonOption)) {
+        QJsonArray classes;
+        for (const DetectionMetrics::ClassFigures &c : figures.classes) {
+            QJsonObject object{
+                {QStringLiteral("catId"), c.catId},       {QStringLiteral("name"), className(data, c.catId)},
+                {QStringLiteral("labels"), c.labels},     {QStringLiteral("predictions"), c.predictions},
+                {QStringLiteral("tp"), c.truePositives},  {QStringLiteral("fp"), c.falsePositives},
+                {QStringLiteral("fn"), c.falseNegatives}, {QStringLiteral("precision"), c.precision},
+                {QStringLiteral("recall"), c.recall}};
+            if (c.ap50 >= 0) {
+                object.insert(QStringLiteral("ap50"), c.ap50);
+                object.insert(QStringLiteral("ap50_95"), c.apCoco);
+            }
+            classes.append(object);
+        }
+        QJsonArray without;
+        for (int id : figures.classesWithoutLabels)
+            without.append(id);
+        const QJsonObject document{{QStringLiteral("iou"), iou},
+                                   {QStringLiteral("conf"), conf},
+                                   {QStringLiteral("classes"), classes},
+                                   {QStringLiteral("map50"), figures.map50},
+                                   {QStringLiteral("map50_95"), figures.mapCoco},
+                                   {QStringLiteral("classesWithoutLabels"), without}};
+        out() << QJsonDocument(document).toJson();
+        out().flush();
+        return Ok;
+    }
+
+    QTextStream &o = out();
+    o << tr("images: %1, IoU threshold %2, confidence threshold %3").arg(images.size()).arg(iou).arg(conf) << '\n';
+    // Columns as wide as their widest cell: the class left, the figures right.
+    QVector<QStringList> rows{tr("class,labels,predictions,TP,FP,FN,precision,recall,AP50,AP50-95").split(',')};
+    for (const DetectionMetrics::ClassFigures &c : figures.classes) {
+        const QString name = className(data, c.catId);
+        rows.append(
+            {QString::number(c.catId) + (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(printable(name))),
+             QString::number(c.labels), QString::number(c.predictions), QString::number(c.truePositives),
+             QString::number(c.falsePositives), QString::number(c.falseNegatives), figure(c.precision),
+             figure(c.recall), figure(c.ap50), figure(c.apCoco)});
+    }
+    QVector<int> widths(rows.first().size(), 0);
+    for (const QStringList &row : qAsConst(rows)) {
+        for (int i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], int(row[i].size()));
+    }
+    for (const QStringList &row : qAsConst(rows)) {
+        QStringList cells;
+        for (int i = 0; i < row.size(); ++i)
+            cells << (i == 0 ? row[i].leftJustified(widths[i]) : row[i].rightJustified(widths[i]));
+        o << cells.join(QStringLiteral("  ")) << '\n';
+    }
+    o << tr("mAP@0.5: %1").arg(figure(figures.map50)) << '\n';
+    o << tr("mAP@0.5:0.95: %1").arg(figure(figures.mapCoco)) << '\n';
+    if (!figures.classesWithoutLabels.isEmpty()) {
+        QStringList ids;
+        for (int id : figures.classesWithoutLabels)
+            ids << QString::number(id);
+        o << tr("classes without label boxes, left out of the means: %1").arg(ids.join(QStringLiteral(", "))) << '\n';
+    }
+    o.flush();
+    return Ok;
+}
+
 int run(const QStringList &arguments)
 {
     const QString command = arguments.value(1);
@@ -581,6 +774,8 @@ int run(const QStringList &arguments)
         return stats(rest);
     if (command == QLatin1String("convert"))
         return convert(rest);
+    if (command == QLatin1String("compare"))
+        return compare(rest);
     if (command == QLatin1String("--version") || command == QLatin1String("-v")) {
         out() << "boxmere-cli " << BOXMERE_VERSION << '\n';
         out().flush();
@@ -591,7 +786,9 @@ int run(const QStringList &arguments)
                              "Commands:\n"
                              "  check LABELS [IMAGES]   list the problems; exit 1 when there is one\n"
                              "  stats LABELS [IMAGES]   figures: boxes per class and per image, sizes, problems\n"
-                             "  convert INPUT OUTPUT --to yolo|coco|json\n\n"
+                             "  convert INPUT OUTPUT --to yolo|coco|json\n"
+                             "  compare LABELS PREDICTIONS   a model's predictions against the labels: "
+                             "precision, recall, mAP\n\n"
                              "boxmere-cli COMMAND --help describes a command; --version prints the version.\n");
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
         out() << usage;

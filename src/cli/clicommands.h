@@ -16,6 +16,7 @@ constexpr int Failed = 2;
 int check(const QStringList &arguments);
 int stats(const QStringList &arguments);
 int convert(const QStringList &arguments);
+int compare(const QStringList &arguments);
 
 // Runs the command named in arguments[1] (arguments[0] is the program).
 int run(const QStringList &arguments);

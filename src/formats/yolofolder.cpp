@@ -47,6 +47,31 @@ QStringList sortedByName(const QStringList &paths)
     return sorted;
 }
 
+// Calls read(i, buffer) for every i below count on a few threads, each with a
+// buffer of its own, emptied before each call; stops early when progress asks.
+template <typename Read> void readEach(int count, Progress *progress, const Read &read)
+{
+    std::atomic<int> next{0};
+    auto work = [count, &next, progress, &read] {
+        QByteArray bytes;
+        for (int i = next++; i < count; i = next++) {
+            if (progress && progress->cancel.load(std::memory_order_relaxed))
+                return;
+            bytes.clear();
+            read(i, bytes);
+            if (progress)
+                progress->done.fetch_add(1, std::memory_order_relaxed);
+        }
+    };
+    const int threads = std::clamp(count / FilesPerThread, 1, ReaderThreads);
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
+    for (std::thread &thread : pool)
+        thread.join();
+}
+
 } // namespace
 
 QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, const QString &skipName, bool byName)
@@ -77,30 +102,31 @@ QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress, c
 
     // Detached once here, so that the threads only ever touch their own elements.
     LabelFile *const entries = files.data();
-    const int count = files.size();
-    std::atomic<int> next{0};
-    auto work = [entries, count, &next, progress] {
-        QByteArray bytes;
-        for (int i = next++; i < count; i = next++) {
-            if (progress && progress->cancel.load(std::memory_order_relaxed))
-                return;
-            bytes.clear();
-            const bool read = FileIo::readFile(entries[i].labelPath, bytes);
-            entries[i].read = YoloLabelFile::parse(bytes);
-            // Listed but not readable (no permission, an I/O error): never an empty file.
-            entries[i].read.unreadable = !read;
-            entries[i].read.whole &= read;
-            if (progress)
-                progress->done.fetch_add(1, std::memory_order_relaxed);
-        }
-    };
-    const int threads = std::clamp(files.size() / FilesPerThread, 1, ReaderThreads);
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    work();
-    for (std::thread &thread : pool)
-        thread.join();
+    readEach(files.size(), progress, [entries](int i, QByteArray &bytes) {
+        const bool read = FileIo::readFile(entries[i].labelPath, bytes);
+        entries[i].read = YoloLabelFile::parse(bytes);
+        // Listed but not readable (no permission, an I/O error): never an empty file.
+        entries[i].read.unreadable = !read;
+        entries[i].read.whole &= read;
+    });
+    return files;
+}
+
+QVector<PredictionFile> readPredictionFolder(const QString &path)
+{
+    QVector<PredictionFile> files;
+    QDirIterator it(path, {QStringLiteral("*.txt")}, QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        PredictionFile file;
+        file.path = it.next();
+        file.baseName = baseNameOf(file.path).toString();
+        files.append(std::move(file));
+    }
+    PredictionFile *const entries = files.data();
+    readEach(files.size(), nullptr, [entries](int i, QByteArray &bytes) {
+        entries[i].unreadable = !FileIo::readFile(entries[i].path, bytes);
+        entries[i].predictions = YoloLabelFile::parsePredictions(bytes, &entries[i].badLines);
+    });
     return files;
 }
 

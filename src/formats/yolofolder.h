@@ -1,6 +1,7 @@
 #ifndef BOXMERE_YOLOFOLDER_H
 #define BOXMERE_YOLOFOLDER_H
 
+#include "boxes/prediction.h"
 #include "boxes/yololabelfile.h"
 #include "checks/labelcheck.h"
 
@@ -41,6 +42,19 @@ struct Progress
 // With byName, the files come in natural name order (FileIo::naturalCompare) instead.
 QVector<LabelFile> readLabelFolder(const QString &txtPath, Progress *progress = nullptr,
                                    const QString &skipName = QString(), bool byName = false);
+
+// A detector's prediction file, read only, never written.
+struct PredictionFile
+{
+    QString baseName;
+    QString path;
+    QVector<Prediction> predictions;
+    int badLines = 0; // lines that are no prediction, left out
+    bool unreadable = false;
+};
+
+// The "*.txt" files directly inside path, in listing order, each read as predictions.
+QVector<PredictionFile> readPredictionFolder(const QString &path);
 
 // A label folder read together with its image folder.
 struct Scan
