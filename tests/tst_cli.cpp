@@ -101,6 +101,19 @@ private Q_SLOTS:
             "DIR/preds/a.txt: box 1\nDIR/preds/a.txt: box 3\n");
         row("compare, wrong class at IoU 0.9", compared, compare + QStringList{"--list", "wrong-class", "--iou", "0.9"},
             0, "");
+        // The same from a COCO results file naming the picture; one result has no box, one no image.
+        row("compare, COCO results",
+            {classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n1 0.2 0.2 0.1 0.1", "images/a.png",
+             R"(r.json=[{"image_id": "a", "category_id": 0, "bbox": [4, 4, 2, 2], "score": 0.9},
+                {"image_id": "a", "category_id": 1, "bbox": [7, 7, 1, 1], "score": 0.8},
+                {"image_id": "b", "category_id": 0, "bbox": [0, 0, 1, 1]}, {"image_id": "a"}])"},
+            {"compare", "DIR/labels", "DIR/r.json"}, 0,
+            "images: 1, IoU threshold 0.5, confidence threshold 0.25\n"
+            "class    labels  predictions  TP  FP  FN  precision  recall   AP50  AP50-95\n"
+            "0 (cat)       1            1   1   0   0      1.000   1.000  1.000    1.000\n"
+            "1 (dog)       1            1   0   1   1      0.000   0.000  0.000    0.000\n"
+            "mAP@0.5: 0.500\nmAP@0.5:0.95: 0.500\n",
+            "1 results without a box and 1 of an image not found or without a size were left out");
         row("compare, bad threshold", compared, compare + QStringList{"--conf", "2"}, 2, "",
             "--conf takes a number from 0 to 1");
         // Two polygons of one annotation, an RLE mask and a plain box.

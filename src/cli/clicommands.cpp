@@ -6,6 +6,7 @@
 #include "clidataset.h"
 #include "cliprogress.h"
 #include "formats/cocoexport.h"
+#include "formats/cocoimport.h"
 #include "formats/fileio.h"
 #include "formats/imagefolder.h"
 #include "formats/imagelistjson.h"
@@ -610,7 +611,8 @@ int compare(const QStringList &arguments)
         QStringLiteral("A folder of YOLO label files, a COCO file or the tool's own JSON list."));
     parser.addPositionalArgument(QStringLiteral("PREDICTIONS"),
                                  QStringLiteral("A folder of YOLO prediction files named like the label files or "
-                                                "pictures: class cx cy w h conf per line (without conf, 1)."));
+                                                "pictures (class cx cy w h conf per line; without conf, 1), or a "
+                                                "COCO results file naming images by id or base name."));
     const QCommandLineOption iouOption(QStringLiteral("iou"),
                                        QStringLiteral("The IoU a prediction needs to match a label box (default 0.5)."),
                                        QStringLiteral("T"));
@@ -638,13 +640,61 @@ int compare(const QStringList &arguments)
     const QString predictionFolder = parser.positionalArguments().at(1);
     if (!QFileInfo::exists(input))
         return fail(tr("%1 does not exist").arg(input));
-    if (!QFileInfo(predictionFolder).isDir())
-        return fail(tr("%1 is no folder of prediction files").arg(predictionFolder));
+    const bool resultsFile = QFileInfo(predictionFolder).isFile();
+    if (!resultsFile && !QFileInfo(predictionFolder).isDir())
+        return fail(tr("%1 is neither a folder of prediction files nor a COCO results file").arg(predictionFolder));
     CliDataset data;
     if (!data.load(CliDataset::detect(input), input, QString(), parser.value(ClassesOption)))
         return fail(data.error());
 
-    QVector<YoloFolder::PredictionFile> files = YoloFolder::readPredictionFolder(predictionFolder);
+    QVector<DetectionMetrics::ImageData> images;
+    QStringList labelNames, predictionNames;
+    if (resultsFile) {
+        QByteArray bytes;
+        if (!FileIo::readFile(predictionFolder, bytes, CocoImport::padding()))
+            return fail(tr("cannot read %1").arg(predictionFolder));
+        QVector<CocoImport::Result> results;
+        int skipped = 0;
+        if (const int error = CocoImport::parseResults(bytes, results, &skipped))
+            return fail(tr("%1 is not a COCO results file (parser error %2)").arg(predictionFolder).arg(error));
+        // Results name images by COCO id, or by the picture's base name when the labels
+        // are label files, whose images have no ids of their own.
+        const QVector<std::shared_ptr<ImageInfo>> &records = data.records();
+        fillSizes(records);
+        QHash<int, int> byId;
+        QHash<QString, int> byName;
+        for (int i = 0; i < records.size(); ++i) {
+            if (data.format() != CliDataset::Format::Yolo)
+                byId.insert(records[i]->id, i);
+            byName.insert(FileIo::baseName(FileIo::fileName(records[i]->filePath)), i);
+            images.append({records[i]->bboxes->boxes(), {}});
+            labelNames.append(records[i]->yoloTxtFilePath.isEmpty() ? records[i]->filePath
+                                                                    : records[i]->yoloTxtFilePath);
+            predictionNames.append(records[i]->filePath);
+        }
+        int unmatched = 0;
+        for (const CocoImport::Result &result : qAsConst(results)) {
+            int row = result.imageName.isEmpty() ? byId.value(result.imageId, -1) : -1;
+            if (row < 0)
+                row = byName.value(result.imageName.isEmpty() ? QString::number(result.imageId) : result.imageName, -1);
+            const double w = row < 0 ? 0 : records[row]->width, h = row < 0 ? 0 : records[row]->height;
+            if (w <= 0 || h <= 0) {
+                ++unmatched;
+                continue;
+            }
+            const auto &[x, y, bw, bh] = result.box;
+            images[row].predictions.append(
+                {result.categoryId, (x + bw / 2) / w, (y + bh / 2) / h, bw / w, bh / h, result.score});
+        }
+        if (skipped + unmatched > 0)
+            err() << tr("%1 results without a box and %2 of an image not found or without a size were left out")
+                         .arg(skipped)
+                         .arg(unmatched)
+                  << Qt::endl;
+    }
+
+    QVector<YoloFolder::PredictionFile> files =
+        resultsFile ? QVector<YoloFolder::PredictionFile>() : YoloFolder::readPredictionFolder(predictionFolder);
     QHash<QString, int> byBase;
     int badLines = 0;
     for (int i = 0; i < files.size(); ++i) {
@@ -657,11 +707,11 @@ int compare(const QStringList &arguments)
         err() << tr("%1 lines of the prediction files are no prediction and were left out").arg(badLines) << Qt::endl;
 
     // One entry per image, and one per prediction file without an image: all extra.
-    QVector<DetectionMetrics::ImageData> images;
-    QStringList labelNames, predictionNames;
     QVector<bool> used(files.size(), false);
     data.forEach(
         [&](const QString &name, const QVector<std::shared_ptr<BoxInfo>> &boxes, const QVector<LabelCheck::Problem> &) {
+            if (resultsFile)
+                return;
             const int found = byBase.value(FileIo::baseName(FileIo::fileName(name)), -1);
             images.append({boxes, found >= 0 ? files[found].predictions : QVector<Prediction>()});
             labelNames.append(name);

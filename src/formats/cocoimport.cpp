@@ -333,6 +333,60 @@ int padding()
     return int(SIMDJSON_PADDING);
 }
 
+int parseResults(const QByteArray &bytes, QVector<Result> &out, int *skipped)
+{
+    QVector<Result> results;
+    int left = 0;
+    error_code error = EMPTY;
+    if (!bytes.isEmpty()) {
+        ondemand::parser parser;
+        const padded_string_view view(bytes.constData(), size_t(bytes.size()), size_t(bytes.size()) + SIMDJSON_PADDING);
+        ondemand::document doc;
+        ondemand::array array;
+        error = parser.iterate(view).get(doc);
+        if (!error)
+            error = doc.get_array().get(array);
+        for (auto element = array.begin(); !error && element != array.end(); ++element) {
+            ondemand::object object;
+            if ((error = (*element).get_object().get(object)))
+                break;
+            Result result;
+            Annotation annotation;
+            error = forEachField(object, [&](std::string_view key, ondemand::value value) -> error_code {
+                if (key == "image_id") {
+                    bool isString = false;
+                    if (auto e = hasType(value, ondemand::json_type::string, isString))
+                        return e;
+                    return isString ? readString(value, result.imageName) : readInt(value, result.imageId);
+                }
+                if (key == "category_id")
+                    return readInt(value, result.categoryId);
+                if (key == "bbox")
+                    return readBox(value, annotation);
+                if (key == "score")
+                    return readDouble(value, result.score);
+                return SUCCESS;
+            });
+            if (!error && annotation.hasBox && std::isfinite(result.score)) {
+                result.box = annotation.box;
+                results.append(result);
+            } else if (!error) {
+                ++left;
+            }
+        }
+        // Anything left after the array means the document is not one JSON value.
+        const char *rest = nullptr;
+        if (!error && doc.current_location().get(rest) == SUCCESS)
+            error = TRAILING_CONTENT;
+    }
+    if (error)
+        return int(error);
+    out = std::move(results);
+    if (skipped)
+        *skipped = left;
+    return 0;
+}
+
 int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Contents &out)
 {
     Contents contents;

@@ -58,6 +58,23 @@ int padding();
 // for a document that does not parse, in which case nothing is taken from it.
 int parse(const QByteArray &bytes, bool wantImages, bool wantAnnotations, Contents &out);
 
+// One detection of a COCO results file: [{"image_id", "category_id", "bbox", "score"}].
+// The image is named by a number, or by a string (some detectors write the picture's
+// base name).
+struct Result
+{
+    int imageId = 0;
+    QString imageName; // when image_id is a string
+    int categoryId = 0;
+    PixelBox box{};
+    double score = 1.0;
+};
+
+// Parses a results document (bytes followed by padding() readable bytes): a top-level
+// array of detections. Entries without a four-number "bbox" are counted in skipped.
+// Returns 0, or the parser's error code, with nothing taken.
+int parseResults(const QByteArray &bytes, QVector<Result> &out, int *skipped = nullptr);
+
 // The images that exist below imagesDir and keep at least one box, with their boxes
 // converted to normalised centre form; boxes wider than 1.5 times their height or
 // covering less than a tenth or more than two thirds of their image are dropped.
