@@ -87,15 +87,17 @@ private Q_SLOTS:
         const QStringList compared{classes, "labels/a.txt=0 0.5 0.5 0.2 0.2\n1 0.2 0.2 0.1 0.1",
                                    "preds/a.txt=0 0.5 0.5 0.2 0.2 0.9\n1 0.8 0.8 0.1 0.1 0.8\n0 0.21 0.2 0.1 0.1 0.5\n"
                                    "1 0.9 0.1 0.05 0.05\nx\n0 0.5 0.5 0.2 0.2 nan\n0 0.5 0.5 0.2 0.2 0.1\n1 0.6 0.6 "
-                                   "0.7 0.6 0.7 0.7 0.6 0.7 0.05"};
+                                   "0.7 0.6 0.7 0.7 0.6 0.7 0.05",
+                                   "preds/z.txt="};
         const QStringList compare{"compare", "DIR/labels", "DIR/preds"};
         row("compare", compared, compare, 0,
-            "images: 1, IoU threshold 0.5, confidence threshold 0.25\n"
+            "images: 2, IoU threshold 0.5, confidence threshold 0.25\n"
             "class    labels  predictions  TP  FP  FN  precision  recall   AP50  AP50-95\n"
             "0 (cat)       1            2   1   1   0      0.500   1.000  1.000    1.000\n"
             "1 (dog)       1            2   0   2   1      0.000   0.000  0.000    0.000\n"
             "mAP@0.5: 0.500\nmAP@0.5:0.95: 0.500\n",
-            "2 lines of the prediction files are no prediction and were left out");
+            "2 lines of the prediction files are no prediction and were left out\n1 of 2 prediction files have no "
+            "label file or image among the labels; their predictions count as extra");
         row("compare, missed", compared, compare + QStringList{"--list", "missed"}, 0, "DIR/labels/a.txt: box 1\n");
         row("compare, extra", compared, compare + QStringList{"--list", "extra"}, 0,
             "DIR/preds/a.txt: box 1\nDIR/preds/a.txt: box 3\n");

@@ -719,13 +719,22 @@ int compare(const QStringList &arguments)
             if (found >= 0)
                 used[found] = true;
         });
+    int alone = 0;
     for (int i = 0; i < files.size(); ++i) {
         if (!used[i]) {
             images.append({{}, files[i].predictions});
             labelNames.append(QString());
             predictionNames.append(files[i].path);
+            ++alone;
         }
     }
+    // Most often a wrong folder given: say so rather than only count extras.
+    if (alone > 0)
+        err() << tr("%1 of %2 prediction files have no label file or image among the labels; their predictions count "
+                    "as extra")
+                     .arg(alone)
+                     .arg(files.size())
+              << Qt::endl;
 
     if (!list.isEmpty()) {
         for (int i = 0; i < images.size(); ++i) {
