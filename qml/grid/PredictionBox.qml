@@ -55,12 +55,14 @@ Item {
 
     Rectangle {
         visible: box.tagShown && !box.missed
-        anchors.right: parent.right
+        // A disagreement's tag at the other corner from a match's, which often sits on the same box.
+        anchors.right: box.kind === "match" ? parent.right : undefined
+        anchors.left: box.kind === "match" ? undefined : parent.left
         anchors.bottom: parent.bottom
         width: tag.implicitWidth + 4
         height: tag.implicitHeight
         scale: 1 / box.zoom
-        transformOrigin: Item.BottomRight
+        transformOrigin: box.kind === "match" ? Item.BottomRight : Item.BottomLeft
         color: box.kind === "match" ? "#a0000000" : box.kindColors[box.kind] || "black"
 
         Text {
