@@ -1,6 +1,7 @@
 #include "checks/labelcheck.h"
 #include "formats/classfile.h"
 #include "images/imagelist.h"
+#include "models/predictionmatcher.h"
 #include "ui/datasetloader.h"
 
 #include <QColor>
@@ -313,6 +314,17 @@ private Q_SLOTS:
         QCOMPARE(QVector<int>({m_loader->predictionFiles(), m_loader->predictionsWithoutImage(),
                                m_loader->unreadablePredictionFiles(), m_loader->badPredictionLines()}),
                  QVector<int>({2, 1, 0, 1}));
+        // The window's matching: at a confidence of 1 (taken for 2, a NaN ignored) only the
+        // prediction without a confidence is left, and the label box is missed.
+        PredictionMatcher matcher(m_list);
+        QVERIFY(matcher.available());
+        QStringList kinds;
+        for (double conf : {0.25, 2.0, qQNaN()}) {
+            matcher.setConfidence(conf);
+            for (const QVariant &mark : matcher.marks(0))
+                kinds << mark.toMap()["kind"].toString();
+        }
+        QCOMPARE(kinds, QStringList({"match", "extra", "extra", "missed", "extra", "missed"}));
         m_list->imageAt(0)->bboxes->appendRow(1, 0.2, 0.2);
         QVERIFY(m_list->saveAll().isEmpty());
         QCOMPARE(QDir(path("p")).entryList(QDir::Files), QStringList({"a.txt", "zz.txt"}));
