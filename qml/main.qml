@@ -32,6 +32,7 @@ ApplicationWindow {
     }
 
     Component.onCompleted: {
+        folders.predictionsFolder = DatasetLoader.startPredictions
         if (DatasetLoader.startFolder.length > 0)
             openDataset(DatasetLoader.startFolder, DatasetLoader.startLabels, DatasetLoader.startImages)
     }
@@ -146,8 +147,8 @@ ApplicationWindow {
     }
 
     function load() {
-        const labels = folders.labelsFolder, images = folders.imagesFolder
-        whenSaved(function () { DatasetLoader.load(labels, images) })
+        const labels = folders.labelsFolder, images = folders.imagesFolder, predictions = folders.predictionsFolder
+        whenSaved(function () { DatasetLoader.load(labels, images, predictions) })
     }
 
     // Takes file as the class file of the label folder's data set, now and later, and loads again.
@@ -269,6 +270,10 @@ ApplicationWindow {
                         labelsWithoutImage: DatasetLoader.labelsWithoutImage
                         imagesWithoutLabel: DatasetLoader.imagesWithoutLabel
                         unknownClassBoxes: DatasetLoader.unknownClassBoxes
+                        predictionFiles: DatasetLoader.predictionFiles
+                        predictionsWithoutImage: DatasetLoader.predictionsWithoutImage
+                        unreadablePredictionFiles: DatasetLoader.unreadablePredictionFiles
+                        badPredictionLines: DatasetLoader.badPredictionLines
                         classFile: DatasetLoader.classFile
                         classError: DatasetLoader.classError
                         classNotice: DatasetLoader.classNotice
@@ -316,6 +321,16 @@ ApplicationWindow {
                         statsPanel.stats = ImageFilter.statistics()
                         statsPanel.open()
                     }
+                }
+
+                Label { text: qsTr("Predictions"); visible: PredictionMatcher.available }
+                PredictionThresholds {
+                    objectName: "predictionThresholds"
+                    visible: PredictionMatcher.available
+                    confidence: PredictionMatcher.confidence
+                    iou: PredictionMatcher.iou
+                    onConfidenceMoved: PredictionMatcher.confidence = value
+                    onIouMoved: PredictionMatcher.iou = value
                 }
             }
 

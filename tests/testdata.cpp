@@ -69,7 +69,7 @@ QString TestData::readFile(const QString &path) const
 bool TestData::writeFile(const QString &path, const QString &text) const
 {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0;
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0;
 }
 
 bool TestData::exists(const QString &path) const

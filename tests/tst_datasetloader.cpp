@@ -1,6 +1,7 @@
 #include "checks/labelcheck.h"
 #include "formats/classfile.h"
 #include "images/imagelist.h"
+#include "models/predictionmatcher.h"
 #include "ui/datasetloader.h"
 
 #include <QColor>
@@ -291,12 +292,57 @@ private Q_SLOTS:
         QCOMPARE(names, (QStringList{"img01", "img1", "Img9", "img10", "img100", "X2", "x10"}));
     }
 
+    // Prediction files go to the rows of their base name and are counted; neither a
+    // load nor a save touches them.
+    void predictions()
+    {
+        QVERIFY(write(path("l/a.txt"), "0 0.5 0.5 0.2 0.2") && write(path("l/b.txt"), ""));
+        const QMap<QString, QByteArray> files{{"p/a.txt", "0 0.5 0.5 0.2 0.2 0.875\n1 0.2 0.2 0.1 0.1\nx y\n"},
+                                              {"p/zz.txt", "0 0.5 0.5 0.1 0.1 0.3\n"}};
+        QMap<QString, QDateTime> times;
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            QVERIFY(write(path(it.key()), it.value()));
+            times.insert(it.key(), QFileInfo(path(it.key())).lastModified());
+        }
+        QVERIFY(load(path("l"), path("i"), path("p")));
+        QCOMPARE(m_list->rowCount(), 2);
+        const QVector<Prediction> got = m_list->imageAt(0)->predictions;
+        QCOMPARE(got.size(), 2);
+        QCOMPARE(QVector<double>({double(got[0].catId), got[0].cw, got[0].score, double(got[1].catId), got[1].score}),
+                 QVector<double>({0, 0.2, 0.875, 1, 1.0}));
+        QVERIFY(m_list->imageAt(1)->predictions.isEmpty());
+        QCOMPARE(QVector<int>({m_loader->predictionFiles(), m_loader->predictionsWithoutImage(),
+                               m_loader->unreadablePredictionFiles(), m_loader->badPredictionLines()}),
+                 QVector<int>({2, 1, 0, 1}));
+        // The window's matching: at a confidence of 1 (taken for 2, a NaN ignored) only the
+        // prediction without a confidence is left, and the label box is missed.
+        PredictionMatcher matcher(m_list);
+        QVERIFY(matcher.available());
+        QStringList kinds;
+        for (double conf : {0.25, 2.0, qQNaN()}) {
+            matcher.setConfidence(conf);
+            for (const QVariant &mark : matcher.marks(0))
+                kinds << mark.toMap()["kind"].toString();
+        }
+        QCOMPARE(kinds, QStringList({"match", "extra", "extra", "missed", "extra", "missed"}));
+        m_list->imageAt(0)->bboxes->appendRow(1, 0.2, 0.2);
+        QVERIFY(m_list->saveAll().isEmpty());
+        QCOMPARE(QDir(path("p")).entryList(QDir::Files), QStringList({"a.txt", "zz.txt"}));
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            QCOMPARE(read(path(it.key())), it.value());
+            QCOMPARE(QFileInfo(path(it.key())).lastModified(), times.value(it.key()));
+        }
+        // Without a prediction folder nothing is counted.
+        QVERIFY(load(path("l"), path("i")));
+        QVERIFY(m_list->imageAt(0)->predictions.isEmpty() && m_loader->predictionFiles() == -1);
+    }
+
 private:
     // Loads and waits for the end; true when the load was not cancelled.
-    bool load(const QString &labels, const QString &images)
+    bool load(const QString &labels, const QString &images, const QString &predictions = QString())
     {
         QSignalSpy finished(m_loader.get(), &DatasetLoader::finished);
-        m_loader->load(labels, images);
+        m_loader->load(labels, images, predictions);
         return finished.wait(10000) && !finished.first().first().toBool();
     }
     QString path(const QString &name) const { return m_dir.filePath(name); }

@@ -5,12 +5,14 @@ import QtQuick.Dialogs 1.0
 import Boxmere 1.0
 
 // The folders to load: pictures and label files, typed or chosen, or a data set
-// folder whose splits fill both; the class file in use, or one chosen; and Load.
+// folder whose splits fill both, and a model's predictions beside them; the class file in use, or one chosen; and Load.
 GridLayout {
     id: form
 
     property alias imagesFolder: txtImgsFolder.text
     property alias labelsFolder: txtRectFolder.text
+    // A model's prediction files, "" for none.
+    property alias predictionsFolder: txtPredFolder.text
     // The splits of the data set opened last: {name, images, labels}.
     property var splits: []
     property alias splitIndex: cmbSplit.currentIndex
@@ -73,6 +75,32 @@ GridLayout {
         Button {
             text: qsTr("Select")
             onClicked: rcFolderChoser.open()
+        }
+    }
+
+    Label { text: qsTr("Predictions") }
+    RowLayout {
+        Layout.fillWidth: true
+        TextField {
+            id: txtPredFolder
+            objectName: "txtPredFolder"
+            Layout.fillWidth: true
+            placeholderText: qsTr("optional")
+        }
+        FileDialog {
+            id: predFolderChoser
+            title: "Choose predictions folder"
+            width: 720
+            height: 480
+            selectFolder: true
+            selectMultiple: false
+            selectExisting: true
+            folder: Utils.toFileUrl(txtPredFolder.text.length > 0 ? txtPredFolder.text : txtRectFolder.text)
+            onAccepted: txtPredFolder.text = Utils.toLocalPath(fileUrl)
+        }
+        Button {
+            text: qsTr("Select")
+            onClicked: predFolderChoser.open()
         }
     }
 

@@ -13,6 +13,11 @@ ColumnLayout {
     property int labelsWithoutImage: 0
     property int imagesWithoutLabel: 0
     property int unknownClassBoxes: 0
+    // -1 when the load had no prediction folder.
+    property int predictionFiles: -1
+    property int predictionsWithoutImage: 0
+    property int unreadablePredictionFiles: 0
+    property int badPredictionLines: 0
     // The class file of the last load ("" for none) and why it could not be read.
     property string classFile: ""
     property string classError: ""
@@ -41,6 +46,16 @@ ColumnLayout {
                                qsTr("%1 images without a label file")),
                        counted(unknownClassBoxes, qsTr("%1 box of a class not in the list"),
                                qsTr("%1 boxes of a class not in the list"))]
+        if (predictionFiles >= 0) {
+            const predictions = [counted(predictionFiles, qsTr("%1 prediction file"), qsTr("%1 prediction files")),
+                                 qsTr("%1 without an image").arg(Number(predictionsWithoutImage).toLocaleString(Qt.locale(), "f", 0))]
+            if (unreadablePredictionFiles > 0)
+                predictions.push(qsTr("%1 unreadable").arg(unreadablePredictionFiles))
+            if (badPredictionLines > 0)
+                predictions.push(counted(badPredictionLines, qsTr("%1 line that is no prediction"),
+                                         qsTr("%1 lines that are no prediction")))
+            parts.push(predictions.join(", "))
+        }
         parts.push(classFile.length > 0 ? qsTr("classes from %1").arg(Utils.fileName(classFile))
                    : classCandidates > 1 ? qsTr("%1 possible class files, none chosen").arg(classCandidates)
                    : qsTr("no class file"))

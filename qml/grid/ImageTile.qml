@@ -31,6 +31,20 @@ Item {
     property var nameOf: function (catId) { return String(catId) }
     // Narrower tiles leave their boxes without class tags, which could not be read.
     property real tagMinWidth: 240
+    // A model's predictions and the label boxes none found, matched again when a
+    // threshold or a box changes.
+    property int boxEdits: 0
+    readonly property var predictionMarks: PredictionMatcher.available && PredictionMatcher.revision >= 0
+                                           && boxEdits >= 0 ? PredictionMatcher.marks(imageRow) : []
+
+    Connections {
+        target: tile.boxes
+        ignoreUnknownSignals: true
+        function onDataChanged() { tile.boxEdits++ }
+        function onRowsInserted() { tile.boxEdits++ }
+        function onRowsRemoved() { tile.boxEdits++ }
+        function onModelReset() { tile.boxEdits++ }
+    }
 
     signal openRequested()
     signal menuRequested(Item area, real x, real y)
@@ -336,6 +350,19 @@ Item {
                             iCh: model.ch
                             // B shows polygons as their bounding boxes.
                             polygon: tile.stage !== null && tile.stage.polygonsAsBoxes ? [] : model.points
+                        }
+                    }
+
+                    Repeater {
+                        objectName: "rptPredictions"
+                        model: tile.predictionMarks
+                        delegate: PredictionBox {
+                            mark: modelData
+                            pictureSize: Qt.size(content.width, content.height)
+                            zoom: rcDelegate.zoom
+                            classColor: tile.colorOf(modelData.catId)
+                            tagShown: tile.open || tile.width >= tile.tagMinWidth
+                            visible: !(tile.open && tile.stage.boxesHidden)
                         }
                     }
 

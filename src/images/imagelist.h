@@ -2,6 +2,7 @@
 #define BOXMERE_IMAGELIST_H
 
 #include "boxes/bboxlist.h"
+#include "boxes/prediction.h"
 #include "checks/labelcheck.h"
 #include "formats/yolofolder.h"
 
@@ -28,6 +29,8 @@ struct ImageInfo
     std::unique_ptr<BBoxList> bboxes;
     QString yoloTxtFilePath; // empty for rows that have no label file
     QVector<LabelCheck::Problem> problems;
+    // A model's predictions for the picture, only ever read: nothing writes them back.
+    QVector<Prediction> predictions;
 };
 
 // The process-wide list of images, one row per image. QML sees it as the

@@ -4,6 +4,7 @@
 #include "images/imagelist.h"
 #include "models/classpickermodel.h"
 #include "models/imagefilter.h"
+#include "models/predictionmatcher.h"
 #include "ui/conversion.h"
 #include "ui/datasetloader.h"
 #include "ui/editsession.h"
@@ -26,6 +27,7 @@ AppObjects::AppObjects()
     // and gets a member and an accessor.
     m_datasetLoader = add("DatasetLoader", new DatasetLoader(m_imageList));
     m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList));
+    m_predictionMatcher = add("PredictionMatcher", new PredictionMatcher(m_imageList));
     m_conversion = add("Conversion", new Conversion(m_imageList));
     m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter));
     m_editSession->setCategories(m_datasetLoader->categories());

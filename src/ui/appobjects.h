@@ -8,6 +8,7 @@ class DatasetLoader;
 class EditSession;
 class ImageFilter;
 class ImageList;
+class PredictionMatcher;
 class QObject;
 class QQmlEngine;
 class Utils;
@@ -33,6 +34,7 @@ public:
     ImageFilter *imageFilter() const { return m_imageFilter; }
     Conversion *conversion() const { return m_conversion; }
     EditSession *editSession() const { return m_editSession; }
+    PredictionMatcher *predictionMatcher() const { return m_predictionMatcher; }
 
 private:
     // Registers object with QML under typeName and takes it into the tear-down.
@@ -45,6 +47,7 @@ private:
     ImageFilter *m_imageFilter = nullptr;
     Conversion *m_conversion = nullptr;
     EditSession *m_editSession = nullptr;
+    PredictionMatcher *m_predictionMatcher = nullptr;
 };
 
 #endif

@@ -56,6 +56,7 @@ const QString ClassFilesKey = QStringLiteral("classFiles");
 const QString LastDatasetKey = QStringLiteral("lastDataset");
 const QString LastLabelsKey = QStringLiteral("lastLabels");
 const QString LastImagesKey = QStringLiteral("lastImages");
+const QString LastPredictionsKey = QStringLiteral("lastPredictions");
 
 // The splits of one data set share their class file, and so the choice of it.
 QString datasetKey(const QString &txtPath)
@@ -82,9 +83,16 @@ struct DatasetLoader::Job
     ClassFile::Classes classes;
     YoloFolder::Scan scan;
     int unknownClassBoxes = 0;
+    // Per file of the scan, the predictions of the same base name.
+    QVector<QVector<Prediction>> predictions;
+    int predictionFiles = -1;
+    int predictionsWithoutImage = 0;
+    int unreadablePredictionFiles = 0;
+    int badPredictionLines = 0;
     QSet<int> known; // the class numbers the boxes were checked against
     QString txtPath;
     QString imagePath;
+    QString predictionPath;
     QString notice;
     bool unlistable = false;
 };
@@ -122,13 +130,14 @@ QVariantList DatasetLoader::categoriesFor(const QVector<ClassFile::ClassName> &n
     return list;
 }
 
-void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
+void DatasetLoader::load(const QString &txtPath, const QString &imagePath, const QString &predictionPath)
 {
     stopJob();
     m_job = std::make_unique<Job>();
     Job *job = m_job.get();
     job->txtPath = txtPath;
     job->imagePath = imagePath;
+    job->predictionPath = predictionPath;
     const QString chosen = QSettings().value(ClassFilesKey).toMap().value(datasetKey(txtPath)).toString();
     auto work = [job, txtPath, imagePath, chosen] {
         // A folder that cannot be listed would read as one without label files.
@@ -163,9 +172,31 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath)
             for (const LabelCheck::Problem &problem : file.problems)
                 job->unknownClassBoxes += problem.kind == LabelCheck::Kind::UnknownClass ? 1 : 0;
         }
+        if (!job->predictionPath.isEmpty())
+            attachPredictions(*job);
     };
     start(
         work, [this] { finish(m_job.get()); }, &job->progress.done, &job->progress.total);
+}
+
+void DatasetLoader::attachPredictions(Job &job)
+{
+    QVector<YoloFolder::PredictionFile> files = YoloFolder::readPredictionFolder(job.predictionPath);
+    QHash<QString, int> byBase;
+    byBase.reserve(job.scan.files.size());
+    for (int i = 0; i < job.scan.files.size(); ++i)
+        byBase.insert(job.scan.files.at(i).baseName, i);
+    job.predictions.resize(job.scan.files.size());
+    job.predictionFiles = files.size();
+    for (YoloFolder::PredictionFile &file : files) {
+        job.unreadablePredictionFiles += file.unreadable ? 1 : 0;
+        job.badPredictionLines += file.badLines;
+        const int row = byBase.value(file.baseName, -1);
+        if (row < 0)
+            ++job.predictionsWithoutImage;
+        else
+            job.predictions[row] = std::move(file.predictions);
+    }
 }
 
 void DatasetLoader::finish(Job *job)
@@ -182,8 +213,23 @@ void DatasetLoader::finish(Job *job)
         settings.setValue(LastDatasetKey, datasetKey(job->txtPath));
         settings.setValue(LastLabelsKey, QDir::cleanPath(QDir(job->txtPath).absolutePath()));
         settings.setValue(LastImagesKey, QDir::cleanPath(QDir(job->imagePath).absolutePath()));
+        settings.setValue(LastPredictionsKey, job->predictionPath.isEmpty()
+                                                  ? QString()
+                                                  : QDir::cleanPath(QDir(job->predictionPath).absolutePath()));
         m_list->setCheckClasses(&job->known);
-        m_list->loadYoloScan(job->scan);
+        // Rows are in the order of the scan's files; they hold their predictions before
+        // the list is reset, so that what reads them on the reset finds them.
+        QList<std::shared_ptr<ImageInfo>> rows = ImageList::recordsFromScan(job->scan);
+        for (int i = 0; i < job->predictions.size() && i < rows.size(); ++i)
+            rows[i]->predictions = std::move(job->predictions[i]);
+        m_list->loadImages(std::move(rows), true);
+        m_predictionFiles = job->predictionFiles;
+        m_predictionsWithoutImage = job->predictionsWithoutImage;
+        m_unreadablePredictionFiles = job->unreadablePredictionFiles;
+        m_badPredictionLines = job->badPredictionLines;
+        if (job->unreadablePredictionFiles > 0 || job->badPredictionLines > 0)
+            qCWarning(lcLoad, "Predictions in %s: %d files unreadable, %d lines left out",
+                      qUtf8Printable(job->predictionPath), job->unreadablePredictionFiles, job->badPredictionLines);
         m_loaded = true;
         m_labelsWithoutImage = job->scan.labelsWithoutImage;
         m_imagesWithoutLabel = job->scan.imagesWithoutLabel;
@@ -306,4 +352,5 @@ void DatasetLoader::setStartFolder(const QString &folder)
     // A "Load" may have paired the label folder with pictures kept elsewhere.
     m_startLabels = settings.value(LastLabelsKey).toString();
     m_startImages = settings.value(LastImagesKey).toString();
+    m_startPredictions = settings.value(LastPredictionsKey).toString();
 }

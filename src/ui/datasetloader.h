@@ -29,6 +29,13 @@ class DatasetLoader : public WorkerController
     Q_PROPERTY(int labelsWithoutImage READ labelsWithoutImage NOTIFY countsChanged)
     Q_PROPERTY(int imagesWithoutLabel READ imagesWithoutLabel NOTIFY countsChanged)
     Q_PROPERTY(int unknownClassBoxes READ unknownClassBoxes NOTIFY countsChanged)
+    // The prediction files the last load read, those whose base name no row has, and
+    // those it could not read or read only in part; predictionFiles is -1 for a load
+    // without a prediction folder.
+    Q_PROPERTY(int predictionFiles READ predictionFiles NOTIFY countsChanged)
+    Q_PROPERTY(int predictionsWithoutImage READ predictionsWithoutImage NOTIFY countsChanged)
+    Q_PROPERTY(int unreadablePredictionFiles READ unreadablePredictionFiles NOTIFY countsChanged)
+    Q_PROPERTY(int badPredictionLines READ badPredictionLines NOTIFY countsChanged)
     // Why the last load read nothing, e.g. a label folder that cannot be listed; "" when it read.
     Q_PROPERTY(QString loadError READ loadError NOTIFY countsChanged)
     // The folder the window opens at start, as "Open dataset…" would; "" for none. When
@@ -37,6 +44,7 @@ class DatasetLoader : public WorkerController
     Q_PROPERTY(QString startFolder READ startFolder CONSTANT)
     Q_PROPERTY(QString startLabels READ startLabels CONSTANT)
     Q_PROPERTY(QString startImages READ startImages CONSTANT)
+    Q_PROPERTY(QString startPredictions READ startPredictions CONSTANT)
 
 public:
     explicit DatasetLoader(ImageList *list);
@@ -54,10 +62,15 @@ public:
     int labelsWithoutImage() const { return m_labelsWithoutImage; }
     int imagesWithoutLabel() const { return m_imagesWithoutLabel; }
     int unknownClassBoxes() const { return m_unknownClassBoxes; }
+    int predictionFiles() const { return m_predictionFiles; }
+    int predictionsWithoutImage() const { return m_predictionsWithoutImage; }
+    int unreadablePredictionFiles() const { return m_unreadablePredictionFiles; }
+    int badPredictionLines() const { return m_badPredictionLines; }
     QString loadError() const { return m_loadError; }
     QString startFolder() const { return m_startFolder; }
     QString startLabels() const { return m_startLabels; }
     QString startImages() const { return m_startImages; }
+    QString startPredictions() const { return m_startPredictions; }
     // Starts with folder, or without one with the data set of the last load that read,
     // kept across sessions (none when there is none or it is gone).
     void setStartFolder(const QString &folder);
@@ -78,8 +91,9 @@ Q_SIGNALS:
     void finished(bool cancelled);
 
 public Q_SLOTS:
-    // Starts loading; a load still running is cancelled first.
-    void load(const QString &txtPath, const QString &imagePath);
+    // Starts loading; a load still running is cancelled first. The prediction files of
+    // predictionPath ("" for none) go to the rows of the same base name.
+    void load(const QString &txtPath, const QString &imagePath, const QString &predictionPath = QString());
     // Stops the running load; the ImageList keeps its rows.
     void cancel();
     // The splits of a data set folder in the Ultralytics layout: maps with "name",
@@ -97,6 +111,7 @@ private:
 
     void finish(Job *job);
     void stopJob();
+    static void attachPredictions(Job &job);
 
     ImageList *m_list;
     std::unique_ptr<Job> m_job;
@@ -109,10 +124,15 @@ private:
     int m_labelsWithoutImage = 0;
     int m_imagesWithoutLabel = 0;
     int m_unknownClassBoxes = 0;
+    int m_predictionFiles = -1;
+    int m_predictionsWithoutImage = 0;
+    int m_unreadablePredictionFiles = 0;
+    int m_badPredictionLines = 0;
     QString m_loadError;
     QString m_startFolder;
     QString m_startLabels;
     QString m_startImages;
+    QString m_startPredictions;
 };
 
 #endif

@@ -69,6 +69,11 @@ void PolygonItem::setClosed(bool closed)
     assign(m_closed, closed);
 }
 
+void PolygonItem::setDashed(bool dashed)
+{
+    assign(m_dashed, dashed);
+}
+
 void PolygonItem::setZoom(qreal zoom)
 {
     assign(m_zoom, zoom);
@@ -104,6 +109,9 @@ void PolygonItem::paint(QPainter *painter)
     for (const auto &[colour, width] : {std::pair(under, m_lineWidth * 2), std::pair(m_color, m_lineWidth)}) {
         QPen pen(colour, width);
         pen.setJoinStyle(Qt::RoundJoin);
+        // The pattern counts in pen widths: the wider line under it dashes in step.
+        if (m_dashed)
+            pen.setDashPattern(colour == m_color ? QVector<qreal>{4, 3} : QVector<qreal>{2, 1.5});
         painter->setPen(pen);
         if (m_closed) {
             QColor fill = m_color;

@@ -24,6 +24,8 @@ class PolygonItem : public QQuickPaintedItem
     Q_PROPERTY(qreal lineWidth READ lineWidth WRITE setLineWidth NOTIFY changed)
     // False for a polygon being drawn: no closing edge, no fill, a dot on each corner.
     Q_PROPERTY(bool closed READ closed WRITE setClosed NOTIFY changed)
+    // A dashed outline, for what is shown but is no label, e.g. a model's prediction.
+    Q_PROPERTY(bool dashed READ dashed WRITE setDashed NOTIFY changed)
     // The scale the picture is shown at, which the texture follows so that a zoomed
     // outline stays sharp.
     Q_PROPERTY(qreal zoom READ zoom WRITE setZoom NOTIFY changed)
@@ -45,6 +47,8 @@ public:
     void setLineWidth(qreal width);
     bool closed() const { return m_closed; }
     void setClosed(bool closed);
+    bool dashed() const { return m_dashed; }
+    void setDashed(bool dashed);
     qreal zoom() const { return m_zoom; }
     void setZoom(qreal zoom);
 
@@ -67,6 +71,7 @@ private:
     qreal m_fillOpacity = 0.2;
     qreal m_lineWidth = 1;
     bool m_closed = true;
+    bool m_dashed = false;
     qreal m_zoom = 1;
 };
 

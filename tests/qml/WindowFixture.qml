@@ -43,6 +43,8 @@ TestCase {
         child("txtNameFilter").text = ""
         ImageFilter.classFilter = ImageFilter.anyClass
         ImageFilter.problemFilter = ""
+        child("txtPredFolder").text = ""
+        PredictionMatcher.confidence = 0.25
         tryVerify(function () { return !DatasetLoader.busy })
         // Edits left unsaved would make the next load ask about them.
         ImageList.loadYolo(base + "/nowhere", base + "/nowhere")

@@ -33,6 +33,26 @@ WindowFixture {
         compare(child("gridImages").count, 1)
     }
 
+    // A model's predictions are drawn dashed with their confidence and what they disagree
+    // in; a label box none found is ringed; the confidence slider matches again.
+    function test_predictions() {
+        const predictions = base + "/predictions"
+        const written = "1 0.25 0.25 0.1 0.1 0.87\n1 0.5 0.5 0.1 0.1 0.6\n1 0.75 0.75 0.2 0.2 0.1\n"
+        verify(testData.writeFile(predictions + "/b.txt", written))
+        child("txtPredFolder").text = predictions
+        load(base + "/images", base + "/labels", 4)
+        verify(child("predictionThresholds").visible)
+        child("sldCols").value = 2
+        const c = cell("b")
+        tryVerify(function () { return findText(c, "0.87") && findText(c, "0.60 extra") })
+        verify(child("prediction_missed", c).visible)
+        verify(!findText(c, "0.10 class?"))
+        PredictionMatcher.confidence = 0.05
+        tryVerify(function () { return findText(c, "0.10 class?") })
+        verify(child("prediction_missed", c).visible)
+        compare(testData.readFile(predictions + "/b.txt"), written)
+    }
+
     // A file name never covers the row number, also where the picture reaches the top
     // of a small tile.
     function test_caption() {
