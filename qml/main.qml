@@ -116,26 +116,6 @@ ApplicationWindow {
         return options
     }
 
-    function problemOptions() {
-        const options = [{ value: "", text: qsTr("All images") }]
-        for (const entry of ImageFilter.problemCounts) {
-            if (entry.rows > 0 || entry.kind === ImageFilter.problemFilter)
-                options.push({ value: entry.kind, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
-        }
-        return options
-    }
-
-    // Only for sets that hold polygons, or while the filter is on.
-    function shapeOptions() {
-        const options = [{ value: "", text: qsTr("All shapes") }]
-        const counts = ImageFilter.shapeCounts
-        if (ImageFilter.shapeFilter === "" && !counts.some(function (entry) { return entry.shape === "polygons" && entry.rows > 0 }))
-            return options
-        for (const entry of counts)
-            options.push({ value: entry.shape, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
-        return options
-    }
-
     // Runs work that replaces the list once no row holds unsaved changes, or the user
     // chose to save or discard them.
     function whenSaved(work) {
@@ -306,8 +286,8 @@ ApplicationWindow {
                     objectName: "filterBar"
                     Layout.fillWidth: true
                     classOptions: root.classOptions()
-                    problemOptions: root.problemOptions()
-                    shapeOptions: root.shapeOptions()
+                    problemCounts: ImageFilter.problemCounts
+                    shapeCounts: ImageFilter.shapeCounts
                     classValue: ImageFilter.classFilter
                     problemValue: ImageFilter.problemFilter
                     shapeValue: ImageFilter.shapeFilter

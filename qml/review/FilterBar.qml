@@ -10,8 +10,9 @@ RowLayout {
 
     // Options: {value, text}. The first of each is "no filter".
     property var classOptions: []
-    property var problemOptions: []
-    property var shapeOptions: []
+    // The images each kind of problem and each shape would show: ImageFilter's counts.
+    property var problemCounts: []
+    property var shapeCounts: []
     // The filters in force, to keep the boxes on them when the options change.
     property var classValue
     property string problemValue: ""
@@ -29,6 +30,24 @@ RowLayout {
     onClassValueChanged: cmbClass.currentIndex = indexOf(classOptions, classValue)
     onProblemValueChanged: cmbProblem.currentIndex = indexOf(problemOptions, problemValue)
     onShapeValueChanged: cmbShape.currentIndex = indexOf(shapeOptions, shapeValue)
+
+    readonly property var problemOptions: {
+        const options = [{ value: "", text: qsTr("All images") }]
+        for (const entry of problemCounts) {
+            if (entry.rows > 0 || entry.kind === problemValue)
+                options.push({ value: entry.kind, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
+        }
+        return options
+    }
+    // Only for sets that hold polygons, or while the filter is on.
+    readonly property var shapeOptions: {
+        const options = [{ value: "", text: qsTr("All shapes") }]
+        if (shapeValue === "" && !shapeCounts.some(function (entry) { return entry.shape === "polygons" && entry.rows > 0 }))
+            return options
+        for (const entry of shapeCounts)
+            options.push({ value: entry.shape, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
+        return options
+    }
 
     function indexOf(options, value) {
         for (let i = 0; i < options.length; ++i) {
