@@ -111,13 +111,8 @@ QVariant BBoxList::data(const QModelIndex &index, int role) const
         return box->cw;
     case ChRole:
         return box->ch;
-    case PointsRole: {
-        QVariantList xy;
-        xy.reserve(box->points.size());
-        for (double v : box->points)
-            xy.append(v);
-        return xy;
-    }
+    case PointsRole:
+        return toVariantList(box->points);
     default:
         return QVariant();
     }
@@ -428,6 +423,24 @@ void BBoxList::appendPolygon(int catId, const QVector<double> &points)
     endInsertRows();
 }
 
+QVariantList BBoxList::toVariantList(const QVector<double> &points)
+{
+    QVariantList xy;
+    xy.reserve(points.size());
+    for (double v : points)
+        xy.append(v);
+    return xy;
+}
+
+QVector<double> BBoxList::fromVariantList(const QVariantList &points)
+{
+    QVector<double> xy;
+    xy.reserve(points.size());
+    for (const QVariant &v : points)
+        xy.append(v.toDouble());
+    return xy;
+}
+
 int BBoxList::polygonCount() const
 {
     return int(std::count_if(m_boxes.cbegin(), m_boxes.cend(), [](const auto &box) { return box->isPolygon(); }));
@@ -538,12 +551,8 @@ QJsonArray BBoxList::toJsonArray() const
                            {QStringLiteral("cy"), box->cy},
                            {QStringLiteral("cw"), box->cw},
                            {QStringLiteral("ch"), box->ch}};
-        if (box->isPolygon()) {
-            QVariantList xy;
-            for (double v : box->points)
-                xy.append(v);
-            object.insert(QStringLiteral("points"), xy);
-        }
+        if (box->isPolygon())
+            object.insert(QStringLiteral("points"), toVariantList(box->points));
         boxes.append(object);
     }
     return QJsonArray::fromVariantList(boxes);

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QSet>
+#include <QVariantList>
 #include <QVector>
 
 #include <memory>
@@ -60,6 +61,9 @@ public:
     // The same for a polygon of x, y pairs (three corners or more).
     void appendPolygon(int catId, const QVector<double> &points);
     int polygonCount() const;
+    // A polygon's corners as the points role gives them (x1, y1, x2, y2, ...), and back.
+    static QVariantList toVariantList(const QVector<double> &points);
+    static QVector<double> fromVariantList(const QVariantList &points);
     // The box at row, or null for a row outside the list.
     std::shared_ptr<BoxInfo> boxAt(int row) const;
     // All boxes in row order, for the writers.

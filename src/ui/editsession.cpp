@@ -174,14 +174,6 @@ QPolygonF pixelPolygon(const QVector<double> &xy, QSizeF size)
     return polygon;
 }
 
-QVector<double> numbers(const QVariantList &list)
-{
-    QVector<double> xy;
-    for (const QVariant &v : list)
-        xy.append(v.toDouble());
-    return xy;
-}
-
 double distance(QPointF a, QPointF b)
 {
     return std::hypot(a.x() - b.x(), a.y() - b.y());
@@ -518,7 +510,7 @@ void EditSession::rotate(int box, const QVariantList &from, QPointF start, QPoin
     BBoxList *list = boxes();
     if (!list || !list->boxAt(box) || from.size() < 6 || size.isEmpty())
         return;
-    const QPolygonF p = pixelPolygon(numbers(from), size);
+    const QPolygonF p = pixelPolygon(BBoxList::fromVariantList(from), size);
     const QPointF c = centre(p);
     const double angle =
         std::atan2(now.y() - c.y(), now.x() - c.x()) - std::atan2(start.y() - c.y(), start.x() - c.x());
@@ -537,10 +529,7 @@ void EditSession::rotate(int box, const QVariantList &from, QPointF start, QPoin
 
 QVariantList EditSession::draft() const
 {
-    QVariantList xy;
-    for (double v : m_draft)
-        xy.append(v);
-    return xy;
+    return BBoxList::toVariantList(m_draft);
 }
 
 void EditSession::startDraft()

@@ -1,5 +1,7 @@
 #include "polygonitem.h"
 
+#include "boxes/bboxlist.h"
+
 #include <QPainter>
 #include <QPen>
 #include <QPolygonF>
@@ -14,20 +16,12 @@ PolygonItem::PolygonItem(QQuickItem *parent) : QQuickPaintedItem(parent)
 
 QVariantList PolygonItem::points() const
 {
-    QVariantList xy;
-    xy.reserve(m_points.size());
-    for (double v : m_points)
-        xy.append(v);
-    return xy;
+    return BBoxList::toVariantList(m_points);
 }
 
 void PolygonItem::setPoints(const QVariantList &points)
 {
-    QVector<double> xy;
-    xy.reserve(points.size());
-    for (const QVariant &v : points)
-        xy.append(v.toDouble());
-    assign(m_points, xy);
+    assign(m_points, BBoxList::fromVariantList(points));
 }
 
 template <typename T> void PolygonItem::assign(T &field, const T &value)
