@@ -28,7 +28,7 @@ ApplicationWindow {
         category: "window"
         property alias width: root.width
         property alias height: root.height
-        property alias columns: gridSettings.columns
+        property alias columns: reviewBar.gridColumns
     }
 
     Component.onCompleted: {
@@ -101,19 +101,6 @@ ApplicationWindow {
     function categoryName(catId) {
         const category = categoryById[catId]
         return category ? category.catName : qsTr("class %1").arg(catId)
-    }
-
-    // The filter options, each with the number of images it would show.
-    function classOptions() {
-        const options = [{ value: ImageFilter.anyClass, text: qsTr("All classes") }]
-        let current = ImageFilter.classFilter === ImageFilter.anyClass
-        for (const entry of ImageFilter.classCounts) {
-            options.push({ value: entry.catId, text: "%1 (%2)".arg(categoryName(entry.catId)).arg(entry.rows) })
-            current = current || entry.catId === ImageFilter.classFilter
-        }
-        if (!current)
-            options.push({ value: ImageFilter.classFilter, text: "%1 (0)".arg(categoryName(ImageFilter.classFilter)) })
-        return options
     }
 
     // Runs work that replaces the list once no row holds unsaved changes, or the user
@@ -270,47 +257,14 @@ ApplicationWindow {
                 }
             }
 
-            GridLayout {
+            ReviewBar {
+                id: reviewBar
                 Layout.fillWidth: true
-                columns: 2
-
-                Label { text: qsTr("Columns") }
-                GridSettings {
-                    id: gridSettings
-                    Layout.fillWidth: true
-                    onGoTo: grid.positionViewAtIndex(row, GridView.Beginning)
-                }
-
-                Label { text: qsTr("Filter") }
-                FilterBar {
-                    objectName: "filterBar"
-                    Layout.fillWidth: true
-                    classOptions: root.classOptions()
-                    problemCounts: ImageFilter.problemCounts
-                    shapeCounts: ImageFilter.shapeCounts
-                    classValue: ImageFilter.classFilter
-                    problemValue: ImageFilter.problemFilter
-                    shapeValue: ImageFilter.shapeFilter
-                    shown: ImageFilter.count
-                    total: ImageFilter.total
-                    onNameEdited: ImageFilter.nameFilter = text
-                    onClassChosen: ImageFilter.classFilter = value
-                    onProblemChosen: ImageFilter.problemFilter = value
-                    onShapeChosen: ImageFilter.shapeFilter = value
-                    onStatisticsRequested: {
-                        statsPanel.stats = ImageFilter.statistics()
-                        statsPanel.open()
-                    }
-                }
-
-                Label { text: qsTr("Predictions"); visible: PredictionMatcher.available }
-                PredictionThresholds {
-                    objectName: "predictionThresholds"
-                    visible: PredictionMatcher.available
-                    confidence: PredictionMatcher.confidence
-                    iou: PredictionMatcher.iou
-                    onConfidenceMoved: PredictionMatcher.confidence = value
-                    onIouMoved: PredictionMatcher.iou = value
+                className: root.categoryName
+                onGoTo: grid.positionViewAtIndex(row, GridView.Beginning)
+                onStatisticsRequested: {
+                    statsPanel.stats = ImageFilter.statistics()
+                    statsPanel.open()
                 }
             }
 
@@ -325,7 +279,7 @@ ApplicationWindow {
                     objectName: "gridImages"
                     anchors.fill: parent
                     anchors.margins: 1
-                    numCols: gridSettings.columns
+                    numCols: reviewBar.gridColumns
                     thumbnails: root.thumbnails
                     openRow: EditSession.row
                     openBlocked: DatasetLoader.busy
