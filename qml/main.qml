@@ -241,6 +241,8 @@ ApplicationWindow {
                         predictionsWithoutImage: DatasetLoader.predictionsWithoutImage
                         unreadablePredictionFiles: DatasetLoader.unreadablePredictionFiles
                         badPredictionLines: DatasetLoader.badPredictionLines
+                        predictionsFromResults: DatasetLoader.predictionsFromResults
+                        predictionError: DatasetLoader.predictionError
                         classFile: DatasetLoader.classFile
                         classError: DatasetLoader.classError
                         classNotice: DatasetLoader.classNotice

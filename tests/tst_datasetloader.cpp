@@ -337,6 +337,63 @@ private Q_SLOTS:
         QVERIFY(m_list->imageAt(0)->predictions.isEmpty() && m_loader->predictionFiles() == -1);
     }
 
+    // A COCO results file finds its rows by the picture's name, or the number a name of
+    // digits is; its boxes are normalised to the picture's size.
+    void predictionResults_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QByteArray>("results");
+        QTest::addColumn<QString>("first");       // the first row's predictions
+        QTest::addColumn<QVector<int>>("counts"); // taken, of no image, without a box
+        QTest::addColumn<QString>("error");
+
+        const QByteArray box = R"("category_id": 2, "bbox": [40, 10, 20, 30], "score": 0.5)";
+        QTest::newRow("by name") << "a"
+                                 << "[{\"image_id\": \"a\", " + box + "}]"
+                                 << "2 0.5 0.5 0.2 0.6 0.5" << QVector<int>{1, 0, 0} << "";
+        QTest::newRow("by number") << "000123"
+                                   << "[{\"image_id\": 123, " + box + "}]"
+                                   << "2 0.5 0.5 0.2 0.6 0.5" << QVector<int>{1, 0, 0} << "";
+        QTest::newRow("no picture, no box")
+            << "a"
+            << "[{\"image_id\": \"b\", " + box + "}, {\"image_id\": \"a\", \"category_id\": 1}]"
+            << "" << QVector<int>{0, 1, 1} << "";
+        QTest::newRow("not results") << "a" << QByteArray("{\"images\": [") << "" << QVector<int>{-1, 0, 0}
+                                     << "is not a COCO results file";
+        QTest::newRow("no such file") << "a" << QByteArray() << "" << QVector<int>{-1, 0, 0}
+                                      << "is neither a folder of prediction files nor a COCO results file";
+    }
+
+    void predictionResults()
+    {
+        QFETCH(QString, base);
+        QFETCH(QByteArray, results);
+        QFETCH(QString, first);
+        QFETCH(QVector<int>, counts);
+        QFETCH(QString, error);
+        QVERIFY(write(path("l/" + base + ".txt"), "0 0.5 0.5 0.2 0.2\n"));
+        QVERIFY(QDir().mkpath(path("i")) && QImage(100, 50, QImage::Format_RGB32).save(path("i/" + base + ".png")));
+        if (!results.isEmpty())
+            QVERIFY(write(path("r.json"), results));
+        QVERIFY(load(path("l"), path("i"), path("r.json")));
+        QStringList got;
+        for (const Prediction &p : m_list->imageAt(0)->predictions)
+            got << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                       .arg(p.catId)
+                       .arg(p.cx)
+                       .arg(p.cy)
+                       .arg(p.cw)
+                       .arg(p.ch)
+                       .arg(p.score);
+        QCOMPARE(got.join(';'), first);
+        QCOMPARE(QVector<int>({m_loader->predictionFiles(), m_loader->predictionsWithoutImage(),
+                               m_loader->badPredictionLines()}),
+                 counts);
+        QVERIFY2(error.isEmpty() ? m_loader->predictionError().isEmpty() : m_loader->predictionError().contains(error),
+                 qPrintable(m_loader->predictionError()));
+        QCOMPARE(m_loader->predictionsFromResults(), !results.isEmpty());
+    }
+
 private:
     // Loads and waits for the end; true when the load was not cancelled.
     bool load(const QString &labels, const QString &images, const QString &predictions = QString())

@@ -85,7 +85,7 @@ GridLayout {
             id: txtPredFolder
             objectName: "txtPredFolder"
             Layout.fillWidth: true
-            placeholderText: qsTr("optional")
+            placeholderText: qsTr("optional: a folder of prediction files or a COCO results file")
         }
         FileDialog {
             id: predFolderChoser
@@ -98,9 +98,23 @@ GridLayout {
             folder: Utils.toFileUrl(txtPredFolder.text.length > 0 ? txtPredFolder.text : txtRectFolder.text)
             onAccepted: txtPredFolder.text = Utils.toLocalPath(fileUrl)
         }
+        FileDialog {
+            id: predFileChoser
+            title: "Choose a COCO results file"
+            width: 720
+            height: 480
+            selectExisting: true
+            nameFilters: [qsTr("COCO results (*.json)"), qsTr("All files (*)")]
+            folder: predFolderChoser.folder
+            onAccepted: txtPredFolder.text = Utils.toLocalPath(fileUrl)
+        }
         Button {
-            text: qsTr("Select")
+            text: qsTr("Folder")
             onClicked: predFolderChoser.open()
+        }
+        Button {
+            text: qsTr("Results file")
+            onClicked: predFileChoser.open()
         }
     }
 

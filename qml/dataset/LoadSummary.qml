@@ -18,6 +18,9 @@ ColumnLayout {
     property int predictionsWithoutImage: 0
     property int unreadablePredictionFiles: 0
     property int badPredictionLines: 0
+    // From a COCO results file the counts are of detections; why the predictions were not read.
+    property bool predictionsFromResults: false
+    property string predictionError: ""
     // The class file of the last load ("" for none) and why it could not be read.
     property string classFile: ""
     property string classError: ""
@@ -46,7 +49,16 @@ ColumnLayout {
                                qsTr("%1 images without a label file")),
                        counted(unknownClassBoxes, qsTr("%1 box of a class not in the list"),
                                qsTr("%1 boxes of a class not in the list"))]
-        if (predictionFiles >= 0) {
+        if (predictionError.length > 0) {
+            parts.push(predictionError)
+        } else if (predictionsFromResults) {
+            const results = [counted(predictionFiles, qsTr("%1 prediction from a results file"),
+                                     qsTr("%1 predictions from a results file")),
+                             qsTr("%1 of no image found").arg(Number(predictionsWithoutImage).toLocaleString(Qt.locale(), "f", 0))]
+            if (badPredictionLines > 0)
+                results.push(counted(badPredictionLines, qsTr("%1 without a box"), qsTr("%1 without a box")))
+            parts.push(results.join(", "))
+        } else if (predictionFiles >= 0) {
             const predictions = [counted(predictionFiles, qsTr("%1 prediction file"), qsTr("%1 prediction files")),
                                  qsTr("%1 without an image").arg(Number(predictionsWithoutImage).toLocaleString(Qt.locale(), "f", 0))]
             if (unreadablePredictionFiles > 0)

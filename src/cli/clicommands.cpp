@@ -666,7 +666,9 @@ int compare(const QStringList &arguments)
         for (int i = 0; i < records.size(); ++i) {
             if (data.format() != CliDataset::Format::Yolo)
                 byId.insert(records[i]->id, i);
-            byName.insert(FileIo::baseName(FileIo::fileName(records[i]->filePath)), i);
+            for (const QString &name :
+                 CocoImport::resultNames(FileIo::baseName(FileIo::fileName(records[i]->filePath))))
+                byName.insert(name, i);
             images.append({records[i]->bboxes->boxes(), {}});
             labelNames.append(records[i]->yoloTxtFilePath.isEmpty() ? records[i]->filePath
                                                                     : records[i]->yoloTxtFilePath);
@@ -676,15 +678,13 @@ int compare(const QStringList &arguments)
         for (const CocoImport::Result &result : qAsConst(results)) {
             int row = result.imageName.isEmpty() ? byId.value(result.imageId, -1) : -1;
             if (row < 0)
-                row = byName.value(result.imageName.isEmpty() ? QString::number(result.imageId) : result.imageName, -1);
+                row = byName.value(CocoImport::resultName(result), -1);
             const double w = row < 0 ? 0 : records[row]->width, h = row < 0 ? 0 : records[row]->height;
             if (w <= 0 || h <= 0) {
                 ++unmatched;
                 continue;
             }
-            const auto &[x, y, bw, bh] = result.box;
-            images[row].predictions.append(
-                {result.categoryId, (x + bw / 2) / w, (y + bh / 2) / h, bw / w, bh / h, result.score});
+            images[row].predictions.append(CocoImport::toPrediction(result, w, h));
         }
         if (skipped + unmatched > 0)
             err() << tr("%1 results without a box and %2 of an image not found or without a size were left out")

@@ -540,4 +540,30 @@ QList<std::shared_ptr<ImageInfo>> load(const QString &imagesFile, const QString 
     return buildImages(contents, dir);
 }
 
+QStringList resultNames(const QString &baseName)
+{
+    QStringList names{baseName};
+    bool digits = !baseName.isEmpty();
+    for (const QChar c : baseName)
+        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (digits) {
+        bool ok = false;
+        const qulonglong number = baseName.toULongLong(&ok);
+        if (ok && QString::number(number) != baseName)
+            names.append(QString::number(number));
+    }
+    return names;
+}
+
+QString resultName(const Result &result)
+{
+    return result.imageName.isEmpty() ? QString::number(result.imageId) : result.imageName;
+}
+
+Prediction toPrediction(const Result &result, double width, double height)
+{
+    const auto &[x, y, w, h] = result.box;
+    return {result.categoryId, (x + w / 2) / width, (y + h / 2) / height, w / width, h / height, result.score};
+}
+
 } // namespace CocoImport

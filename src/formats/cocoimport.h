@@ -1,6 +1,7 @@
 #ifndef BOXMERE_COCOIMPORT_H
 #define BOXMERE_COCOIMPORT_H
 
+#include "boxes/prediction.h"
 #include "formats/classfile.h"
 
 #include <QByteArray>
@@ -74,6 +75,14 @@ struct Result
 // array of detections. Entries without a four-number "bbox" are counted in skipped.
 // Returns 0, or the parser's error code, with nothing taken.
 int parseResults(const QByteArray &bytes, QVector<Result> &out, int *skipped = nullptr);
+
+// The names a picture of this base name goes by in results files: the base name and,
+// for a name of digits, its number ("000000397133" is written as 397133).
+QStringList resultNames(const QString &baseName);
+// The name a result gives its image, to be looked up among resultNames().
+QString resultName(const Result &result);
+// A result's box normalised to a picture of width x height pixels (both above 0).
+Prediction toPrediction(const Result &result, double width, double height);
 
 // The images that exist below imagesDir and keep at least one box, with their boxes
 // converted to normalised centre form; boxes wider than 1.5 times their height or

@@ -3,6 +3,9 @@
 #include "app/logging.h"
 #include "checks/datasetcheck.h"
 #include "checks/labelcheck.h"
+#include "formats/cocoimport.h"
+#include "formats/fileio.h"
+#include "formats/imagefolder.h"
 #include "images/imagelist.h"
 
 #include <QColor>
@@ -89,6 +92,8 @@ struct DatasetLoader::Job
     int predictionsWithoutImage = 0;
     int unreadablePredictionFiles = 0;
     int badPredictionLines = 0;
+    bool resultsFile = false;
+    QString predictionError;
     QSet<int> known; // the class numbers the boxes were checked against
     QString txtPath;
     QString imagePath;
@@ -181,6 +186,17 @@ void DatasetLoader::load(const QString &txtPath, const QString &imagePath, const
 
 void DatasetLoader::attachPredictions(Job &job)
 {
+    const QFileInfo source(job.predictionPath);
+    if (source.isFile()) {
+        attachResults(job);
+        return;
+    }
+    // A folder that is not there would read as one without predictions.
+    if (!source.isDir() || !source.isReadable()) {
+        job.predictionError = tr("%1 is neither a folder of prediction files nor a COCO results file")
+                                  .arg(QDir::toNativeSeparators(job.predictionPath));
+        return;
+    }
     QVector<YoloFolder::PredictionFile> files = YoloFolder::readPredictionFolder(job.predictionPath);
     QHash<QString, int> byBase;
     byBase.reserve(job.scan.files.size());
@@ -196,6 +212,48 @@ void DatasetLoader::attachPredictions(Job &job)
             ++job.predictionsWithoutImage;
         else
             job.predictions[row] = std::move(file.predictions);
+    }
+}
+
+void DatasetLoader::attachResults(Job &job)
+{
+    job.resultsFile = true;
+    const QString path = QDir::toNativeSeparators(job.predictionPath);
+    QByteArray bytes;
+    if (!FileIo::readFile(job.predictionPath, bytes, CocoImport::padding())) {
+        job.predictionError = tr("Could not read %1").arg(path);
+        return;
+    }
+    QVector<CocoImport::Result> results;
+    if (const int error = CocoImport::parseResults(bytes, results, &job.badPredictionLines)) {
+        job.predictionError = tr("%1 is not a COCO results file (parser error %2)").arg(path).arg(error);
+        return;
+    }
+    // Rows have no COCO ids: results find them by the picture's name.
+    QHash<QString, int> byName;
+    for (int i = 0; i < job.scan.files.size(); ++i) {
+        for (const QString &name : CocoImport::resultNames(job.scan.files.at(i).baseName))
+            byName.insert(name, i);
+    }
+    job.predictions.resize(job.scan.files.size());
+    job.predictionFiles = 0;
+    // Boxes are in pixels: only the pictures that have results are measured.
+    QHash<int, QSize> sizes;
+    for (const CocoImport::Result &result : qAsConst(results)) {
+        const int row = byName.value(CocoImport::resultName(result), -1);
+        QSize size;
+        if (row >= 0) {
+            auto known = sizes.find(row);
+            if (known == sizes.end())
+                known = sizes.insert(row, ImageFolder::pictureSize(job.scan.imagePaths.at(row)));
+            size = *known;
+        }
+        if (!size.isValid() || size.isEmpty()) {
+            ++job.predictionsWithoutImage;
+            continue;
+        }
+        job.predictions[row].append(CocoImport::toPrediction(result, size.width(), size.height()));
+        ++job.predictionFiles;
     }
 }
 
@@ -227,7 +285,14 @@ void DatasetLoader::finish(Job *job)
         m_predictionsWithoutImage = job->predictionsWithoutImage;
         m_unreadablePredictionFiles = job->unreadablePredictionFiles;
         m_badPredictionLines = job->badPredictionLines;
-        if (job->unreadablePredictionFiles > 0 || job->badPredictionLines > 0)
+        m_predictionsFromResults = job->resultsFile;
+        m_predictionError = job->predictionError;
+        if (!job->predictionError.isEmpty())
+            qCWarning(lcLoad, "%s", qUtf8Printable(job->predictionError));
+        if (job->resultsFile && job->badPredictionLines > 0)
+            qCWarning(lcLoad, "Predictions in %s: %d results without a box left out",
+                      qUtf8Printable(job->predictionPath), job->badPredictionLines);
+        else if (job->unreadablePredictionFiles > 0 || job->badPredictionLines > 0)
             qCWarning(lcLoad, "Predictions in %s: %d files unreadable, %d lines left out",
                       qUtf8Printable(job->predictionPath), job->unreadablePredictionFiles, job->badPredictionLines);
         m_loaded = true;

@@ -36,6 +36,10 @@ class DatasetLoader : public WorkerController
     Q_PROPERTY(int predictionsWithoutImage READ predictionsWithoutImage NOTIFY countsChanged)
     Q_PROPERTY(int unreadablePredictionFiles READ unreadablePredictionFiles NOTIFY countsChanged)
     Q_PROPERTY(int badPredictionLines READ badPredictionLines NOTIFY countsChanged)
+    // Whether the predictions came from a COCO results file, where the counts above are
+    // of detections rather than files; and why they could not be read, "" when they were.
+    Q_PROPERTY(bool predictionsFromResults READ predictionsFromResults NOTIFY countsChanged)
+    Q_PROPERTY(QString predictionError READ predictionError NOTIFY countsChanged)
     // Why the last load read nothing, e.g. a label folder that cannot be listed; "" when it read.
     Q_PROPERTY(QString loadError READ loadError NOTIFY countsChanged)
     // The folder the window opens at start, as "Open dataset…" would; "" for none. When
@@ -66,6 +70,8 @@ public:
     int predictionsWithoutImage() const { return m_predictionsWithoutImage; }
     int unreadablePredictionFiles() const { return m_unreadablePredictionFiles; }
     int badPredictionLines() const { return m_badPredictionLines; }
+    bool predictionsFromResults() const { return m_predictionsFromResults; }
+    QString predictionError() const { return m_predictionError; }
     QString loadError() const { return m_loadError; }
     QString startFolder() const { return m_startFolder; }
     QString startLabels() const { return m_startLabels; }
@@ -112,6 +118,7 @@ private:
     void finish(Job *job);
     void stopJob();
     static void attachPredictions(Job &job);
+    static void attachResults(Job &job);
 
     ImageList *m_list;
     std::unique_ptr<Job> m_job;
@@ -128,6 +135,8 @@ private:
     int m_predictionsWithoutImage = 0;
     int m_unreadablePredictionFiles = 0;
     int m_badPredictionLines = 0;
+    bool m_predictionsFromResults = false;
+    QString m_predictionError;
     QString m_loadError;
     QString m_startFolder;
     QString m_startLabels;
