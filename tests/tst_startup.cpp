@@ -21,13 +21,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("expectedLog");
         QTest::newRow("loads and quits") << "quits.qml" << QStringList() << QByteArray() << 0
-                                         << "rows 0 title started start  \n";
+                                         << "rows 0 title started start   \n";
         QTest::newRow("type error") << "broken.qml" << QStringList() << QByteArray() << 255 << "NoSuchType";
         QTest::newRow("folder argument") << "quits.qml" << QStringList{TEST_DATA_DIR} << QByteArray() << 0
-                                         << "start " TEST_DATA_DIR " \n";
+                                         << "start " TEST_DATA_DIR "  \n";
+        QTest::newRow("predictions argument") << "quits.qml" << QStringList{TEST_DATA_DIR, "--predictions", "/p.json"}
+                                              << QByteArray() << 0 << "start " TEST_DATA_DIR "  /p.json\n";
         QTest::newRow("last data set") << "quits.qml" << QStringList()
-                                       << QByteArray("lastDataset=" TEST_DATA_DIR "\nlastImages=/pictures") << 0
-                                       << "start " TEST_DATA_DIR " /pictures\n";
+                                       << QByteArray("lastDataset=" TEST_DATA_DIR
+                                                     "\nlastImages=/pictures\nlastPredictions=/p")
+                                       << 0 << "start " TEST_DATA_DIR " /pictures /p\n";
         QTest::newRow("last data set gone") << "quits.qml" << QStringList() << QByteArray("lastDataset=/gone") << 0
                                             << "The data set opened last, /gone, is gone";
     }

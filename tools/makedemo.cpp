@@ -3,11 +3,14 @@
 // With a number of classes, the scenes also hold signs of many classes, boxed with
 // their class, and OUTDIR/demo80.yaml (for 80) names the classes, as COCO does.
 // With --polygons the labels are segmentation polygons: each person's outline, and
-// signs turned at an angle as four-corner oriented boxes.
+// signs turned at an angle as four-corner oriented boxes. With --predictions it also
+// writes what a fair but imperfect model would have found, with confidences: most
+// boxes shifted a little, some missed, some of another class, some twice, and a few
+// where there is nothing.
 //
-//   boxmere-makedemo [--polygons] OUTDIR [COUNT [CLASSES]]
+//   boxmere-makedemo [--polygons] [--predictions] OUTDIR [COUNT [CLASSES]]
 //
-// writes OUTDIR/images/*.jpg and OUTDIR/labels/*.txt.
+// writes OUTDIR/images/*.jpg, OUTDIR/labels/*.txt and OUTDIR/predictions/*.txt.
 
 #include "boxes/bboxlist.h"
 #include "formats/fileio.h"
@@ -171,6 +174,42 @@ void drawScene(QImage &image, QRandomGenerator &rng, BBoxList &boxes, int person
     }
 }
 
+QString predictionLine(int catId, double cx, double cy, double cw, double ch, double score)
+{
+    const auto clamp = [](double v) { return qBound(0.0, v, 1.0); };
+    return QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+        .arg(catId)
+        .arg(clamp(cx), 0, 'f', 6)
+        .arg(clamp(cy), 0, 'f', 6)
+        .arg(clamp(cw), 0, 'f', 6)
+        .arg(clamp(ch), 0, 'f', 6)
+        .arg(score, 0, 'f', 4);
+}
+
+QByteArray predictionsFor(const BBoxList &boxes, QRandomGenerator &rng, int classes)
+{
+    QString text;
+    const auto jitter = [&rng](double v, double by) { return v + (rng.generateDouble() - 0.5) * by; };
+    for (const std::shared_ptr<BoxInfo> &box : boxes.boxes()) {
+        const double roll = rng.generateDouble();
+        if (roll < 0.12)
+            continue; // missed
+        const int catId = roll < 0.2 && classes > 1 ? int(rng.bounded(classes)) : box->catId;
+        const double score = 0.45 + rng.generateDouble() * 0.54;
+        text += predictionLine(catId, jitter(box->cx, box->cw * 0.1), jitter(box->cy, box->ch * 0.1),
+                               box->cw * jitter(1, 0.15), box->ch * jitter(1, 0.15), score);
+        if (rng.generateDouble() < 0.08)
+            text += predictionLine(catId, jitter(box->cx, box->cw * 0.1), jitter(box->cy, box->ch * 0.1), box->cw,
+                                   box->ch, score * 0.6);
+    }
+    for (int extra = int(rng.bounded(3)); extra > 0; --extra) {
+        text += predictionLine(classes > 1 ? int(rng.bounded(classes)) : 1, 0.1 + rng.generateDouble() * 0.8,
+                               0.3 + rng.generateDouble() * 0.6, 0.05 + rng.generateDouble() * 0.1,
+                               0.08 + rng.generateDouble() * 0.2, 0.1 + rng.generateDouble() * 0.6);
+    }
+    return text.toUtf8();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -181,15 +220,16 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("boxmere.*.debug=false"));
     QStringList args = app.arguments();
     const bool polygons = args.removeAll(QStringLiteral("--polygons")) > 0;
+    const bool predictions = args.removeAll(QStringLiteral("--predictions")) > 0;
     if (args.size() < 2) {
-        QTextStream(stderr) << "usage: boxmere-makedemo [--polygons] OUTDIR [COUNT [CLASSES]]\n";
+        QTextStream(stderr) << "usage: boxmere-makedemo [--polygons] [--predictions] OUTDIR [COUNT [CLASSES]]\n";
         return 2;
     }
     const QDir out(args.at(1));
     const int count = args.size() > 2 ? args.at(2).toInt() : 12;
     // One class: category 1, people, as the window calls it without a class file.
     const int classes = args.size() > 3 ? args.at(3).toInt() : 1;
-    if (!out.mkpath("images") || !out.mkpath("labels")) {
+    if (!out.mkpath("images") || !out.mkpath("labels") || (predictions && !out.mkpath("predictions"))) {
         QTextStream(stderr) << "cannot create " << out.path() << "\n";
         return 1;
     }
@@ -205,6 +245,8 @@ int main(int argc, char *argv[])
     }
 
     QRandomGenerator rng(20261206);
+    // A generator of its own, so that the pictures and labels stay the same with or without.
+    QRandomGenerator model(20261207);
     for (int i = 0; i < count; ++i) {
         const bool portrait = i % 5 == 3;
         QImage image(portrait ? 480 : 640, portrait ? 640 : 480, QImage::Format_RGB32);
@@ -216,6 +258,11 @@ int main(int argc, char *argv[])
         if (!image.save(out.filePath("images/" + base + ".jpg"), "JPG", 90) ||
             !boxes.saveTxtFile(out.filePath("labels/" + base + ".txt"))) {
             QTextStream(stderr) << "cannot write " << base << "\n";
+            return 1;
+        }
+        if (predictions &&
+            !FileIo::writeFile(out.filePath("predictions/" + base + ".txt"), predictionsFor(boxes, model, classes))) {
+            QTextStream(stderr) << "cannot write the predictions of " << base << "\n";
             return 1;
         }
     }

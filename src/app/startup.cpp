@@ -47,8 +47,17 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         QCoreApplication::translate("main", "A data set folder, its YAML file or a label folder to open; without "
                                             "one, the data set opened last."),
         QStringLiteral("[folder]"));
+    const QCommandLineOption predictionsOption(
+        QStringLiteral("predictions"),
+        QCoreApplication::translate("main", "A model's predictions to hold against the labels: a folder of YOLO "
+                                            "prediction files or a COCO results file."),
+        QStringLiteral("path"));
+    parser.addOption(predictionsOption);
     parser.process(*app);
     QString folder = parser.positionalArguments().value(0);
+    QString predictions = parser.value(predictionsOption);
+    if (!predictions.isEmpty())
+        predictions = QFileInfo(predictions).absoluteFilePath();
     if (!folder.isEmpty()) {
         // A data set's YAML file stands for the folder it lies in.
         const QFileInfo info(folder);
@@ -62,7 +71,7 @@ int runApplication(int &argc, char **argv, const QUrl &mainUrl)
         AppObjects objects;
         QQmlApplicationEngine engine;
         objects.addTo(&engine);
-        objects.datasetLoader()->setStartFolder(folder);
+        objects.datasetLoader()->setStartFolder(folder, predictions);
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreated, app.get(),
             [mainUrl](QObject *object, const QUrl &url) {

@@ -399,8 +399,9 @@ void DatasetLoader::chooseClassFile(const QString &txtPath, const QString &class
     settings.setValue(ClassFilesKey, chosen);
 }
 
-void DatasetLoader::setStartFolder(const QString &folder)
+void DatasetLoader::setStartFolder(const QString &folder, const QString &predictions)
 {
+    m_startPredictions = predictions;
     if (!folder.isEmpty()) {
         m_startFolder = folder;
         return;
@@ -417,5 +418,6 @@ void DatasetLoader::setStartFolder(const QString &folder)
     // A "Load" may have paired the label folder with pictures kept elsewhere.
     m_startLabels = settings.value(LastLabelsKey).toString();
     m_startImages = settings.value(LastImagesKey).toString();
-    m_startPredictions = settings.value(LastPredictionsKey).toString();
+    if (predictions.isEmpty())
+        m_startPredictions = settings.value(LastPredictionsKey).toString();
 }

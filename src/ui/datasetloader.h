@@ -78,8 +78,9 @@ public:
     QString startImages() const { return m_startImages; }
     QString startPredictions() const { return m_startPredictions; }
     // Starts with folder, or without one with the data set of the last load that read,
-    // kept across sessions (none when there is none or it is gone).
-    void setStartFolder(const QString &folder);
+    // kept across sessions (none when there is none or it is gone); with predictions,
+    // or without them with those of that last load.
+    void setStartFolder(const QString &folder, const QString &predictions = QString());
     // Shows the categories of classes, e.g. those an imported file brought.
     void useClasses(const ClassFile::Classes &classes, const QString &notice = QString());
 

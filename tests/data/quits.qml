@@ -7,7 +7,8 @@ ApplicationWindow {
     title: Utils.baseName("started.ok")
     // Both singletons must be reachable before the window counts as loaded.
     Component.onCompleted: {
-        console.info("rows", ImageList.rowCount(), "title", title, "start", DatasetLoader.startFolder, DatasetLoader.startImages)
+        console.info("rows", ImageList.rowCount(), "title", title, "start", DatasetLoader.startFolder, DatasetLoader.startImages,
+                     DatasetLoader.startPredictions)
         Qt.callLater(Qt.quit)
     }
 }
