@@ -184,7 +184,21 @@ void summariseRows(const std::shared_ptr<ImageInfo> *images, PredictionMatcher::
                    int *order, int first, int count, bool sort, const Matching &m)
 {
     Scratch scratch;
-    for (int i = first; i < first + count; ++i) {
+    const int end = first + count;
+    for (int i = first; i < end; ++i) {
+        // Each row is a chain of objects on the heap: asking for those of the rows
+        // ahead lets the memory fetch them while this one is matched.
+        if (i + 8 < end)
+            __builtin_prefetch(images[i + 8].get());
+        if (i + 4 < end) {
+            const ImageInfo &ahead = *images[i + 4];
+            __builtin_prefetch(ahead.bboxes.get());
+            __builtin_prefetch(ahead.predictions.constData());
+        }
+        if (i + 2 < end && images[i + 2]->bboxes) {
+            for (const std::shared_ptr<BoxInfo> &box : images[i + 2]->bboxes->boxes())
+                __builtin_prefetch(box.get());
+        }
         if (sort)
             sortPredictions(images[i]->predictions, order + orderStart[i]);
         out[i] = summarise(*images[i], order + orderStart[i], m, scratch);
