@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -99,6 +100,7 @@ void sortPredictions(const QVector<Prediction> &predictions, int *order)
 
 struct Scratch
 {
+    std::vector<int> order;
     QVarLengthArray<Rect, 32> rects;
     QVarLengthArray<char, 32> matched;
     QVarLengthArray<char, 32> pointedAt;
@@ -199,9 +201,21 @@ void summariseRows(const std::shared_ptr<ImageInfo> *images, PredictionMatcher::
             for (const std::shared_ptr<BoxInfo> &box : images[i + 2]->bboxes->boxes())
                 __builtin_prefetch(box.get());
         }
-        if (sort)
-            sortPredictions(images[i]->predictions, order + orderStart[i]);
-        out[i] = summarise(*images[i], order + orderStart[i], m, scratch);
+        // A row's slot holds the number of its predictions, then their order.
+        const QVector<Prediction> &predictions = images[i]->predictions;
+        int *slot = order + orderStart[i];
+        if (sort) {
+            slot[0] = predictions.size();
+            sortPredictions(predictions, slot + 1);
+        }
+        const int *ranked = slot + 1;
+        if (slot[0] != predictions.size()) {
+            // Changed since the list was read: not a way the window takes, but safe.
+            scratch.order.resize(size_t(predictions.size()));
+            sortPredictions(predictions, scratch.order.data());
+            ranked = scratch.order.data();
+        }
+        out[i] = summarise(*images[i], ranked, m, scratch);
     }
 }
 
@@ -296,7 +310,7 @@ void PredictionMatcher::matchAll() const
         size_t predictions = 0;
         for (int i = 0; i < rows; ++i) {
             m_orderStart[i] = int(predictions);
-            predictions += size_t(images[i]->predictions.size());
+            predictions += size_t(images[i]->predictions.size()) + 1;
         }
         m_order.assign(predictions, 0);
         m_orderStale = false;
@@ -308,9 +322,16 @@ void PredictionMatcher::matchAll() const
     std::vector<std::thread> workers;
     for (int t = 1; t < threads; ++t) {
         const int first = t * chunk, count = std::min(chunk, rows - first);
-        if (count > 0)
+        if (count <= 0)
+            continue;
+        try {
             workers.emplace_back(summariseRows, images.constData(), out, m_orderStart.constData(), m_order.data(),
                                  first, count, sort, matching);
+        } catch (const std::system_error &) {
+            // No thread to be had: this one does the share.
+            summariseRows(images.constData(), out, m_orderStart.constData(), m_order.data(), first, count, sort,
+                          matching);
+        }
     }
     summariseRows(images.constData(), out, m_orderStart.constData(), m_order.data(), 0, std::min(chunk, rows), sort,
                   matching);
@@ -331,7 +352,13 @@ void PredictionMatcher::sourceRowsRemoved(int first, int last)
 
 void PredictionMatcher::sourceDataChanged(int first, int last)
 {
-    if (!m_stale && m_summaries.size() == m_list->rowCount() && first >= 0 && last < m_summaries.size())
+    // Without predictions every summary stays empty; the rest is worked out when read.
+    if (m_stale || !m_available)
+        return;
+    const int rows = m_list->rowCount();
+    if (m_orderStale || m_summaries.size() != rows || m_orderStart.size() != rows || first < 0 || last >= rows)
+        m_stale = true;
+    else
         matchRows(first, last);
 }
 

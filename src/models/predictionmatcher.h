@@ -87,7 +87,7 @@ private:
     int m_cellPredicted = 0;
     mutable QVector<Summary> m_summaries;
     mutable bool m_stale = true;
-    // Per row, where its predictions' order by confidence starts in m_order.
+    // Per row, where its predictions' number and their order by confidence start in m_order.
     mutable QVector<int> m_orderStart;
     mutable std::vector<int> m_order;
     mutable bool m_orderStale = true;
