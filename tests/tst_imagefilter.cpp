@@ -1,6 +1,8 @@
+#include "checks/detectionmetrics.h"
 #include "images/imagelist.h"
 #include "models/classpickermodel.h"
 #include "models/imagefilter.h"
+#include "models/predictionmatcher.h"
 #include "ui/conversion.h"
 
 #include <QSignalSpy>
@@ -37,8 +39,16 @@ private Q_SLOTS:
         // Rows in name order, whatever the file system lists first.
         auto rows = m_list->images().toList();
         std::sort(rows.begin(), rows.end(), [](const auto &x, const auto &y) { return x->fileName < y->fileName; });
+        // a: a cat found, then again (duplicate), the small cat missed; ab: an extra dog; b: the dog
+        // taken for a cat (wrong class); c: the cat found late, a dog found, its twin only below 0.25.
+        rows[0]->predictions = {{0, 0.5, 0.5, 0.2, 0.2, 0.9}, {0, 0.5, 0.5, 0.2, 0.2, 0.6}};
+        rows[1]->predictions = {{1, 0.7, 0.7, 0.1, 0.1, 0.8}};
+        rows[2]->predictions = {{0, 0.95, 0.5, 0.2, 0.2, 0.5}};
+        rows[3]->predictions = {
+            {0, 0.5, 0.5, 0.2, 0.2, 0.3}, {1, 0.3, 0.3, 0.1, 0.1, 0.1}, {1, 0.3, 0.3, 0.1, 0.1, 0.95}};
         m_list->loadImages(rows, true);
-        m_filter = std::make_unique<ImageFilter>(m_list);
+        m_matcher = std::make_unique<PredictionMatcher>(m_list);
+        m_filter = std::make_unique<ImageFilter>(m_list, m_matcher.get());
         m_conversion = std::make_unique<Conversion>(m_list);
         m_check = std::make_unique<ModelCheck>(m_filter.get());
     }
@@ -48,6 +58,7 @@ private Q_SLOTS:
         m_check.reset();
         m_conversion.reset();
         m_filter.reset();
+        m_matcher.reset();
         ModelCheck::verifyNone();
     }
 
@@ -58,36 +69,80 @@ private Q_SLOTS:
         QTest::addColumn<int>("catId");
         QTest::addColumn<QString>("problem");
         QTest::addColumn<QString>("shape");
+        QTest::addColumn<QString>("prediction");
+        QTest::addColumn<QString>("sort");
         // The rows shown | "catId:rows" per class | "kind:rows" per problem with rows | boxes in the rows shown
-        // | "shape:rows" per shape.
+        // | "shape:rows" per shape | "kind:rows" per disagreement with rows.
         QTest::addColumn<QString>("expected");
         const int any = ImageFilter::AnyClass;
         const QString classes = " | 0:2 1:2 | ", problems = " | any:3 past-edge:1 duplicate:1 empty-file:1 | ";
+        const QString all = "0:2 1:2" + problems + "6 | boxes:2 polygons:1 | any:4 missed:3 extra:1 class:1 dup:1";
         QTest::newRow("none") << "" << any << ""
                               << ""
-                              << "a ab b c" + classes +
-                                     "any:3 past-edge:1 duplicate:1 empty-file:1 | 6 | boxes:2 polygons:1";
+                              << ""
+                              << ""
+                              << "a ab b c | " + all;
         QTest::newRow("name") << "A" << any << ""
                               << ""
-                              << "a ab | 0:1 | any:1 empty-file:1 | 2 | boxes:0 polygons:1";
+                              << ""
+                              << ""
+                              << "a ab | 0:1 | any:1 empty-file:1 | 2 | boxes:0 polygons:1 | any:2 missed:1 extra:1 "
+                                 "dup:1";
         QTest::newRow("class") << "" << 1 << ""
                                << ""
-                               << "b c" + classes + "any:2 past-edge:1 duplicate:1 | 4 | boxes:2 polygons:0";
+                               << ""
+                               << ""
+                               << "b c" + classes +
+                                      "any:2 past-edge:1 duplicate:1 | 4 | boxes:2 polygons:0 | any:2 missed:2 class:1";
         QTest::newRow("problem") << "" << any << "past-edge"
                                  << ""
-                                 << "b | 1:1" + problems + "1 | boxes:1 polygons:0";
+                                 << ""
+                                 << ""
+                                 << "b | 1:1" + problems + "1 | boxes:1 polygons:0 | any:1 missed:1 class:1";
         QTest::newRow("any problem") << "" << any << "any"
                                      << ""
-                                     << "ab b c | 0:1 1:2" + problems + "4 | boxes:2 polygons:0";
+                                     << ""
+                                     << ""
+                                     << "ab b c | 0:1 1:2" + problems +
+                                            "4 | boxes:2 polygons:0 | any:3 missed:2 extra:1 class:1";
         QTest::newRow("shape") << "" << any << ""
                                << "polygons"
-                               << "a | 0:1 |  | 2 | boxes:2 polygons:1";
+                               << ""
+                               << ""
+                               << "a | 0:1 |  | 2 | boxes:2 polygons:1 | any:1 missed:1 dup:1";
         QTest::newRow("shape and problem") << "" << any << "any"
                                            << "boxes"
-                                           << "b c | 0:1 1:2 | any:2 past-edge:1 duplicate:1 | 4 | boxes:2 polygons:0";
+                                           << ""
+                                           << ""
+                                           << "b c | 0:1 1:2 | any:2 past-edge:1 duplicate:1 | 4 | boxes:2 "
+                                              "polygons:0 | any:2 missed:2 class:1";
         QTest::newRow("all three") << "c" << 0 << "duplicate"
                                    << ""
-                                   << "c | 0:1 1:1 | any:1 duplicate:1 | 3 | boxes:1 polygons:0";
+                                   << ""
+                                   << ""
+                                   << "c | 0:1 1:1 | any:1 duplicate:1 | 3 | boxes:1 polygons:0 | any:1 missed:1";
+        QTest::newRow("missed") << "" << any << ""
+                                << ""
+                                << "missed"
+                                << ""
+                                << "a b c | 0:2 1:2 | any:2 past-edge:1 duplicate:1 | 6 | boxes:2 polygons:1 | any:4 "
+                                   "missed:3 extra:1 class:1 dup:1";
+        QTest::newRow("wrong class and a problem")
+            << "" << any << "any"
+            << ""
+            << "class"
+            << ""
+            << "b | 1:1 | any:1 past-edge:1 | 1 | boxes:1 polygons:0 | any:3 missed:2 extra:1 class:1";
+        QTest::newRow("any, most disagreements first") << "" << any << ""
+                                                       << ""
+                                                       << "any"
+                                                       << "disagreements"
+                                                       << "a b ab c | " + all;
+        QTest::newRow("lowest confidence first, no match last") << "" << any << ""
+                                                                << ""
+                                                                << ""
+                                                                << "confidence"
+                                                                << "c a ab b | " + all;
     }
 
     // The counts of each filter follow the others, not itself.
@@ -97,14 +152,18 @@ private Q_SLOTS:
         QFETCH(int, catId);
         QFETCH(QString, problem);
         QFETCH(QString, shape);
+        QFETCH(QString, prediction);
+        QFETCH(QString, sort);
         QFETCH(QString, expected);
         QSignalSpy resets(m_filter.get(), &QAbstractItemModel::modelReset);
         m_filter->setNameFilter(name);
         m_filter->setClassFilter(catId);
         m_filter->setProblemFilter(problem);
         m_filter->setShapeFilter(shape);
+        m_filter->setPredictionFilter(prediction);
+        m_filter->setSortOrder(sort);
         QCOMPARE(resets.count(), int(!name.isEmpty()) + int(catId != ImageFilter::AnyClass) + int(!problem.isEmpty()) +
-                                     int(!shape.isEmpty()));
+                                     int(!shape.isEmpty()) + int(!prediction.isEmpty()) + int(!sort.isEmpty()));
         QCOMPARE(m_filter->total(), 4);
         QCOMPARE(m_filter->count(), shown().size());
         for (int row = 0; row < shown().size(); ++row) {
@@ -119,13 +178,100 @@ private Q_SLOTS:
             if (v.toMap().value("rows").toInt() > 0)
                 problems << v.toMap().value("kind").toString() + ':' + v.toMap().value("rows").toString();
         }
-        QStringList shapes;
+        QStringList shapes, disagreements;
         for (const QVariant &v : m_filter->shapeCounts())
             shapes << v.toMap().value("shape").toString() + ':' + v.toMap().value("rows").toString();
+        for (const QVariant &v : m_filter->predictionCounts()) {
+            if (v.toMap().value("rows").toInt() > 0)
+                disagreements << v.toMap().value("kind").toString() + ':' + v.toMap().value("rows").toString();
+        }
         const QString boxes = m_filter->statistics().value("boxes").toString();
-        QCOMPARE(QStringList({shown().join(' '), classes.join(' '), problems.join(' '), boxes, shapes.join(' ')})
+        QCOMPARE(QStringList({shown().join(' '), classes.join(' '), problems.join(' '), boxes, shapes.join(' '),
+                              disagreements.join(' ')})
                      .join(" | "),
                  expected);
+    }
+
+    // A cell of the confusion matrix per kind of count in it, at thresholds the rows follow at once.
+    void confusionCell_data()
+    {
+        QTest::addColumn<double>("confidence");
+        QTest::addColumn<int>("labelClass");
+        QTest::addColumn<int>("predictedClass");
+        QTest::addColumn<QString>("shown");
+        const int bg = ImageFilter::Background;
+        QTest::newRow("true positives") << 0.25 << 0 << 0 << "a c";
+        QTest::newRow("wrong class") << 0.25 << 1 << 0 << "b";
+        QTest::newRow("extra") << 0.25 << bg << 1 << "ab";
+        QTest::newRow("duplicate") << 0.25 << bg << 0 << "a";
+        QTest::newRow("missed, not when a wrong class points at it") << 0.25 << 1 << bg << "c";
+        QTest::newRow("missed under a higher threshold") << 0.95 << 0 << bg << "a c";
+        QTest::newRow("found under a lower threshold") << 0.05 << 1 << bg << "";
+    }
+
+    void confusionCell()
+    {
+        QFETCH(double, confidence);
+        QFETCH(int, labelClass);
+        QFETCH(int, predictedClass);
+        QFETCH(QString, shown);
+        QSignalSpy resets(m_filter.get(), &QAbstractItemModel::modelReset);
+        m_filter->setConfusionFilter(labelClass, predictedClass);
+        QCOMPARE(m_filter->confusionFilter(),
+                 (QVariantMap{{"labelClass", labelClass}, {"predictedClass", predictedClass}}));
+        m_matcher->setConfidence(confidence);
+        QCOMPARE(resets.count(), confidence == 0.25 ? 1 : 2);
+        QCOMPARE(this->shown().join(' '), shown);
+        m_filter->clearConfusionFilter();
+        QCOMPARE(this->shown().size(), 4);
+        QVERIFY(m_filter->confusionFilter().isEmpty());
+    }
+
+    // The summaries agree with DetectionMetrics, which the metrics and the window's marks
+    // use: counts per kind, the lowest match and each confusion cell, on generated rows
+    // with ties in confidence and several predictions on one label box.
+    void summariesAgreeWithMetrics()
+    {
+        QRandomGenerator rng(15);
+        QList<std::shared_ptr<ImageInfo>> rows;
+        for (int i = 0; i < 150; ++i) {
+            auto image = std::make_shared<ImageInfo>();
+            image->bboxes = std::make_unique<BBoxList>();
+            for (int l = int(rng.bounded(5)); l > 0; --l)
+                image->bboxes->appendBox(int(rng.bounded(3)), rng.bounded(4) * 0.2 + 0.2, 0.5, 0.3, 0.3);
+            for (int p = int(rng.bounded(8)); p > 0; --p)
+                image->predictions.append(
+                    {int(rng.bounded(3)), rng.bounded(8) * 0.1 + 0.15, 0.5, 0.3, 0.3, rng.bounded(4) * 0.25});
+            rows << image;
+        }
+        m_list->loadImages(rows, true);
+        for (const double iou : {0.5, 0.2}) {
+            m_matcher->setIou(iou);
+            for (int row = 0; row < rows.size(); ++row) {
+                const ImageInfo &image = *rows.at(row);
+                const auto match = DetectionMetrics::matchImage(image.bboxes->boxes(), image.predictions, iou, 0.25);
+                const auto s = m_matcher->summaries().at(row);
+                double lowest = 2;
+                for (int p = 0; p < image.predictions.size(); ++p)
+                    lowest = match.outcome.at(p) == DetectionMetrics::Outcome::TruePositive
+                                 ? std::min(lowest, image.predictions.at(p).score)
+                                 : lowest;
+                using O = DetectionMetrics::Outcome;
+                QCOMPARE(
+                    (QVector<double>{double(s.missed), double(s.extra), double(s.wrongClass), double(s.duplicates),
+                                     s.matched ? s.lowestMatch : 2.0}),
+                    (QVector<double>{double(match.missed()), double(match.count(O::Extra)),
+                                     double(match.count(O::WrongClass)), double(match.count(O::Duplicate)), lowest}));
+                const auto figures = DetectionMetrics::compute({{image.bboxes->boxes(), image.predictions}}, iou, 0.25);
+                const int classes = figures.classes.size();
+                for (int cell = 0; cell < (classes + 1) * (classes + 1); ++cell) {
+                    const int r = cell / (classes + 1), c = cell % (classes + 1);
+                    m_matcher->setConfusionCell(r < classes ? figures.classes.at(r).catId : ImageFilter::Background,
+                                                c < classes ? figures.classes.at(c).catId : ImageFilter::Background);
+                    QCOMPARE(m_matcher->summaries().at(row).inCell, figures.confusion.at(r).at(c) > 0);
+                }
+            }
+        }
     }
 
     void removeThroughFilter()
@@ -147,6 +293,27 @@ private Q_SLOTS:
         QSignalSpy counts(m_filter.get(), &ImageFilter::countsChanged);
         QCOMPARE(m_filter->classCounts().size(), 2);
         QVERIFY(counts.wait(50));
+    }
+
+    // Under a sort the rows are not in file order: removals and changes find their place.
+    void removeUnderSort()
+    {
+        m_filter->setSortOrder("confidence"); // c a ab b
+        QSignalSpy removed(m_filter.get(), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy changed(m_filter.get(), &QAbstractItemModel::dataChanged);
+        m_list->removeRow(m_filter->sourceRow(1));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.at(0).at(1).toInt(), 1);
+        QCOMPARE(shown(), (QStringList{"c", "ab", "b"}));
+        QCOMPARE((QVector<int>{m_filter->sourceRow(0), m_filter->sourceRow(1), m_filter->sourceRow(2)}),
+                 (QVector<int>{2, 0, 1}));
+        QVERIFY(write(m_dir.filePath("labels/b.txt"), "0 0.5 0.5 0.2 0.2"));
+        QVERIFY(m_list->yoloReloadRow(1));
+        QCOMPARE(changed.count(), 2); // the boxes, then the problems
+        QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 2);
+        // The edited row keeps its place; its counts follow.
+        QCOMPARE(shown(), (QStringList{"c", "ab", "b"}));
+        QCOMPARE(m_matcher->summaries().at(1).extra, 1);
     }
 
     void dataChangedFollowsRows()
@@ -293,6 +460,7 @@ private:
 
     QTemporaryDir m_dir;
     ImageList *m_list = nullptr;
+    std::unique_ptr<PredictionMatcher> m_matcher;
     std::unique_ptr<ImageFilter> m_filter;
     std::unique_ptr<Conversion> m_conversion;
     std::unique_ptr<ModelCheck> m_check;

@@ -2,9 +2,11 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
-// The filters above the grid: a part of the file name, a class, a kind of problem and,
-// for sets that hold polygons, a kind of shape, each option with the number of images
-// it would show, and how many are shown.
+// The filters above the grid: a part of the file name, a class, a kind of problem, for
+// sets that hold polygons a kind of shape and, with a model's predictions, a kind of
+// disagreement and the order of the grid, each option with the number of images it
+// would show; a cell of the confusion matrix as a chip that takes it off; and how many
+// are shown.
 RowLayout {
     id: bar
 
@@ -13,10 +15,16 @@ RowLayout {
     // The images each kind of problem and each shape would show: ImageFilter's counts.
     property var problemCounts: []
     property var shapeCounts: []
+    property var predictionCounts: []
     // The filters in force, to keep the boxes on them when the options change.
     property var classValue
     property string problemValue: ""
     property string shapeValue: ""
+    property string predictionValue: ""
+    property string sortValue: ""
+    property bool predictionsLoaded: false
+    // The confusion cell filtered to, e.g. "cat as dog"; "" for none.
+    property string confusionText: ""
     property int shown: 0
     property int total: 0
 
@@ -24,12 +32,17 @@ RowLayout {
     signal classChosen(var value)
     signal problemChosen(string value)
     signal shapeChosen(string value)
+    signal predictionChosen(string value)
+    signal sortChosen(string value)
+    signal confusionCleared()
     signal statisticsRequested()
 
     // The boxes show the filters in force whether the options or the filters changed last.
     onClassValueChanged: cmbClass.currentIndex = indexOf(classOptions, classValue)
     onProblemValueChanged: cmbProblem.currentIndex = indexOf(problemOptions, problemValue)
     onShapeValueChanged: cmbShape.currentIndex = indexOf(shapeOptions, shapeValue)
+    onPredictionValueChanged: cmbPrediction.currentIndex = indexOf(predictionOptions, predictionValue)
+    onSortValueChanged: cmbSort.currentIndex = indexOf(sortOptions, sortValue)
 
     readonly property var problemOptions: {
         const options = [{ value: "", text: qsTr("All images") }]
@@ -48,6 +61,16 @@ RowLayout {
             options.push({ value: entry.shape, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
         return options
     }
+
+    readonly property var predictionOptions: {
+        const options = [{ value: "", text: qsTr("All predictions") }]
+        for (const entry of predictionCounts)
+            options.push({ value: entry.kind, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
+        return options
+    }
+    readonly property var sortOptions: [{ value: "", text: qsTr("File order") },
+                                        { value: "disagreements", text: qsTr("Most disagreements") },
+                                        { value: "confidence", text: qsTr("Lowest confidence") }]
 
     function indexOf(options, value) {
         for (let i = 0; i < options.length; ++i) {
@@ -100,6 +123,37 @@ RowLayout {
         model: bar.shapeOptions
         onModelChanged: currentIndex = bar.indexOf(bar.shapeOptions, bar.shapeValue)
         onActivated: bar.shapeChosen(bar.shapeOptions[index].value)
+    }
+    ComboBox {
+        id: cmbPrediction
+        objectName: "cmbPredictionFilter"
+        visible: bar.predictionsLoaded || bar.predictionValue !== ""
+        Layout.fillWidth: true
+        Layout.minimumWidth: 90
+        Layout.preferredWidth: 200
+        textRole: "text"
+        model: bar.predictionOptions
+        onModelChanged: currentIndex = bar.indexOf(bar.predictionOptions, bar.predictionValue)
+        onActivated: bar.predictionChosen(bar.predictionOptions[index].value)
+    }
+    ComboBox {
+        id: cmbSort
+        objectName: "cmbSortOrder"
+        visible: bar.predictionsLoaded || bar.sortValue !== ""
+        Layout.fillWidth: true
+        Layout.minimumWidth: 90
+        Layout.preferredWidth: 180
+        textRole: "text"
+        model: bar.sortOptions
+        onActivated: bar.sortChosen(bar.sortOptions[index].value)
+    }
+    Button {
+        objectName: "btnConfusionFilter"
+        visible: bar.confusionText !== ""
+        text: bar.confusionText + " ✕"
+        ToolTip.visible: hovered
+        ToolTip.text: qsTr("Show every image again")
+        onClicked: bar.confusionCleared()
     }
     Label {
         objectName: "lblShown"

@@ -10,7 +10,7 @@ GridLayout {
     id: bar
 
     property alias gridColumns: gridSettings.columns
-    // The name of a class number, for the class filter's options.
+    // The name of a class number, for the class filter's options and the confusion chip.
     property var className: function (catId) { return String(catId) }
 
     signal goTo(int row)
@@ -31,6 +31,15 @@ GridLayout {
         return options
     }
 
+    // The confusion cell filtered to, as "cat as dog"; "" for none.
+    function confusionText() {
+        const cell = ImageFilter.confusionFilter
+        if (cell.labelClass === undefined)
+            return ""
+        const name = function (catId) { return catId === ImageFilter.background ? qsTr("background") : className(catId) }
+        return qsTr("%1 as %2").arg(name(cell.labelClass)).arg(name(cell.predictedClass))
+    }
+
     Label { text: qsTr("Columns") }
     GridSettings {
         id: gridSettings
@@ -45,15 +54,23 @@ GridLayout {
         classOptions: bar.classOptions()
         problemCounts: ImageFilter.problemCounts
         shapeCounts: ImageFilter.shapeCounts
+        predictionCounts: ImageFilter.predictionCounts
         classValue: ImageFilter.classFilter
         problemValue: ImageFilter.problemFilter
         shapeValue: ImageFilter.shapeFilter
+        predictionValue: ImageFilter.predictionFilter
+        sortValue: ImageFilter.sortOrder
+        predictionsLoaded: PredictionMatcher.available
+        confusionText: bar.confusionText()
         shown: ImageFilter.count
         total: ImageFilter.total
         onNameEdited: ImageFilter.nameFilter = text
         onClassChosen: ImageFilter.classFilter = value
         onProblemChosen: ImageFilter.problemFilter = value
         onShapeChosen: ImageFilter.shapeFilter = value
+        onPredictionChosen: ImageFilter.predictionFilter = value
+        onSortChosen: ImageFilter.sortOrder = value
+        onConfusionCleared: ImageFilter.clearConfusionFilter()
         onStatisticsRequested: bar.statisticsRequested()
     }
 

@@ -10,7 +10,8 @@
 #include <map>
 #include <numeric>
 
-ImageFilter::ImageFilter(ImageList *source) : QAbstractListModel(nullptr), m_source(source)
+ImageFilter::ImageFilter(ImageList *source, PredictionMatcher *matcher)
+    : QAbstractListModel(nullptr), m_source(source), m_matcher(matcher)
 {
     m_roleNames = source->roleNames();
     m_sourceRowRole = m_roleNames.size();
@@ -22,6 +23,8 @@ ImageFilter::ImageFilter(ImageList *source) : QAbstractListModel(nullptr), m_sou
     connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, &ImageFilter::sourceRowsAboutToBeRemoved);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &ImageFilter::sourceRowsRemoved);
     connect(source, &QAbstractItemModel::dataChanged, this, &ImageFilter::sourceDataChanged);
+    if (matcher)
+        connect(matcher, &PredictionMatcher::matchingChanged, this, &ImageFilter::matchingChanged);
     // Edits change counts one row at a time, often many times a second: count once after them.
     m_recount.setSingleShot(true);
     m_recount.setInterval(100);
@@ -59,10 +62,7 @@ void ImageFilter::setNameFilter(const QString &name)
     if (name == m_name)
         return;
     m_name = name;
-    refilterRows();
-    Q_EMIT filterChanged();
-    recount();
-    Q_EMIT countsChanged();
+    filtersChanged();
 }
 
 void ImageFilter::setClassFilter(int catId)
@@ -70,10 +70,7 @@ void ImageFilter::setClassFilter(int catId)
     if (catId == m_class)
         return;
     m_class = catId;
-    refilterRows();
-    Q_EMIT filterChanged();
-    recount();
-    Q_EMIT countsChanged();
+    filtersChanged();
 }
 
 void ImageFilter::setProblemFilter(const QString &kind)
@@ -81,10 +78,7 @@ void ImageFilter::setProblemFilter(const QString &kind)
     if (kind == m_problem)
         return;
     m_problem = kind;
-    refilterRows();
-    Q_EMIT filterChanged();
-    recount();
-    Q_EMIT countsChanged();
+    filtersChanged();
 }
 
 void ImageFilter::setShapeFilter(const QString &shape)
@@ -92,10 +86,70 @@ void ImageFilter::setShapeFilter(const QString &shape)
     if (shape == m_shape)
         return;
     m_shape = shape;
+    filtersChanged();
+}
+
+void ImageFilter::setPredictionFilter(const QString &kind)
+{
+    if (kind == m_prediction)
+        return;
+    m_prediction = kind;
+    filtersChanged();
+}
+
+void ImageFilter::setSortOrder(const QString &order)
+{
+    if (order == m_sort)
+        return;
+    m_sort = order;
+    filtersChanged();
+}
+
+QVariantMap ImageFilter::confusionFilter() const
+{
+    if (!m_cellSet)
+        return {};
+    return {{QStringLiteral("labelClass"), m_cellLabel}, {QStringLiteral("predictedClass"), m_cellPredicted}};
+}
+
+void ImageFilter::setConfusionFilter(int labelClass, int predictedClass)
+{
+    if (m_cellSet && labelClass == m_cellLabel && predictedClass == m_cellPredicted)
+        return;
+    m_cellSet = true;
+    m_cellLabel = labelClass;
+    m_cellPredicted = predictedClass;
+    if (m_matcher)
+        m_matcher->setConfusionCell(labelClass, predictedClass);
+    filtersChanged();
+}
+
+void ImageFilter::clearConfusionFilter()
+{
+    if (!m_cellSet)
+        return;
+    m_cellSet = false;
+    if (m_matcher)
+        m_matcher->clearConfusionCell();
+    filtersChanged();
+}
+
+void ImageFilter::filtersChanged()
+{
     refilterRows();
     Q_EMIT filterChanged();
     recount();
     Q_EMIT countsChanged();
+}
+
+// New thresholds change what the prediction filters and orders see: the rows follow at
+// once, the counts when the slider rests.
+void ImageFilter::matchingChanged()
+{
+    if (byMatching())
+        refilterRows();
+    m_countsStale = true;
+    m_recount.start();
 }
 
 int ImageFilter::total() const
@@ -114,7 +168,7 @@ QVariantMap ImageFilter::statistics() const
     const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
     for (const int row : m_rows) {
         if (row >= images.size())
-            break;
+            continue;
         const ImageInfo &image = *images.at(row);
         if (image.bboxes)
             stats.add(image.bboxes->boxes(), image.problems);
@@ -126,6 +180,28 @@ namespace {
 
 using Mask = quint32;
 static_assert(LabelCheck::KindCount <= 32, "a problem kind per bit");
+using Summary = PredictionMatcher::Summary;
+
+// The kinds of disagreement, a bit each, in the order of the prediction counts.
+constexpr int DisagreementKinds = 4;
+const char *const disagreementKeys[DisagreementKinds] = {ImageFilter::Missed, ImageFilter::Extra,
+                                                         ImageFilter::WrongClass, ImageFilter::Duplicate};
+
+Mask disagreementsOf(const Summary &s)
+{
+    return Mask(s.missed > 0) | Mask(s.extra > 0) << 1 | Mask(s.wrongClass > 0) << 2 | Mask(s.duplicates > 0) << 3;
+}
+
+Mask wantedDisagreements(const QString &kind)
+{
+    if (kind == QLatin1String(ImageFilter::AnyDisagreement))
+        return (Mask(1) << DisagreementKinds) - 1;
+    for (int k = 0; k < DisagreementKinds; ++k) {
+        if (kind == QLatin1String(disagreementKeys[k]))
+            return Mask(1) << k;
+    }
+    return 0;
+}
 
 // What the filters look at in a row: its classes, its kinds of problem and its shapes.
 struct RowKeys
@@ -185,6 +261,12 @@ QVariantList ImageFilter::shapeCounts() const
     return m_shapeCounts;
 }
 
+QVariantList ImageFilter::predictionCounts() const
+{
+    countIfStale();
+    return m_predictionCounts;
+}
+
 void ImageFilter::countIfStale() const
 {
     if (!m_countsStale)
@@ -200,9 +282,13 @@ void ImageFilter::refilterRows()
     const bool byName = !m_name.isEmpty();
     const bool byClass = m_class != AnyClass;
     const bool byProblem = !m_problem.isEmpty();
+    const bool byKeys = byClass || byProblem || !m_shape.isEmpty();
+    const bool byPrediction = !m_prediction.isEmpty();
     const Mask wanted = wantedKinds(m_problem);
+    const Mask wantedDisagreement = wantedDisagreements(m_prediction);
+    const Summary *summaries = m_matcher && byMatching() ? m_matcher->summaries().constData() : nullptr;
     QVector<int> accepted(images.size());
-    if (!byName && !byClass && !byProblem && m_shape.isEmpty()) {
+    if (!byName && !byKeys && !byPrediction && !m_cellSet) {
         std::iota(accepted.begin(), accepted.end(), 0);
     } else {
         accepted.clear();
@@ -210,16 +296,42 @@ void ImageFilter::refilterRows()
             const ImageInfo &image = *images.at(i);
             if (byName && !image.fileName.contains(m_name, Qt::CaseInsensitive))
                 continue;
-            const RowKeys keys(image);
-            if ((!byClass || keys.hasClass(m_class)) && (!byProblem || (keys.kinds & wanted)) && keys.hasShape(m_shape))
-                accepted.append(i);
+            if ((byPrediction && !(summaries && (disagreementsOf(summaries[i]) & wantedDisagreement))) ||
+                (m_cellSet && !(summaries && summaries[i].inCell)))
+                continue;
+            if (byKeys) {
+                const RowKeys keys(image);
+                if ((byClass && !keys.hasClass(m_class)) || (byProblem && !(keys.kinds & wanted)) ||
+                    !keys.hasShape(m_shape))
+                    continue;
+            }
+            accepted.append(i);
         }
+    }
+    // Ties keep file order.
+    if (summaries && m_sort == QLatin1String(ByDisagreements)) {
+        std::stable_sort(accepted.begin(), accepted.end(), [summaries](int a, int b) {
+            return summaries[a].disagreements() > summaries[b].disagreements();
+        });
+    } else if (summaries && m_sort == QLatin1String(ByConfidence)) {
+        std::stable_sort(accepted.begin(), accepted.end(), [summaries](int a, int b) {
+            const Summary &x = summaries[a], &y = summaries[b];
+            return x.matched && (!y.matched || x.lowestMatch < y.lowestMatch);
+        });
     }
     beginResetModel();
     m_rows = std::move(accepted);
+    updatePositions();
     endResetModel();
     m_countsStale = true;
     Q_EMIT shownChanged();
+}
+
+void ImageFilter::updatePositions()
+{
+    m_position.fill(-1, m_source->rowCount());
+    for (int i = 0; i < m_rows.size(); ++i)
+        m_position[m_rows.at(i)] = i;
 }
 
 void ImageFilter::sourceReset()
@@ -233,30 +345,46 @@ void ImageFilter::recount() const
     m_recount.stop();
     const bool byClass = m_class != AnyClass;
     const bool byProblem = !m_problem.isEmpty();
+    const bool byPrediction = !m_prediction.isEmpty();
     const Mask wanted = wantedKinds(m_problem);
+    const Mask wantedDisagreement = wantedDisagreements(m_prediction);
+    const Summary *summaries = m_matcher ? m_matcher->summaries().constData() : nullptr;
+    const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
     std::map<int, int> classRows;
     int kindRows[LabelCheck::KindCount] = {};
     int anyRows = 0;
     int boxRows = 0, polygonRows = 0;
-    for (const std::shared_ptr<ImageInfo> &image : m_source->images()) {
-        if (!m_name.isEmpty() && !image->fileName.contains(m_name, Qt::CaseInsensitive))
+    int disagreementRows[DisagreementKinds] = {};
+    int anyDisagreementRows = 0;
+    for (int i = 0; i < images.size(); ++i) {
+        const ImageInfo &image = *images.at(i);
+        if (!m_name.isEmpty() && !image.fileName.contains(m_name, Qt::CaseInsensitive))
             continue;
-        const RowKeys keys(*image);
+        if (m_cellSet && !(summaries && summaries[i].inCell))
+            continue;
+        const RowKeys keys(image);
+        const Mask disagreements = summaries ? disagreementsOf(summaries[i]) : 0;
         const bool passesClass = !byClass || keys.hasClass(m_class);
         const bool passesProblem = !byProblem || (keys.kinds & wanted);
         const bool passesShape = keys.hasShape(m_shape);
-        if (passesProblem && passesShape) {
+        const bool passesPrediction = !byPrediction || (disagreements & wantedDisagreement);
+        if (passesProblem && passesShape && passesPrediction) {
             for (const int catId : keys.classes)
                 ++classRows[catId];
         }
-        if (passesClass && passesShape) {
+        if (passesClass && passesShape && passesPrediction) {
             anyRows += keys.kinds ? 1 : 0;
             for (int k = 0; k < LabelCheck::KindCount; ++k)
                 kindRows[k] += (keys.kinds >> k) & 1;
         }
-        if (passesClass && passesProblem) {
+        if (passesClass && passesProblem && passesPrediction) {
             boxRows += keys.boxes ? 1 : 0;
             polygonRows += keys.polygons ? 1 : 0;
+        }
+        if (passesClass && passesProblem && passesShape) {
+            anyDisagreementRows += disagreements ? 1 : 0;
+            for (int k = 0; k < DisagreementKinds; ++k)
+                disagreementRows[k] += (disagreements >> k) & 1;
         }
     }
 
@@ -279,6 +407,15 @@ void ImageFilter::recount() const
                      QVariantMap{{QStringLiteral("shape"), QLatin1String(PolygonShape)},
                                  {QStringLiteral("name"), tr("with polygons")},
                                  {QStringLiteral("rows"), polygonRows}}};
+    const QString disagreementNames[DisagreementKinds] = {tr("missed boxes"), tr("extra boxes"), tr("wrong class"),
+                                                          tr("duplicates")};
+    m_predictionCounts = {QVariantMap{{QStringLiteral("kind"), QLatin1String(AnyDisagreement)},
+                                      {QStringLiteral("name"), tr("any disagreement")},
+                                      {QStringLiteral("rows"), anyDisagreementRows}}};
+    for (int k = 0; k < DisagreementKinds; ++k)
+        m_predictionCounts.append(QVariantMap{{QStringLiteral("kind"), QLatin1String(disagreementKeys[k])},
+                                              {QStringLiteral("name"), disagreementNames[k]},
+                                              {QStringLiteral("rows"), disagreementRows[k]}});
     m_countsStale = false;
 }
 
@@ -286,11 +423,22 @@ void ImageFilter::sourceRowsAboutToBeRemoved(const QModelIndex &parent, int firs
 {
     if (parent.isValid())
         return;
-    const auto begin = std::lower_bound(m_rows.cbegin(), m_rows.cend(), first);
-    const auto end = std::upper_bound(m_rows.cbegin(), m_rows.cend(), last);
-    m_removing = begin != end;
-    if (m_removing)
-        beginRemoveRows(QModelIndex(), int(begin - m_rows.cbegin()), int(end - m_rows.cbegin()) - 1);
+    int lowest = INT_MAX, highest = -1, going = 0;
+    for (int row = first; row <= last && row < m_position.size(); ++row) {
+        const int position = m_position.at(row);
+        if (position >= 0) {
+            lowest = std::min(lowest, position);
+            highest = std::max(highest, position);
+            ++going;
+        }
+    }
+    // Under a sort the rows going need not be together here.
+    m_removingRows = going > 0 && highest - lowest + 1 == going;
+    m_removingAll = going > 0 && !m_removingRows;
+    if (m_removingRows)
+        beginRemoveRows(QModelIndex(), lowest, highest);
+    else if (m_removingAll)
+        beginResetModel();
 }
 
 void ImageFilter::sourceRowsRemoved(const QModelIndex &parent, int first, int last)
@@ -298,15 +446,16 @@ void ImageFilter::sourceRowsRemoved(const QModelIndex &parent, int first, int la
     if (parent.isValid())
         return;
     const int removed = last - first + 1;
-    const auto begin = std::lower_bound(m_rows.begin(), m_rows.end(), first);
-    const auto end = std::upper_bound(m_rows.begin(), m_rows.end(), last);
-    const auto kept = m_rows.erase(begin, end);
-    for (auto it = kept; it != m_rows.end(); ++it)
-        *it -= removed;
-    if (m_removing) {
-        m_removing = false;
+    m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [=](int row) { return row >= first && row <= last; }),
+                 m_rows.end());
+    for (int &row : m_rows)
+        row -= row > last ? removed : 0;
+    updatePositions();
+    if (m_removingRows)
         endRemoveRows();
-    }
+    else if (m_removingAll)
+        endResetModel();
+    m_removingRows = m_removingAll = false;
     m_countsStale = true;
     Q_EMIT shownChanged();
     m_recount.start();
@@ -315,10 +464,16 @@ void ImageFilter::sourceRowsRemoved(const QModelIndex &parent, int first, int la
 void ImageFilter::sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
                                     const QVector<int> &roles)
 {
-    const auto begin = std::lower_bound(m_rows.cbegin(), m_rows.cend(), topLeft.row());
-    const auto end = std::upper_bound(m_rows.cbegin(), m_rows.cend(), bottomRight.row());
-    if (begin != end)
-        Q_EMIT dataChanged(index(int(begin - m_rows.cbegin())), index(int(end - m_rows.cbegin()) - 1), roles);
+    int lowest = INT_MAX, highest = -1;
+    for (int row = std::max(0, topLeft.row()); row <= bottomRight.row() && row < m_position.size(); ++row) {
+        const int position = m_position.at(row);
+        if (position >= 0) {
+            lowest = std::min(lowest, position);
+            highest = std::max(highest, position);
+        }
+    }
+    if (highest >= 0)
+        Q_EMIT dataChanged(index(lowest), index(highest), roles);
     // A changed row stays shown until the filters change, so that an image being
     // edited does not vanish under the pointer; only the counts follow at once.
     m_countsStale = true;

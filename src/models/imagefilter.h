@@ -6,17 +6,20 @@
 #include <QVariantList>
 #include <QVector>
 
+#include "models/predictionmatcher.h"
+
 #include <climits>
 
 class ImageList;
 
-// The rows of the image list that pass four filters: a part of the file name, a
-// class that one of their boxes has, a kind of problem, and a kind of shape they
-// hold (boxes or polygons). It offers the image list's roles plus imgRow, the row in
-// the image list, which is what calls into ImageList take. With each filter but the
-// name come its counts: how many rows each option would show together with the
-// other filters. QML sees the app's
-// instance as the singleton ImageFilter, over the ImageList singleton.
+// The rows of the image list that pass its filters: a part of the file name, a class
+// that one of their boxes has, a kind of problem, a kind of shape they hold (boxes or
+// polygons), a kind of disagreement with a model's predictions and a cell of the
+// confusion matrix they count in; in file order or sorted by their matching. It
+// offers the image list's roles plus imgRow, the row in the image list, which is what
+// calls into ImageList take. With each filter but the name and the cell come its
+// counts: how many rows each option would show together with the other filters. QML
+// sees the app's instance as the singleton ImageFilter, over the ImageList singleton.
 class ImageFilter : public QAbstractListModel
 {
     Q_OBJECT
@@ -24,12 +27,18 @@ class ImageFilter : public QAbstractListModel
     Q_PROPERTY(int classFilter READ classFilter WRITE setClassFilter NOTIFY filterChanged)
     Q_PROPERTY(QString problemFilter READ problemFilter WRITE setProblemFilter NOTIFY filterChanged)
     Q_PROPERTY(QString shapeFilter READ shapeFilter WRITE setShapeFilter NOTIFY filterChanged)
+    Q_PROPERTY(QString predictionFilter READ predictionFilter WRITE setPredictionFilter NOTIFY filterChanged)
+    Q_PROPERTY(QString sortOrder READ sortOrder WRITE setSortOrder NOTIFY filterChanged)
+    // {labelClass, predictedClass}, or empty for no confusion filter.
+    Q_PROPERTY(QVariantMap confusionFilter READ confusionFilter NOTIFY filterChanged)
+    Q_PROPERTY(int background READ background CONSTANT)
     Q_PROPERTY(int anyClass READ anyClass NOTIFY filterChanged)
     Q_PROPERTY(int count READ count NOTIFY shownChanged)
     Q_PROPERTY(int total READ total NOTIFY shownChanged)
     Q_PROPERTY(QVariantList classCounts READ classCounts NOTIFY countsChanged)
     Q_PROPERTY(QVariantList problemCounts READ problemCounts NOTIFY countsChanged)
     Q_PROPERTY(QVariantList shapeCounts READ shapeCounts NOTIFY countsChanged)
+    Q_PROPERTY(QVariantList predictionCounts READ predictionCounts NOTIFY countsChanged)
 
 public:
     // The class filter's value for "every class".
@@ -39,8 +48,21 @@ public:
     // The shape filter's values: rows holding a plain box, rows holding a polygon.
     static constexpr const char *BoxShape = "boxes";
     static constexpr const char *PolygonShape = "polygons";
+    // The prediction filter's values: any disagreement, then one per kind.
+    static constexpr const char *AnyDisagreement = "any";
+    static constexpr const char *Missed = "missed";
+    static constexpr const char *Extra = "extra";
+    static constexpr const char *WrongClass = "class";
+    static constexpr const char *Duplicate = "dup";
+    // The sort orders besides file order (""): most disagreements first, and the
+    // lowest-confidence match first with rows without a match last.
+    static constexpr const char *ByDisagreements = "disagreements";
+    static constexpr const char *ByConfidence = "confidence";
+    // A confusion cell's class for no box.
+    static constexpr int Background = PredictionMatcher::Background;
 
-    explicit ImageFilter(ImageList *source);
+    // Without a matcher no row disagrees with predictions.
+    explicit ImageFilter(ImageList *source, PredictionMatcher *matcher = nullptr);
     ~ImageFilter() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -60,6 +82,18 @@ public:
     // BoxShape, PolygonShape, or "" for no filter.
     void setShapeFilter(const QString &shape);
     int anyClass() const { return AnyClass; }
+    QString predictionFilter() const { return m_prediction; }
+    // AnyDisagreement, Missed, Extra, WrongClass, Duplicate, or "" for no filter.
+    void setPredictionFilter(const QString &kind);
+    QString sortOrder() const { return m_sort; }
+    // ByDisagreements, ByConfidence, or "" for file order.
+    void setSortOrder(const QString &order);
+    QVariantMap confusionFilter() const;
+    // Rows whose matching counts in the confusion matrix's cell of a label of class
+    // labelClass and a prediction of predictedClass; either may be Background.
+    Q_INVOKABLE void setConfusionFilter(int labelClass, int predictedClass);
+    Q_INVOKABLE void clearConfusionFilter();
+    int background() const { return Background; }
 
     int count() const { return m_rows.size(); }
     int total() const;
@@ -69,6 +103,8 @@ public:
     QVariantList problemCounts() const;
     // Per shape (BoxShape, PolygonShape): shape, name and rows, with the other filters.
     QVariantList shapeCounts() const;
+    // Per prediction filter value (AnyDisagreement first): kind, name and rows, with the other filters.
+    QVariantList predictionCounts() const;
 
 public Q_SLOTS:
     // The image-list row of a row shown here, or -1.
@@ -85,6 +121,11 @@ Q_SIGNALS:
 private:
     // Works out the rows shown, in one model reset.
     void refilterRows();
+    void updatePositions();
+    // A filter changed: the rows shown and every count follow.
+    void filtersChanged();
+    void matchingChanged();
+    bool byMatching() const { return !m_prediction.isEmpty() || !m_sort.isEmpty() || m_cellSet; }
     // Works out the counts of every class and problem kind.
     void recount() const;
     void countIfStale() const;
@@ -96,18 +137,27 @@ private:
     void sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
 
     ImageList *m_source;
+    PredictionMatcher *m_matcher;
     QHash<int, QByteArray> m_roleNames;
     int m_sourceRowRole = 0;
     QString m_name;
     int m_class = AnyClass;
     QString m_problem;
     QString m_shape;
-    QVector<int> m_rows; // image-list rows, ascending
+    QString m_prediction;
+    QString m_sort;
+    bool m_cellSet = false;
+    int m_cellLabel = 0;
+    int m_cellPredicted = 0;
+    QVector<int> m_rows;     // image-list rows, ascending unless sorted
+    QVector<int> m_position; // per image-list row, its row here or -1
+    bool m_removingRows = false;
+    bool m_removingAll = false; // the rows going are not together here: a reset
     mutable QVariantList m_classCounts;
     mutable QVariantList m_problemCounts;
     mutable QVariantList m_shapeCounts;
+    mutable QVariantList m_predictionCounts;
     mutable bool m_countsStale = true;
-    bool m_removing = false;
     mutable QTimer m_recount;
 };
 

@@ -26,8 +26,8 @@ AppObjects::AppObjects()
     // The window's own objects, each after the ones it is handed. A new one goes here,
     // and gets a member and an accessor.
     m_datasetLoader = add("DatasetLoader", new DatasetLoader(m_imageList));
-    m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList));
     m_predictionMatcher = add("PredictionMatcher", new PredictionMatcher(m_imageList));
+    m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList, m_predictionMatcher));
     m_conversion = add("Conversion", new Conversion(m_imageList));
     m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter));
     m_editSession->setCategories(m_datasetLoader->categories());

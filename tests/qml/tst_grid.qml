@@ -51,6 +51,17 @@ WindowFixture {
         tryVerify(function () { return findText(c, "0.10 class?") })
         verify(child("prediction_missed", c).visible)
         compare(testData.readFile(predictions + "/b.txt"), written)
+        // The grid narrowed to images with extra boxes, then to a confusion cell, which a chip takes off.
+        const combo = child("cmbPredictionFilter")
+        tryVerify(function () { return combo.model.some(function (o) { return o.text === "wrong class (1)" }) })
+        mouseClick(combo)
+        pick("extra boxes (1)")
+        compare(child("gridImages").count, 1)
+        ImageFilter.predictionFilter = ""
+        ImageFilter.setConfusionFilter(ImageFilter.background, 1)
+        compare([child("btnConfusionFilter").text, child("gridImages").count], ["background as People ✕", 1])
+        mouseClick(child("btnConfusionFilter"))
+        compare([child("btnConfusionFilter").visible, child("gridImages").count], [false, 4])
     }
 
     // A file name never covers the row number, also where the picture reaches the top
