@@ -1,6 +1,7 @@
 #include "boxes/yololabelfile.h"
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
+#include "models/predictionmatcher.h"
 #include "ui/editsession.h"
 
 #include <QImage>
@@ -18,6 +19,8 @@ struct Edit
     QString name, script;
     int steps, selected; // to undo, and the box selected after the script
     QByteArray saved;
+    int prediction = -1; // selected after the script
+    QString hint = {};
 };
 // An edit, then a label file or folder removed, then a reset or else a leave.
 struct Leave
@@ -41,13 +44,15 @@ class TestEditSession : public QObject
 private:
     QString label(const QString &name) const { return m_dir->filePath("labels/" + name + ".txt"); }
     QByteArray file(const QString &name) const { return TestFiles::read(label(name)); }
-    // Nothing is filtered: a shown row is a row of the image list.
-    void open(const QString &name)
+    // Nothing is filtered: a shown row is a row of the image list, in the order the
+    // folder gives.
+    int rowOf(const QString &name) const
     {
         const auto &images = ImageList::instance()->images();
         const auto it = std::find_if(images.begin(), images.end(), [&](const auto &i) { return i->fileName == name; });
-        QVERIFY(m_session->open(int(it - images.begin())));
+        return int(it - images.begin());
     }
+    void open(const QString &name) { QVERIFY(m_session->open(rowOf(name))); }
     // The open list as the writer would put it.
     QByteArray boxes() const { return YoloLabelFile::format(m_session->boxes()->boxes()); }
 
@@ -83,6 +88,15 @@ private:
             {"cancel", [&](N) { s.cancelDraft(); }},
             {"back", [&](N) { s.removeDraftPoint(); }},
             {"yes", [&](N) { s.addAskedAsPolygon(); }},
+            {"predict", // a model's prediction for the open image: class, box, score
+             [&](N n) {
+                 ImageList::instance()->imageAt(s.row())->predictions.append({int(n[0]), n[1], n[2], n[3], n[4], n[5]});
+             }},
+            {"choose", [&](N n) { s.selectPrediction(int(n[0])); }},
+            {"confidence", [&](N n) { m_matcher->setConfidence(n[0]); }},
+            {"click", [&](N n) { s.selectAt(QPointF(n[0], n[1]), QSizeF(n[2], n[3]), 3); }},
+            {"accept", [&](N) { s.acceptPrediction(); }},
+            {"replace", [&](N) { s.replaceWithPrediction(); }},
             {"unreadable",
              [&](N) { // as the loader marks a label file it could not read
                  YoloLabelFile::ReadResult read;
@@ -102,6 +116,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ImageFilter> m_shown;
+    std::unique_ptr<PredictionMatcher> m_matcher;
     std::unique_ptr<EditSession> m_session;
     std::unique_ptr<ModelCheck> m_check;
 
@@ -125,13 +140,15 @@ private Q_SLOTS:
         m_shown = std::make_unique<ImageFilter>(images);
         images->loadYolo(dir.filePath("labels"), dir.filePath("images"));
         QCOMPARE(m_shown->rowCount(), 5);
-        m_session = std::make_unique<EditSession>(images, m_shown.get());
+        m_matcher = std::make_unique<PredictionMatcher>(images);
+        m_session = std::make_unique<EditSession>(images, m_shown.get(), m_matcher.get());
         m_session->setCategories({QVariantMap{{"catId", 1}}, QVariantMap{{"catId", 2}}});
     }
 
     void cleanup()
     {
         m_session.reset();
+        m_matcher.reset();
         m_shown.reset();
         ModelCheck::verifyNone();
         m_check.reset();
@@ -227,6 +244,34 @@ private Q_SLOTS:
         row("a box in a file of polygons asks", {"p", "draw 0 0 40 20 200 100; add 1 100 50 200 100", 0, -1, rt});
         row("and is added as four corners",
             {"p", "draw 0 0 40 20 200 100; yes; yes", 1, -1, rt + "\n1 0 0 0.2 0 0.2 0.2 0 0.2"});
+        // A prediction, selected by a click on its outline (also inside a box) or within
+        // it, is taken over as a box, or gives the label box it overlaps its box and class.
+        const QString over0("predict 1 0.3 0.25 0.1 0.1 0.9;"), over1("predict 1 0.76 0.75 0.2 0.2 0.9;");
+        row("accept", {"b", over0 + "click 100 50 400 200; accept", 1, 2, two + "\n1 0.3 0.25 0.1 0.1"});
+        row("accept a match",
+            {"b", "predict 1 0.25 0.25 0.1 0.1 0.9; choose 0; accept", 1, 2, two + "\n1 0.25 0.25 0.1 0.1", -1,
+             "Added a box where a label box of its class already is"});
+        row("a click inside a box", {"b", over0 + "click 85 50 400 200", 0, 0, two});
+        row("a click inside a prediction", {"b", over0 + "click 130 50 400 200", 0, -1, two, 0});
+        row("a click on nothing", {"b", over0 + "choose 0; click 200 150 400 200", 0, -1, two});
+        row("accept, none selected",
+            {"b", over0 + "select 0; accept", 0, 0, two, -1, "Select a prediction first: click its dashed outline"});
+        row("below the confidence", {"b", "predict 1 0.3 0.25 0.1 0.1 0.2; choose 0; accept", 0, -1, two, -1,
+                                     "Select a prediction first: click its dashed outline"});
+        row("no longer drawn, no longer selected",
+            {"b", "predict 1 0.3 0.25 0.1 0.1 0.5; choose 0; confidence 0.4; confidence 0.6", 0, -1, two});
+        row("accept into polygons", {"p", "predict 2 0.5 0.5 0.2 0.2 1; choose 0; accept; yes", 1, 2,
+                                     rt + "\n2 0.4 0.4 0.6 0.4 0.6 0.6 0.4 0.6"});
+        row("replace box and class",
+            {"b", over1 + "choose 0; replace", 1, 1, "1 0.25 0.25 0.1 0.1\n1 0.76 0.75 0.2 0.2"});
+        row("replace the box of a match",
+            {"b", "predict 1 0.26 0.25 0.1 0.1 0.9; choose 0; replace", 1, 0, "1 0.26 0.25 0.1 0.1\n" + second});
+        row("replace a polygon",
+            {"p", "predict 2 0.75 0.5 0.4 0.6 1; choose 0; replace", 1, 1, r + "\n2 0.55 0.2 0.95 0.2 0.75 0.8"});
+        row("nothing to replace", {"b", "predict 1 0.5 0.1 0.05 0.05 1; choose 0; replace", 0, -1, two, 0,
+                                   "No label box to replace: none overlaps this prediction enough"});
+        row("the label agrees", {"b", "predict 2 0.75 0.75 0.2 0.2 1; choose 0; replace", 0, 1, two, -1,
+                                 "The label box already agrees with the prediction"});
     }
 
     // Each step undoes on its own, back to the file as opened, and redoes; only a save
@@ -238,6 +283,8 @@ private Q_SLOTS:
         const QByteArray opened = file(edit.name);
         run(edit.script);
         QCOMPARE(m_session->selected(), edit.selected);
+        QCOMPARE(m_session->selectedPrediction(), edit.prediction);
+        QCOMPARE(m_session->hint(), edit.hint);
         QCOMPARE(m_session->canSave(), edit.steps > 0);
         QCOMPARE(file(edit.name), opened);
         const int problems = ImageList::instance()->imageAt(m_session->row())->problems.size();
@@ -337,6 +384,59 @@ private Q_SLOTS:
         // Only a rectangle turns, by a handle beyond its first side.
         QCOMPARE(m_session->rotationHandle(0, size, 24), side > 0 ? QVariant() : QVariant(QPointF(60, -4)));
         QCOMPARE(m_session->rotationHandle(1, size, 24), QVariant());
+    }
+
+    void disagreements_data()
+    {
+        QTest::addColumn<QString>("script"); // on b
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<double>("confidence");
+        QTest::addColumn<QString>("order"); // in b, then in c where that lies beyond
+        QTest::newRow("from the start") << "" << 1 << 0.25 << "p1 p2 b1";
+        QTest::newRow("from a box") << "select 0" << 1 << 0.25 << "p2 b1";
+        QTest::newRow("back from a prediction") << "choose 2" << -1 << 0.25 << "p1";
+        QTest::newRow("back from the end") << "" << -1 << 0.25 << "b1 p2 p1";
+        QTest::newRow("lower confidence") << "" << 1 << 0.05 << "p1 p2 b1 p3";
+        QTest::newRow("accepted, no longer extra") << "choose 1; accept" << 1 << 0.25 << "p2 b1";
+    }
+
+    // N steps through the disagreements in reading order, label boxes first where they
+    // start at the same point, then on through the rows shown that have any; an image
+    // without predictions has none. b: box 0 is matched by p0 (0.9) and p2 (0.7, a
+    // duplicate), p1 is extra, box 1 missed, p3 extra under 0.25; c: p0 of the wrong
+    // class on its box 0, which is missed.
+    void disagreements()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, direction);
+        QFETCH(double, confidence);
+        QFETCH(QString, order);
+        const auto image = [](int row) { return ImageList::instance()->imageAt(row); };
+        image(rowOf("b"))->predictions = {{1, 0.25, 0.25, 0.1, 0.1, 0.9},
+                                          {1, 0.5, 0.1, 0.1, 0.1, 0.8},
+                                          {1, 0.26, 0.25, 0.1, 0.1, 0.7},
+                                          {2, 0.5, 0.9, 0.1, 0.1, 0.1}};
+        image(rowOf("c"))->predictions = {{2, 0.5, 0.5, 0.3, 0.3, 0.5}};
+        m_matcher->setConfidence(confidence);
+        open("b");
+        run(script);
+        QStringList seen;
+        for (int row; (row = m_session->stepDisagreement(direction)) >= 0 && seen.size() < 10;) {
+            if (row != m_session->shownRow()) {
+                QVERIFY(m_session->saveBeforeLeaving() && m_session->open(row));
+                continue;
+            }
+            const int p = m_session->selectedPrediction();
+            const QString name = image(m_session->row())->fileName;
+            seen << (name == "b" ? "" : name + ":") + (p >= 0 ? "p" : "b") +
+                        QString::number(p >= 0 ? p : m_session->selected());
+        }
+        // Only c lies beyond b with predictions, on one side or the other.
+        if ((rowOf("c") - rowOf("b")) * direction > 0)
+            order += direction > 0 ? " c:b0 c:p0" : " c:p0 c:b0";
+        QCOMPARE(seen.join(' '), order);
+        QCOMPARE(m_session->hint(), direction > 0 ? "No disagreements after this one in the images shown"
+                                                  : "No disagreements before this one in the images shown");
     }
 
     // Next and previous stay within the rows shown.

@@ -2,13 +2,15 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
-// Reset, Save, what the last save did or what went wrong with it, and Close.
+// Reset, Save, what the last save did or what went wrong with it (or what a key about
+// predictions had to say), and Close.
 RowLayout {
     id: buttons
 
     property bool canSave: false
     property string saveError: ""
     property string saveNote: ""
+    property string hint: ""
 
     signal resetClicked()
     signal saveClicked()
@@ -34,7 +36,7 @@ RowLayout {
         Layout.fillWidth: true
         color: buttons.saveError.length > 0 ? "firebrick" : palette.text
         elide: Text.ElideMiddle
-        text: buttons.saveError.length > 0 ? buttons.saveError : buttons.saveNote
+        text: buttons.saveError.length > 0 ? buttons.saveError : buttons.hint.length > 0 ? buttons.hint : buttons.saveNote
     }
     Button {
         objectName: "btnClose"

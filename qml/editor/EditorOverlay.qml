@@ -23,6 +23,10 @@ Popup {
 
     signal stepRequested(int delta)
 
+    // The row N is on its way to, and which way it steps there, while the image it
+    // leaves is saved; null otherwise.
+    property var pendingDisagreement: null
+
     // Over the whole window, menu bar included, which it is as large as.
     parent: Overlay.overlay
     // Takes the keys from a text field of the window, which would swallow the category keys.
@@ -73,6 +77,19 @@ Popup {
         }
     }
 
+    // N and Shift+N: the next disagreement of this image, or else the first one (the
+    // last going back) of the next shown image with one, saving this one as D does.
+    function stepDisagreement(direction) {
+        const row = EditSession.stepDisagreement(direction)
+        if (row < 0 || row === EditSession.shownRow)
+            return
+        pendingDisagreement = { row: row, direction: direction }
+        overlay.stepRequested(row - EditSession.shownRow)
+        // Still here: only a question about saving may take it on.
+        if (!dlgSaveAnyway.visible)
+            pendingDisagreement = null
+    }
+
     // A category chosen with a box selected relabels the box; without one it is the
     // category of the boxes drawn next.
     function chooseCategory(catId) {
@@ -113,11 +130,18 @@ Popup {
         id: dlgSaveAnyway
         objectName: "dlgSaveAnyway"
         title: qsTr("Save anyway?")
+        onRejected: overlay.pendingDisagreement = null
     }
 
     Connections {
         target: EditSession
-        function onRowChanged() { ctxItems.fit() }
+        function onRowChanged() {
+            ctxItems.fit()
+            const pending = overlay.pendingDisagreement
+            overlay.pendingDisagreement = null
+            if (pending && pending.row === EditSession.shownRow)
+                EditSession.stepDisagreement(pending.direction)
+        }
     }
     Connections {
         target: ctxItems
@@ -152,6 +176,27 @@ Popup {
         sequence: "Backspace"
         enabled: overlay.editing && EditSession.drawingPolygon
         onActivated: EditSession.removeDraftPoint()
+    }
+
+    Shortcut {
+        sequence: "Y"
+        enabled: overlay.editing && !EditSession.drawingPolygon
+        onActivated: EditSession.acceptPrediction()
+    }
+    Shortcut {
+        sequence: "R"
+        enabled: overlay.editing && !EditSession.drawingPolygon
+        onActivated: EditSession.replaceWithPrediction()
+    }
+    Shortcut {
+        sequence: "N"
+        enabled: overlay.editing && !EditSession.drawingPolygon
+        onActivated: overlay.stepDisagreement(1)
+    }
+    Shortcut {
+        sequence: "Shift+N"
+        enabled: overlay.editing && !EditSession.drawingPolygon
+        onActivated: overlay.stepDisagreement(-1)
     }
 
     Shortcut {
@@ -308,6 +353,7 @@ Popup {
             canSave: EditSession.canSave
             saveError: EditSession.saveError
             saveNote: EditSession.saveNote
+            hint: EditSession.hint
             onResetClicked: EditSession.reset()
             onSaveClicked: overlay.doSave()
             onCloseClicked: EditSession.close()

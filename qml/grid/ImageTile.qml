@@ -31,21 +31,6 @@ Item {
     property var nameOf: function (catId) { return String(catId) }
     // Narrower tiles leave their boxes without class tags, which could not be read.
     property real tagMinWidth: 240
-    // A model's predictions and the label boxes none found, matched again when a
-    // threshold or a box changes.
-    property int boxEdits: 0
-    readonly property var predictionMarks: PredictionMatcher.available && PredictionMatcher.revision >= 0
-                                           && boxEdits >= 0 ? PredictionMatcher.marks(imageRow) : []
-
-    Connections {
-        target: tile.boxes
-        ignoreUnknownSignals: true
-        function onDataChanged() { tile.boxEdits++ }
-        function onRowsInserted() { tile.boxEdits++ }
-        function onRowsRemoved() { tile.boxEdits++ }
-        function onModelReset() { tile.boxEdits++ }
-    }
-
     signal openRequested()
     signal menuRequested(Item area, real x, real y)
 
@@ -304,7 +289,10 @@ Item {
                                 EditSession.addDraftPoint(at, size, 8 / rcDelegate.zoom)
                             } else if (tile.open) {
                                 // Boxes leave a click to this area where a drag would draw.
-                                EditSession.select(tile.stage.boxesHidden ? -1 : EditSession.boxAt(at, size, 6 / rcDelegate.zoom))
+                                if (tile.stage.boxesHidden)
+                                    EditSession.select(-1)
+                                else
+                                    EditSession.selectAt(at, size, 6 / rcDelegate.zoom)
                             } else if (EditSession.selected >= 0) {
                                 EditSession.select(-1)
                             } else if (!tile.openBlocked) {
@@ -353,17 +341,15 @@ Item {
                         }
                     }
 
-                    Repeater {
-                        objectName: "rptPredictions"
-                        model: tile.predictionMarks
-                        delegate: PredictionBox {
-                            mark: modelData
-                            pictureSize: Qt.size(content.width, content.height)
-                            zoom: rcDelegate.zoom
-                            classColor: tile.colorOf(modelData.catId)
-                            tagShown: tile.open || tile.width >= tile.tagMinWidth
-                            visible: !(tile.open && tile.stage.boxesHidden)
-                        }
+                    PredictionLayer {
+                        anchors.fill: parent
+                        imageRow: tile.imageRow
+                        boxes: tile.boxes
+                        zoom: rcDelegate.zoom
+                        colorOf: tile.colorOf
+                        tagShown: tile.open || tile.width >= tile.tagMinWidth
+                        visible: !(tile.open && tile.stage.boxesHidden)
+                        editing: tile.open
                     }
 
                     // The polygon being drawn, click by click, up to the pointer.

@@ -27,7 +27,8 @@ Item {
     y: (mark.cy - mark.ch / 2) * pictureSize.height
     width: mark.cw * pictureSize.width
     height: mark.ch * pictureSize.height
-    z: 50
+    // Rings beneath the predictions, whose tags they would cross.
+    z: missed ? 40 : 50
 
     PolygonItem {
         anchors.fill: parent

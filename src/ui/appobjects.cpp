@@ -29,7 +29,7 @@ AppObjects::AppObjects()
     m_predictionMatcher = add("PredictionMatcher", new PredictionMatcher(m_imageList));
     m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList, m_predictionMatcher));
     m_conversion = add("Conversion", new Conversion(m_imageList));
-    m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter));
+    m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter, m_predictionMatcher));
     m_editSession->setCategories(m_datasetLoader->categories());
     QObject::connect(m_conversion, &Conversion::classesChanged, m_datasetLoader,
                      [this] { m_datasetLoader->useClasses(m_conversion->classes()); });

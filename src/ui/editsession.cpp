@@ -1,23 +1,34 @@
 #include "editsession.h"
 
 #include "boxes/bboxlist.h"
+#include "checks/detectionmetrics.h"
 #include "formats/fileio.h"
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
+#include "models/predictionmatcher.h"
 
 #include <QPolygonF>
 #include <QRectF>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <tuple>
 #include <utility>
 
-EditSession::EditSession(ImageList *images, ImageFilter *shown, QObject *parent)
-    : QObject(parent), m_images(images), m_shown(shown)
+EditSession::EditSession(ImageList *images, ImageFilter *shown, PredictionMatcher *matcher, QObject *parent)
+    : QObject(parent), m_images(images), m_shown(shown), m_matcher(matcher)
 {
     // A load or a removal takes the open row away.
     connect(m_images, &QAbstractItemModel::modelAboutToBeReset, this, &EditSession::close);
     connect(m_images, &QAbstractItemModel::rowsAboutToBeRemoved, this, &EditSession::close);
+    // A prediction no longer drawn is selected no more.
+    connect(m_matcher, &PredictionMatcher::thresholdsChanged, this, [this] {
+        const Prediction *p = prediction();
+        if (p && !(p->score >= m_matcher->confidence()))
+            setSelectedPrediction(-1);
+    });
 }
 
 BBoxList *EditSession::boxes() const
@@ -28,11 +39,53 @@ BBoxList *EditSession::boxes() const
 
 void EditSession::select(int box)
 {
+    setSelectedPrediction(-1);
     if (m_selected == box)
         return;
     m_selected = box;
+    setHint(QString());
     selectVertex(-1);
     Q_EMIT selectedChanged();
+}
+
+void EditSession::selectPrediction(int index)
+{
+    const auto image = m_images->imageAt(m_row);
+    if (!image || index < 0 || index >= image->predictions.size() ||
+        !(image->predictions.at(index).score >= m_matcher->confidence()))
+        index = -1;
+    select(-1);
+    setSelectedPrediction(index);
+}
+
+void EditSession::setSelectedPrediction(int index)
+{
+    if (m_prediction == index)
+        return;
+    m_prediction = index;
+    setHint(QString());
+    Q_EMIT selectedPredictionChanged();
+}
+
+const Prediction *EditSession::prediction() const
+{
+    const auto image = m_images->imageAt(m_row);
+    return image && m_prediction >= 0 && m_prediction < image->predictions.size() ? &image->predictions.at(m_prediction)
+                                                                                  : nullptr;
+}
+
+QRectF EditSession::selectedPredictionRect() const
+{
+    const Prediction *p = prediction();
+    return p ? QRectF(p->cx - p->cw / 2, p->cy - p->ch / 2, p->cw, p->ch) : QRectF();
+}
+
+void EditSession::setHint(const QString &hint)
+{
+    if (m_hint == hint)
+        return;
+    m_hint = hint;
+    Q_EMIT hintChanged();
 }
 
 void EditSession::selectVertex(int vertex)
@@ -95,7 +148,10 @@ void EditSession::watch(BBoxList *list)
     if (!list)
         return;
     // Edits are checked again as they happen.
-    const auto check = [this] { m_images->checkRow(m_row); };
+    const auto check = [this] {
+        m_images->checkRow(m_row);
+        setHint(QString());
+    };
     connect(list, &QAbstractItemModel::dataChanged, this, check);
     connect(list, &QAbstractItemModel::rowsInserted, this, check);
     connect(list, &QAbstractItemModel::rowsRemoved, this, check);
@@ -126,6 +182,7 @@ bool EditSession::open(int shownRow)
     setSaveError(QString());
     cancelDraft();
     m_asked = BoxInfo();
+    m_selectAsked = false;
     m_row = row;
     m_shownRow = shownRow;
     watch(image->bboxes.get());
@@ -233,7 +290,9 @@ bool hits(const BoxInfo &box, QPointF at, QSizeF size, qreal reach)
 
 bool EditSession::pressDraws(int box, QPointF at, QSizeF size, qreal margin, bool modifier) const
 {
-    if (modifier)
+    // A click on a prediction's dashed outline selects the prediction, also where it
+    // crosses a box: the outline is all the user sees of it. A selected box keeps it.
+    if (modifier || (box != m_selected && predictionAt(at, size, margin / 2) >= 0))
         return true;
     const BBoxList *list = boxes();
     const auto info = list ? list->boxAt(box) : nullptr;
@@ -422,26 +481,32 @@ void EditSession::moveSelected(int dx, int dy, QSizeF shown)
     list->setRect(m_selected, cx, cy, box->cw, box->ch);
 }
 
-void EditSession::addRect(int catId, double cx, double cy, double cw, double ch)
+void EditSession::addRect(int catId, double cx, double cy, double cw, double ch, bool selectAdded)
 {
     BBoxList *list = boxes();
     const auto &all = list->boxes();
     if (!all.isEmpty() && std::all_of(all.cbegin(), all.cend(), [](const auto &box) { return box->isPolygon(); })) {
         m_asked = BoxInfo{catId, cx, cy, cw, ch};
+        m_selectAsked = selectAdded;
         Q_EMIT boxAsPolygonAsked();
         return;
     }
     list->appendRect(catId, cx, cy, cw, ch);
+    if (selectAdded)
+        select(list->rowCount() - 1);
 }
 
 void EditSession::addAskedAsPolygon()
 {
     BBoxList *list = boxes();
     const BoxInfo b = std::exchange(m_asked, BoxInfo());
+    const bool selectAdded = std::exchange(m_selectAsked, false);
     if (!list || b.cw <= 0 || b.ch <= 0)
         return;
     const double x0 = b.cx - b.cw / 2, x1 = b.cx + b.cw / 2, y0 = b.cy - b.ch / 2, y1 = b.cy + b.ch / 2;
     list->addPolygon(b.catId, {x0, y0, x1, y0, x1, y1, x0, y1});
+    if (selectAdded)
+        select(list->rowCount() - 1);
 }
 
 QVariant EditSession::rotationHandle(int box, QSizeF size, qreal reach) const
@@ -585,4 +650,226 @@ void EditSession::cancelDraft()
     m_drawing = false;
     m_draft.clear();
     Q_EMIT draftChanged();
+}
+
+namespace {
+
+BoxInfo boxOf(const Prediction &p)
+{
+    return BoxInfo{p.catId, p.cx, p.cy, p.cw, p.ch};
+}
+
+// How far a point is from the outline of a rectangle, from inside or outside.
+double outlineDistance(const QRectF &r, QPointF at)
+{
+    const double dx = std::max({r.left() - at.x(), 0.0, at.x() - r.right()});
+    const double dy = std::max({r.top() - at.y(), 0.0, at.y() - r.bottom()});
+    if (dx > 0 || dy > 0)
+        return std::hypot(dx, dy);
+    return std::min({at.x() - r.left(), r.right() - at.x(), at.y() - r.top(), r.bottom() - at.y()});
+}
+
+// The predictions drawn (at or above the confidence): the one whose outline is nearest
+// within reach, or, inside, the smallest that holds the point.
+int pickPrediction(const QVector<Prediction> &predictions, double confidence, QPointF at, QSizeF size, qreal reach,
+                   bool inside)
+{
+    int found = -1;
+    double best = 0;
+    for (int i = 0; i < predictions.size() && !size.isEmpty(); ++i) {
+        const Prediction &p = predictions.at(i);
+        if (!(p.score >= confidence))
+            continue;
+        const QRectF r = pixelRect(boxOf(p), size);
+        const double rank = inside ? p.cw * p.ch : outlineDistance(r, at);
+        if ((inside ? r.contains(at) : rank <= reach) && (found < 0 || rank < best)) {
+            found = i;
+            best = rank;
+        }
+    }
+    return found;
+}
+
+bool isUsable(const Prediction &p)
+{
+    return std::isfinite(p.cx) && std::isfinite(p.cy) && std::isfinite(p.cw) && std::isfinite(p.ch) && p.cw > 0 &&
+           p.ch > 0;
+}
+
+bool disagrees(DetectionMetrics::Outcome outcome)
+{
+    using O = DetectionMetrics::Outcome;
+    return outcome == O::Extra || outcome == O::WrongClass || outcome == O::Duplicate;
+}
+
+// A label box or a prediction in reading order: by its top left corner, then label
+// boxes first, then by number. What is not a number goes last.
+struct Place
+{
+    double top, left;
+    bool prediction;
+    int index;
+
+    Place(double cx, double cy, double cw, double ch, bool isPrediction, int i)
+        : top(cy - ch / 2), left(cx - cw / 2), prediction(isPrediction), index(i)
+    {
+        if (std::isnan(top) || std::isnan(left))
+            top = left = std::numeric_limits<double>::infinity();
+    }
+    bool operator<(const Place &o) const
+    {
+        return std::tie(top, left, prediction, index) < std::tie(o.top, o.left, o.prediction, o.index);
+    }
+};
+
+// The image's disagreements at the thresholds, in reading order. An image without
+// predictions has none, as none are drawn on it.
+QVector<Place> disagreementsOf(const ImageInfo &image, const PredictionMatcher &matcher)
+{
+    QVector<Place> found;
+    if (image.predictions.isEmpty() || !image.bboxes)
+        return found;
+    const auto &labels = image.bboxes->boxes();
+    const DetectionMetrics::ImageMatch match =
+        DetectionMetrics::matchImage(labels, image.predictions, matcher.iou(), matcher.confidence());
+    for (int i = 0; i < image.predictions.size(); ++i) {
+        const Prediction &p = image.predictions.at(i);
+        if (disagrees(match.outcome.at(i)))
+            found.append(Place(p.cx, p.cy, p.cw, p.ch, true, i));
+    }
+    for (int i = 0; i < labels.size(); ++i) {
+        const BoxInfo &b = *labels.at(i);
+        if (match.labelMatch.at(i) < 0)
+            found.append(Place(b.cx, b.cy, b.cw, b.ch, false, i));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+} // namespace
+
+int EditSession::predictionAt(QPointF at, QSizeF size, qreal reach) const
+{
+    const auto image = m_images->imageAt(m_row);
+    return image ? pickPrediction(image->predictions, m_matcher->confidence(), at, size, reach, false) : -1;
+}
+
+void EditSession::selectAt(QPointF at, QSizeF size, qreal reach)
+{
+    const auto image = m_images->imageAt(m_row);
+    if (!image)
+        return;
+    if (const int outline = predictionAt(at, size, reach); outline >= 0)
+        selectPrediction(outline);
+    else if (const int box = boxAt(at, size, reach); box >= 0)
+        select(box);
+    else
+        selectPrediction(pickPrediction(image->predictions, m_matcher->confidence(), at, size, reach, true));
+}
+
+void EditSession::acceptPrediction()
+{
+    BBoxList *list = boxes();
+    const Prediction *p = prediction();
+    if (!list || !p) {
+        setHint(tr("Select a prediction first: click its dashed outline"));
+        return;
+    }
+    if (!isUsable(*p)) {
+        setHint(tr("This prediction has no box to take over"));
+        return;
+    }
+    const auto image = m_images->imageAt(m_row);
+    const DetectionMetrics::ImageMatch match =
+        DetectionMetrics::matchImage(list->boxes(), image->predictions, m_matcher->iou(), m_matcher->confidence());
+    const DetectionMetrics::Outcome outcome = match.outcome.at(m_prediction);
+    // Copied first: the selection, and with it the pointer, goes when the box is added.
+    const Prediction taken = *p;
+    addRect(taken.catId, taken.cx, taken.cy, taken.cw, taken.ch, true);
+    if (outcome == DetectionMetrics::Outcome::TruePositive || outcome == DetectionMetrics::Outcome::Duplicate)
+        setHint(tr("Added a box where a label box of its class already is"));
+}
+
+void EditSession::replaceWithPrediction()
+{
+    BBoxList *list = boxes();
+    const Prediction *p = prediction();
+    if (!list || !p) {
+        setHint(tr("Select a prediction first: click its dashed outline"));
+        return;
+    }
+    const auto image = m_images->imageAt(m_row);
+    const DetectionMetrics::ImageMatch match =
+        DetectionMetrics::matchImage(list->boxes(), image->predictions, m_matcher->iou(), m_matcher->confidence());
+    const int label = match.predictionLabel.at(m_prediction);
+    const auto box = list->boxAt(label);
+    if (!box) {
+        setHint(tr("No label box to replace: none overlaps this prediction enough"));
+        return;
+    }
+    if (!isUsable(*p)) {
+        setHint(tr("This prediction has no box to take over"));
+        return;
+    }
+    const Prediction taken = *p;
+    const bool sameClass = box->catId == taken.catId;
+    const bool samePlace = box->cx == taken.cx && box->cy == taken.cy && box->cw == taken.cw && box->ch == taken.ch;
+    if (!sameClass || !samePlace) {
+        list->beginEdit();
+        if (!sameClass)
+            list->relabelRow(label, taken.catId);
+        if (!samePlace)
+            list->setRect(label, taken.cx, taken.cy, taken.cw, taken.ch);
+        list->endEdit();
+    }
+    select(label);
+    if (sameClass && samePlace)
+        setHint(tr("The label box already agrees with the prediction"));
+}
+
+int EditSession::stepDisagreement(int direction)
+{
+    const auto image = m_images->imageAt(m_row);
+    if (!image || direction == 0)
+        return -1;
+    const QVector<Place> all = disagreementsOf(*image, *m_matcher);
+    // Where the selection stands in reading order, a disagreement or not.
+    std::optional<Place> from;
+    if (const Prediction *p = prediction())
+        from = Place(p->cx, p->cy, p->cw, p->ch, true, m_prediction);
+    else if (const auto box = image->bboxes->boxAt(m_selected))
+        from = Place(box->cx, box->cy, box->cw, box->ch, false, m_selected);
+    const Place *to = nullptr;
+    if (direction > 0) {
+        const auto it = from ? std::upper_bound(all.cbegin(), all.cend(), *from) : all.cbegin();
+        to = it != all.cend() ? &*it : nullptr;
+    } else {
+        const auto it = from ? std::lower_bound(all.cbegin(), all.cend(), *from) : all.cend();
+        to = it != all.cbegin() ? &*(it - 1) : nullptr;
+    }
+    if (to) {
+        to->prediction ? selectPrediction(to->index) : select(to->index);
+        return m_shownRow;
+    }
+    const int row = disagreementRow(direction);
+    if (row < 0)
+        setHint(direction > 0 ? tr("No disagreements after this one in the images shown")
+                              : tr("No disagreements before this one in the images shown"));
+    return row;
+}
+
+int EditSession::disagreementRow(int direction) const
+{
+    const double iou = m_matcher->iou(), confidence = m_matcher->confidence();
+    DetectionMetrics::ImageMatch match;
+    for (int row = m_shownRow + (direction > 0 ? 1 : -1);
+         row >= 0 && row<m_shown->rowCount(); row += direction> 0 ? 1 : -1) {
+        const auto image = m_images->imageAt(m_shown->sourceRow(row));
+        if (!image || image->predictions.isEmpty() || !image->bboxes)
+            continue;
+        DetectionMetrics::matchImage(image->bboxes->boxes(), image->predictions, iou, confidence, match);
+        if (match.missed() > 0 || std::any_of(match.outcome.cbegin(), match.outcome.cend(), disagrees))
+            return row;
+    }
+    return -1;
 }

@@ -2,16 +2,19 @@
 #define BOXMERE_EDITSESSION_H
 
 #include "boxes/bboxlist.h"
+#include "boxes/prediction.h"
 
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QVariantList>
 
 class ImageFilter;
 class ImageList;
+class PredictionMatcher;
 
 // The image open for editing and the rules of editing it: what opening, leaving,
 // saving and resetting do to its label file, which box is selected, and what each
@@ -43,9 +46,18 @@ class EditSession : public QObject
     // fractions of the picture.
     Q_PROPERTY(bool drawingPolygon READ drawingPolygon NOTIFY draftChanged)
     Q_PROPERTY(QVariantList draft READ draft NOTIFY draftChanged)
+    // The selected prediction of the open image, an index into its predictions, or -1.
+    // A box and a prediction are never selected together.
+    Q_PROPERTY(int selectedPrediction READ selectedPrediction WRITE selectPrediction NOTIFY selectedPredictionChanged)
+    // Its box as fractions of the picture; an empty one while none is selected.
+    Q_PROPERTY(QRectF selectedPredictionRect READ selectedPredictionRect NOTIFY selectedPredictionChanged)
+    // Why the last key about predictions did nothing, or what to know about what it
+    // did; "" once the selection, the boxes or the image change.
+    Q_PROPERTY(QString hint READ hint NOTIFY hintChanged)
 
 public:
-    EditSession(ImageList *images, ImageFilter *shown, QObject *parent = nullptr);
+    // Predictions are matched to the boxes at the thresholds of matcher.
+    EditSession(ImageList *images, ImageFilter *shown, PredictionMatcher *matcher, QObject *parent = nullptr);
 
     int row() const { return m_row; }
     int shownRow() const { return m_row < 0 ? -1 : m_shownRow; }
@@ -59,13 +71,18 @@ public:
     int vertex() const { return m_vertex; }
     bool drawingPolygon() const { return m_drawing; }
     QVariantList draft() const;
+    int selectedPrediction() const { return m_prediction; }
+    QRectF selectedPredictionRect() const;
+    QString hint() const { return m_hint; }
     void setCategories(const QVariantList &categories);
     // What saving the open image would lose of lines not read whole, as the question
     // to ask before; "" when it loses nothing.
     Q_INVOKABLE QString saveQuestion() const;
     // Whether a left press inside a box, at a point in pixels of a picture shown at
-    // size, draws a new box instead of taking hold of that one: with the modifier, or
-    // in a box larger than a quarter of the picture, more than margin from its edges.
+    // size, draws a new box instead of taking hold of that one: with the modifier, in
+    // a box larger than a quarter of the picture, more than margin from its edges, or
+    // within half the margin of a prediction's outline while the box is not selected
+    // (a click there selects the prediction).
     Q_INVOKABLE bool pressDraws(int box, QPointF at, QSizeF size, qreal margin, bool modifier) const;
     // The box a click at a point selects: the smallest that holds it, or -1. A
     // polygon holds the points inside it and those within reach of its outline.
@@ -74,6 +91,12 @@ public:
     // the picture shown at size: reach beyond the middle of its first side. Null for
     // any other polygon or box.
     Q_INVOKABLE QVariant rotationHandle(int box, QSizeF size, qreal reach) const;
+    // The prediction drawn at or above the confidence threshold whose outline is
+    // nearest to a point, within reach, in pixels of the picture shown at size; or -1.
+    Q_INVOKABLE int predictionAt(QPointF at, QSizeF size, qreal reach) const;
+    // What a click there selects: a prediction's outline within reach, else the box
+    // boxAt() gives, else the smallest prediction that holds the point, else nothing.
+    Q_INVOKABLE void selectAt(QPointF at, QSizeF size, qreal reach);
 
 Q_SIGNALS:
     void rowChanged();
@@ -84,12 +107,17 @@ Q_SIGNALS:
     void categoryChanged();
     void vertexChanged();
     void draftChanged();
+    void selectedPredictionChanged();
+    void hintChanged();
     // A box was drawn or added in a file of polygons only: it waits for
     // addAskedAsPolygon().
     void boxAsPolygonAsked();
 
 public Q_SLOTS:
+    // Selects a box, or nothing for -1; either way no prediction.
     void select(int box);
+    // Selects a prediction, or nothing for -1; either way no box.
+    void selectPrediction(int index);
     // Opens a row of those shown, forgetting the undo steps of its boxes. Opening
     // writes the label file in the tool's own layout when it holds other boxes, but
     // never one with lines not read whole; a picture without a label file gets one
@@ -151,16 +179,40 @@ public Q_SLOTS:
     // Adds the box that boxAsPolygonAsked() was about as a polygon of four corners.
     void addAskedAsPolygon();
 
+    // Adds the selected prediction as a box of its class, one step to undo, and selects
+    // that box. A prediction its label box matches already is added all the same.
+    void acceptPrediction();
+    // Gives the label box the selected prediction matched or overlaps the prediction's
+    // class and box (a polygon's corners move and scale with it), one step to undo, and
+    // selects that box.
+    void replaceWithPrediction();
+    // Selects the disagreement of the open image that follows the selection in reading
+    // order (top to bottom, then left to right), or precedes it for -1: an extra,
+    // wrong-class or duplicate prediction, or a label box no prediction found; with
+    // nothing selected, the first or the last. Returns the open shown row then. Past
+    // the last one, selects nothing and returns the next shown row (the one before for
+    // -1) that has a disagreement, for the caller to open and step into; -1, with a
+    // hint, when there is none.
+    int stepDisagreement(int direction);
+
 private:
     void setSaveError(const QString &error);
     void setSaveNote(const QString &note);
     bool write(bool loseLines, bool announce = true);
     void watch(BBoxList *list);
     // Appends a box, or asks first in a file of polygons only.
-    void addRect(int catId, double cx, double cy, double cw, double ch);
+    void addRect(int catId, double cx, double cy, double cw, double ch, bool selectAdded = false);
+    void setSelectedPrediction(int index);
+    void setHint(const QString &hint);
+    // The selected prediction, or null.
+    const Prediction *prediction() const;
+    // The next shown row after the open one (before it for a negative direction) with
+    // a disagreement at the thresholds, or -1.
+    int disagreementRow(int direction) const;
 
     ImageList *m_images;
     ImageFilter *m_shown;
+    PredictionMatcher *m_matcher;
     int m_row = -1;
     int m_shownRow = -1;
     int m_selected = -1;
@@ -172,6 +224,9 @@ private:
     bool m_drawing = false;
     QVector<double> m_draft;
     BoxInfo m_asked;
+    bool m_selectAsked = false;
+    int m_prediction = -1;
+    QString m_hint;
     QPointer<BBoxList> m_watched;
 };
 

@@ -200,4 +200,37 @@ WindowFixture {
         keyClick(Qt.Key_Return)
         compare([boxes()[0][0], EditSession.category], [70, 3])
     }
+
+    // A click on a prediction's dashed outline, here inside a label box, selects it; Y
+    // takes it over as a box, which it then matches at once; R gives the label box a
+    // prediction of another class overlaps that class and box; N goes on to the next
+    // image with a disagreement, saving this one, and Shift+N back. Prediction files
+    // stay as they were.
+    function test_predictions() {
+        const predictions = base + "/predictions"
+        const written = { b: "1 0.3 0.25 0.1 0.1 0.9\n1 0.76 0.75 0.2 0.2 0.8\n", c: "2 0.5 0.5 0.3 0.3 0.7\n" }
+        for (const name in written)
+            verify(testData.writeFile(predictions + "/" + name + ".txt", written[name]))
+        child("txtPredFolder").text = predictions
+        load(base + "/images", base + "/labels", 4)
+        const c = open("b"), p = pixel(c, 0.25, 0.27)
+        verify(child("prediction_extra", c))
+        mouseClick(child("mouseFull", c), p.x, p.y)
+        compare([EditSession.selectedPrediction, EditSession.selected], [0, -1])
+        verify(child("selectedPrediction", c).visible)
+        keyClick(Qt.Key_Y)
+        compare([EditSession.selectedPrediction, EditSession.selected, boxes()[2]], [-1, 2, [1, 0.3, 0.25, 0.1, 0.1]])
+        tryVerify(function () { return !child("prediction_extra", c) && child("prediction_match", c) })
+        EditSession.selectPrediction(1)
+        keyClick(Qt.Key_R)
+        compare([EditSession.selected, boxes()[1]], [1, [1, 0.76, 0.75, 0.2, 0.2]])
+        keyClick(Qt.Key_N)
+        compare([nameAt(EditSession.shownRow), EditSession.selected], ["c", 0])
+        compare(file("b"), "1 0.25 0.25 0.1 0.1\n1 0.76 0.75 0.2 0.2\n1 0.3 0.25 0.1 0.1")
+        // Back to b, whose box 0 no prediction found now.
+        keyClick(Qt.Key_N, Qt.ShiftModifier)
+        compare([nameAt(EditSession.shownRow), EditSession.selected], ["b", 0])
+        for (const name in written)
+            compare(testData.readFile(predictions + "/" + name + ".txt"), written[name])
+    }
 }
