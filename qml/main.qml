@@ -199,6 +199,25 @@ ApplicationWindow {
         className: root.categoryName
     }
 
+    MetricsPanel {
+        id: metricsPanel
+        objectName: "metricsPanel"
+        metrics: PredictionMetrics
+        className: root.categoryName
+        confidence: PredictionMatcher.confidence
+        iou: PredictionMatcher.iou
+        onConfidenceMoved: PredictionMatcher.confidence = value
+        onIouMoved: PredictionMatcher.iou = value
+        backgroundClass: ImageFilter.background !== undefined ? ImageFilter.background : -1
+        onCellClicked: {
+            if (ImageFilter.setConfusionFilter !== undefined)
+                ImageFilter.setConfusionFilter(labelClass, predictedClass)
+            close()
+        }
+    }
+    // The figures follow the thresholds only while they are shown.
+    Binding { target: PredictionMetrics; property: "active"; value: metricsPanel.visible }
+
     Pane {
         anchors.fill: parent
 
