@@ -154,6 +154,11 @@ private Q_SLOTS:
         QCOMPARE(m_metrics->classes().at(2).toMap().value("apCoco").toDouble(), -1.0);
         QCOMPARE(m_metrics->map50(), 0.75);
         QCOMPARE(m_metrics->mapCoco(), (51 / 101.0 + 1) / 2);
+        // A new list: while not shown, the figures go; while shown, they are computed again.
+        m_list->loadImages(rows(Small), true);
+        QCOMPARE(m_metrics->computed(), how == "active");
+        QCOMPARE(m_metrics->classes().size(), how == "active" ? 3 : 0);
+        QCOMPARE(m_metrics->busy(), false);
     }
 
     void precisionRecall_data()

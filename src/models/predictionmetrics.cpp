@@ -129,12 +129,18 @@ PredictionMetrics::PredictionMetrics(ImageList *list, PredictionMatcher *matcher
     m_debounce.setSingleShot(true);
     m_debounce.setInterval(250);
     connect(&m_debounce, &QTimer::timeout, this, &PredictionMetrics::refresh);
-    const auto follow = [this] {
+    connect(matcher, &PredictionMatcher::thresholdsChanged, this, [this] {
         if (m_active)
             m_debounce.start();
-    };
-    connect(matcher, &PredictionMatcher::thresholdsChanged, this, follow);
-    connect(list, &QAbstractItemModel::modelReset, this, follow);
+    });
+    // Figures of rows that are gone are not shown, not even until the next computation.
+    connect(list, &QAbstractItemModel::modelReset, this, [this] {
+        ++m_resets;
+        if (m_active)
+            m_debounce.start();
+        else
+            dropResults();
+    });
     connect(&m_watcher, &QFutureWatcherBase::finished, this, &PredictionMetrics::finished);
 }
 
@@ -170,6 +176,7 @@ void PredictionMetrics::refresh()
 
 void PredictionMetrics::start()
 {
+    m_runResets = m_resets;
     const std::shared_ptr<Snapshot> snapshot = takeSnapshot(m_list->images());
     snapshot->iou = m_runIou = m_matcher->iou();
     snapshot->confidence = m_runConfidence = m_matcher->confidence();
@@ -182,6 +189,11 @@ void PredictionMetrics::finished()
         // Asked for again while this one ran: its figures are already out of date.
         m_pending = false;
         start();
+        return;
+    }
+    m_running = false;
+    if (m_runResets != m_resets) {
+        Q_EMIT busyChanged();
         return;
     }
     m_figures = m_watcher.result();
@@ -205,9 +217,21 @@ void PredictionMetrics::finished()
             cells.append(count);
         m_confusion.append(QVariant(cells));
     }
-    m_running = false;
     Q_EMIT resultsChanged();
     Q_EMIT busyChanged();
+}
+
+void PredictionMetrics::dropResults()
+{
+    if (!m_computed)
+        return;
+    m_computed = false;
+    m_figures = {};
+    m_classes.clear();
+    m_withoutLabels.clear();
+    m_confusion.clear();
+    m_confusionClasses.clear();
+    Q_EMIT resultsChanged();
 }
 
 QVariantList PredictionMetrics::precisionRecall(int catId) const

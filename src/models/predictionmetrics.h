@@ -20,7 +20,8 @@ class PredictionMetrics : public QObject
     Q_OBJECT
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
-    // Whether figures were computed since the object was made.
+    // Whether there are figures: none before the first computation, nor after the list
+    // was replaced while they were not shown.
     Q_PROPERTY(bool computed READ computed NOTIFY resultsChanged)
     // The thresholds the figures shown were computed at.
     Q_PROPERTY(double confidence READ confidence NOTIFY resultsChanged)
@@ -59,7 +60,7 @@ public:
     QVariantList confusionClasses() const { return m_confusionClasses; }
 
     // Computes the figures again from the rows as they are now; one asked for while a
-    // computation runs replaces it.
+    // computation runs replaces it. A reset of the list drops the figures.
     Q_INVOKABLE void refresh();
     // The class's precision against recall down its predictions at IoU 0.5, at most
     // CurvePoints maps of recall, precision and interpolated (the precision the average
@@ -74,6 +75,7 @@ Q_SIGNALS:
 private:
     void start();
     void finished();
+    void dropResults();
 
     ImageList *m_list;
     PredictionMatcher *m_matcher;
@@ -83,6 +85,8 @@ private:
     bool m_running = false;
     bool m_pending = false; // a refresh asked for while one runs
     bool m_computed = false;
+    int m_resets = 0;    // list resets so far
+    int m_runResets = 0; // at the start of the computation under way
     double m_confidence = 0;
     double m_iou = 0;
     double m_runConfidence = 0;
