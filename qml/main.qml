@@ -199,6 +199,24 @@ ApplicationWindow {
         className: root.categoryName
     }
 
+    MetricsPanel {
+        id: metricsPanel
+        objectName: "metricsPanel"
+        metrics: PredictionMetrics
+        className: root.categoryName
+        confidence: PredictionMatcher.confidence
+        iou: PredictionMatcher.iou
+        onConfidenceMoved: PredictionMatcher.confidence = value
+        onIouMoved: PredictionMatcher.iou = value
+        backgroundClass: ImageFilter.background
+        onCellClicked: {
+            ImageFilter.setConfusionFilter(labelClass, predictedClass)
+            close()
+        }
+    }
+    // The figures follow the thresholds only while they are shown.
+    Binding { target: PredictionMetrics; property: "active"; value: metricsPanel.visible }
+
     Pane {
         anchors.fill: parent
 
@@ -264,6 +282,7 @@ ApplicationWindow {
                 Layout.fillWidth: true
                 className: root.categoryName
                 onGoTo: grid.positionViewAtIndex(row, GridView.Beginning)
+                onMetricsRequested: metricsPanel.open()
                 onStatisticsRequested: {
                     statsPanel.stats = ImageFilter.statistics()
                     statsPanel.open()

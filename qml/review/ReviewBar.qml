@@ -15,6 +15,7 @@ GridLayout {
 
     signal goTo(int row)
     signal statisticsRequested()
+    signal metricsRequested()
 
     columns: 2
 
@@ -82,5 +83,6 @@ GridLayout {
         iou: PredictionMatcher.iou
         onConfidenceMoved: PredictionMatcher.confidence = value
         onIouMoved: PredictionMatcher.iou = value
+        onMetricsRequested: bar.metricsRequested()
     }
 }

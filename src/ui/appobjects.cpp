@@ -5,6 +5,7 @@
 #include "models/classpickermodel.h"
 #include "models/imagefilter.h"
 #include "models/predictionmatcher.h"
+#include "models/predictionmetrics.h"
 #include "ui/conversion.h"
 #include "ui/datasetloader.h"
 #include "ui/editsession.h"
@@ -28,6 +29,7 @@ AppObjects::AppObjects()
     m_datasetLoader = add("DatasetLoader", new DatasetLoader(m_imageList));
     m_predictionMatcher = add("PredictionMatcher", new PredictionMatcher(m_imageList));
     m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList, m_predictionMatcher));
+    m_predictionMetrics = add("PredictionMetrics", new PredictionMetrics(m_imageList, m_predictionMatcher));
     m_conversion = add("Conversion", new Conversion(m_imageList));
     m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter, m_predictionMatcher));
     m_editSession->setCategories(m_datasetLoader->categories());

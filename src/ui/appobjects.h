@@ -9,6 +9,7 @@ class EditSession;
 class ImageFilter;
 class ImageList;
 class PredictionMatcher;
+class PredictionMetrics;
 class QObject;
 class QQmlEngine;
 class Utils;
@@ -35,6 +36,7 @@ public:
     Conversion *conversion() const { return m_conversion; }
     EditSession *editSession() const { return m_editSession; }
     PredictionMatcher *predictionMatcher() const { return m_predictionMatcher; }
+    PredictionMetrics *predictionMetrics() const { return m_predictionMetrics; }
 
 private:
     // Registers object with QML under typeName and takes it into the tear-down.
@@ -48,6 +50,7 @@ private:
     Conversion *m_conversion = nullptr;
     EditSession *m_editSession = nullptr;
     PredictionMatcher *m_predictionMatcher = nullptr;
+    PredictionMetrics *m_predictionMetrics = nullptr;
 };
 
 #endif
