@@ -1,4 +1,5 @@
 #include "boxes/yololabelfile.h"
+#include "checks/detectionmetrics.h"
 #include "images/imagelist.h"
 #include "models/imagefilter.h"
 #include "models/predictionmatcher.h"
@@ -90,7 +91,12 @@ private:
             {"yes", [&](N) { s.addAskedAsPolygon(); }},
             {"predict", // a model's prediction for the open image: class, box, score
              [&](N n) {
-                 ImageList::instance()->imageAt(s.row())->predictions.append({int(n[0]), n[1], n[2], n[3], n[4], n[5]});
+                 ImageList *list = ImageList::instance();
+                 list->imageAt(s.row())->predictions.append({int(n[0]), n[1], n[2], n[3], n[4], n[5]});
+                 // As a load with predictions announces them.
+                 Q_EMIT list->layoutAboutToBeChanged();
+                 Q_EMIT list->layoutChanged();
+                 m_matcher->summaries();
              }},
             {"choose", [&](N n) { s.selectPrediction(int(n[0])); }},
             {"confidence", [&](N n) { m_matcher->setConfidence(n[0]); }},
@@ -282,6 +288,16 @@ private Q_SLOTS:
         open(edit.name);
         const QByteArray opened = file(edit.name);
         run(edit.script);
+        const auto image = ImageList::instance()->imageAt(m_session->row());
+        if (edit.steps > 0 && !image->predictions.isEmpty()) {
+            // What the grid filters and sorts by follows the edits at once.
+            const auto match = DetectionMetrics::matchImage(image->bboxes->boxes(), image->predictions,
+                                                            m_matcher->iou(), m_matcher->confidence());
+            const PredictionMatcher::Summary &summary = m_matcher->summaries().at(m_session->row());
+            QCOMPARE(QVector<int>({summary.missed, summary.extra, summary.wrongClass}),
+                     QVector<int>({match.missed(), match.count(DetectionMetrics::Outcome::Extra),
+                                   match.count(DetectionMetrics::Outcome::WrongClass)}));
+        }
         QCOMPARE(m_session->selected(), edit.selected);
         QCOMPARE(m_session->selectedPrediction(), edit.prediction);
         QCOMPARE(m_session->hint(), edit.hint);

@@ -248,6 +248,15 @@ void ImageList::checkRow(int row)
     Q_EMIT dataChanged(changed, changed, {ProblemsRole});
 }
 
+void ImageList::boxesEdited(int row)
+{
+    if (!imageAt(row))
+        return;
+    const QModelIndex changed = index(row, 0);
+    Q_EMIT dataChanged(changed, changed, {BBoxesRole});
+    checkRow(row);
+}
+
 void ImageList::exportJson(const QString &json)
 {
     FileIo::writeFile(json, ImageListJson::write(m_images));

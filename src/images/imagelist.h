@@ -130,6 +130,9 @@ public Q_SLOTS:
     bool restoreTrashed();
     // Checks the row's boxes again after edits; announces imgProblems when they changed.
     void checkRow(int row);
+    // Announces that the row's boxes were edited in place, so that what counts or
+    // matches them follows, and checks them again.
+    void boxesEdited(int row);
 
 private:
     ImageList();

@@ -149,7 +149,7 @@ void EditSession::watch(BBoxList *list)
         return;
     // Edits are checked again as they happen.
     const auto check = [this] {
-        m_images->checkRow(m_row);
+        m_images->boxesEdited(m_row);
         setHint(QString());
     };
     connect(list, &QAbstractItemModel::dataChanged, this, check);
