@@ -82,12 +82,13 @@ Dialog {
             }
             Label {
                 objectName: "lblThresholds"
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
                 visible: panel.metrics && panel.metrics.computed
                 color: "dimgray"
                 text: panel.metrics ? qsTr("Counts, precision and recall at confidence %1 and IoU %2; AP over every prediction.")
                                       .arg(panel.metrics.confidence.toFixed(2)).arg(panel.metrics.iou.toFixed(2)) : ""
             }
-            Item { Layout.fillWidth: true }
         }
         Label {
             objectName: "lblWithoutLabels"
@@ -111,8 +112,8 @@ Dialog {
 
             ColumnLayout {
                 Layout.fillHeight: true
-                Layout.preferredWidth: 900
-                Layout.maximumWidth: 900
+                Layout.preferredWidth: Math.min(900, panel.availableWidth * 0.62)
+                Layout.maximumWidth: Layout.preferredWidth
                 spacing: 8
 
                 MetricsTable {
@@ -120,6 +121,7 @@ Dialog {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     Layout.preferredHeight: 3
+                    fitWidth: Math.min(900, panel.availableWidth * 0.62)
                     classes: panel.classes
                     className: panel.className
                     chosenClass: panel.chosenClass

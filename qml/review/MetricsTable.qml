@@ -10,6 +10,8 @@ ColumnLayout {
     property var classes: []
     property var className: function (catId) { return String(catId) }
     property int chosenClass: -1
+    // The width the columns share.
+    property real fitWidth: 846
 
     signal classChosen(int catId)
 
@@ -28,6 +30,12 @@ ColumnLayout {
         { key: "apCoco", title: qsTr("AP50:95"), fraction: true }
     ]
 
+    // Columns narrow together in a narrow window.
+    readonly property real scale: {
+        const natural = columns.reduce(function (sum, column) { return sum + (column.width || 70) }, 0)
+        return Math.min(1, Math.max(0.5, fitWidth / natural))
+    }
+
     // An AP of -1 belongs to a class without label boxes, which has none.
     function cellText(entry, column) {
         if (!column.key)
@@ -45,7 +53,7 @@ ColumnLayout {
         Repeater {
             model: table.columns.length
             delegate: Label {
-                Layout.preferredWidth: table.columns[index].width || 70
+                Layout.preferredWidth: (table.columns[index].width || 70) * table.scale
                 leftPadding: 4
                 rightPadding: 4
                 horizontalAlignment: index === 0 ? Text.AlignLeft : Text.AlignRight
