@@ -17,6 +17,10 @@ if [ ! -d build/demoseg/labels ]; then
     build/tools/boxmere-makedemo --polygons build/demoseg 24 12
     echo "Segmentation demo data set (polygons and oriented boxes): scripts/run.sh build/demoseg" >&2
 fi
+if [ ! -d build/demopred/predictions ]; then
+    build/tools/boxmere-makedemo --predictions build/demopred 24 12
+    echo "Demo data set with a model's predictions: scripts/run.sh build/demopred --predictions build/demopred/predictions" >&2
+fi
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "No display: run it as 'xvfb-run -a scripts/run.sh' to start it on a virtual one." >&2
 fi

@@ -2,8 +2,9 @@
 # Takes the README's screenshots: the grid with the demo set, the editing overlay
 # with a selected box, and a data set folder with class names, a missing picture and
 # a cut-off one, and its statistics; a data set of 80 classes in the grid, the
-# editor and the class picker; and a segmentation data set in the grid and the editor. Runs the app on a virtual display and drives
-# it with xdotool.
+# editor and the class picker; a segmentation data set in the grid and the editor; and
+# a model's predictions in the grid, the editor and the metrics panel. Runs the app on a
+# virtual display and drives it with xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,6 +16,7 @@ export XDG_CONFIG_HOME=$demo/settings
 build/tools/boxmere-makedemo "$demo" 12
 build/tools/boxmere-makedemo "$demo/d80" 24 80
 build/tools/boxmere-makedemo --polygons "$demo/seg" 24 12
+build/tools/boxmere-makedemo --predictions "$demo/pred" 24 12
 # The demo set again as a data set with two classes and two splits.
 ds=$demo/ds
 mkdir -p "$ds/images/train" "$ds/labels/train" "$ds/images/val" "$ds/labels/val"
@@ -98,6 +100,35 @@ sleep 1.5
 xdotool mousemove 500 400 click 1
 sleep 0.5
 import -window root docs/segmentation-editor.png
+kill $app
+wait $app 2>/dev/null || true
+# A model's predictions against the labels: the grid filtered to images with missed
+# boxes, most disagreements first; the first of them in the editor with its first
+# disagreement selected; the metrics panel.
+build/boxmere "$demo/pred" --predictions "$demo/pred/predictions" 2>/dev/null &
+app=$!
+sleep 3
+xdotool search --name Annotator windowsize 1000 740
+sleep 2
+xdotool mousemove 608 287 click 1
+sleep 0.5
+xdotool key Down Down Return
+sleep 0.5
+xdotool mousemove 760 287 click 1
+sleep 0.5
+xdotool key Down Return
+sleep 1.5
+import -window root docs/predictions-grid.png
+xdotool mousemove 130 460 click 1
+sleep 1.5
+xdotool key n
+sleep 0.5
+import -window root docs/predictions-editor.png
+xdotool key Escape
+sleep 0.5
+xdotool mousemove 595 317 click 1
+sleep 3
+import -window root docs/predictions-metrics.png
 kill $app
 INNER
 rm -rf "$demo"

@@ -48,21 +48,21 @@ Item {
         readonly property rect box: EditSession.selectedPredictionRect
         readonly property real lineWidth: 1 / marksLayer.zoom
         visible: marksLayer.editing && EditSession.selectedPrediction >= 0
-        x: box.x * marksLayer.width - 3 * lineWidth
-        y: box.y * marksLayer.height - 3 * lineWidth
-        width: box.width * marksLayer.width + 6 * lineWidth
-        height: box.height * marksLayer.height + 6 * lineWidth
-        color: "#30ffffff"
+        x: box.x * marksLayer.width - 5 * lineWidth
+        y: box.y * marksLayer.height - 5 * lineWidth
+        width: box.width * marksLayer.width + 10 * lineWidth
+        height: box.height * marksLayer.height + 10 * lineWidth
+        color: "#40ffffff"
         border.color: "black"
-        border.width: lineWidth
+        border.width: 2 * lineWidth
         z: 60
 
         Rectangle {
             anchors.fill: parent
-            anchors.margins: parent.lineWidth
+            anchors.margins: 2 * parent.lineWidth
             color: "transparent"
             border.color: "white"
-            border.width: 2 * parent.lineWidth
+            border.width: 3 * parent.lineWidth
         }
     }
 }

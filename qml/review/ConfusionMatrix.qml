@@ -39,6 +39,7 @@ ColumnLayout {
     }
 
     spacing: 4
+    clip: true
     onCountsChanged: canvas.requestPaint()
 
     function name(index) {
@@ -58,8 +59,10 @@ ColumnLayout {
 
     SystemPalette { id: system }
     Label {
+        Layout.fillWidth: true
         text: matrix.title
         font.bold: true
+        wrapMode: Text.Wrap
     }
     Item {
         Layout.fillWidth: true

@@ -146,6 +146,7 @@ Dialog {
             ConfusionMatrix {
                 objectName: "confusionMatrix"
                 Layout.fillWidth: true
+                Layout.preferredWidth: 0
                 Layout.fillHeight: true
                 title: qsTr("Confusion matrix (click a cell to show its images)")
                 counts: panel.metrics ? panel.metrics.confusion : []
