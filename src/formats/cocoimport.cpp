@@ -346,7 +346,9 @@ int parseResults(const QByteArray &bytes, QVector<Result> &out, int *skipped)
         error = parser.iterate(view).get(doc);
         if (!error)
             error = doc.get_array().get(array);
-        for (auto element = array.begin(); !error && element != array.end(); ++element) {
+        // An array that was never read has no iterator to begin with.
+        for (auto element = error ? decltype(array.begin())() : array.begin(); !error && element != array.end();
+             ++element) {
             ondemand::object object;
             if ((error = (*element).get_object().get(object)))
                 break;
