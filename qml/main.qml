@@ -64,6 +64,11 @@ ApplicationWindow {
                            .arg(masks).arg(Utils.fileName(file)), qsTr("Import without them"),
                            function () { Conversion.importCoco(file, true) })
         }
+        // The folder fields no longer name what the list holds.
+        function onListReplaced() {
+            folders.labelsFolder = folders.imagesFolder = folders.predictionsFolder = ""
+            folders.splits = []
+        }
     }
 
     onClosing: {

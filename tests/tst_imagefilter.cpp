@@ -403,8 +403,8 @@ private Q_SLOTS:
         QCOMPARE(m_filter->total(), 3);
         conversion->importCoco(m_dir.filePath("rle.json"), true);
         conversion->wait();
-        QCOMPARE(conversion->message(), "Imported 1 images with 1 boxes of 0 categories from rle.json; left out 1 RLE "
-                                        "masks, which are not supported");
+        QCOMPARE(conversion->message(), "Imported 1 image with 1 box of 0 categories from rle.json; left out 1 RLE "
+                                        "mask, which Boxmere does not support");
         QCOMPARE(masks.count(), 1);
     }
 
@@ -424,7 +424,7 @@ private Q_SLOTS:
         conversion->wait();
         QCOMPARE(conversion->message(),
                  "Wrote 3 label files to " + m_dir.filePath("labels") +
-                     "; replaced 3 existing label files; left out 1 images whose label files hold lines Boxmere "
+                     "; replaced 3 existing label files; left out 1 image whose label file holds lines Boxmere "
                      "cannot write back unchanged, or could not be read");
         QCOMPARE(read(m_dir.filePath("labels/b.txt")), QByteArray("1 0.95 0.5 0.2 0.2 0.87"));
         QCOMPARE(read(m_dir.filePath("labels/a.txt")),
@@ -433,8 +433,8 @@ private Q_SLOTS:
         conversion->exportYolo(m_dir.filePath("new"));
         conversion->wait();
         QVERIFY(conversion->message().endsWith(
-            "; replaced 1 existing label files; left out 1 images whose label "
-            "files hold lines Boxmere cannot write back unchanged, or could not be read"));
+            "; replaced 1 existing label file; left out 1 image whose label "
+            "file holds lines Boxmere cannot write back unchanged, or could not be read"));
         QCOMPARE(read(m_dir.filePath("new/b.txt")), QByteArray("<missing>"));
         // No file is given a number that is not finite.
         a->bboxes->appendBox(3, qInf(), 0.5, 0.1, 0.1);
@@ -442,7 +442,7 @@ private Q_SLOTS:
             out == QLatin1String("new") ? conversion->exportYolo(m_dir.filePath(out))
                                         : conversion->exportJson(m_dir.filePath(out));
             conversion->wait();
-            QVERIFY(conversion->message().startsWith("1 boxes hold numbers that are not finite"));
+            QVERIFY(conversion->message().startsWith("1 box holds numbers that are not finite"));
         }
         QCOMPARE(read(m_dir.filePath("list.json")), QByteArray("<missing>"));
         QCOMPARE(read(m_dir.filePath("new/a.txt")),

@@ -38,7 +38,10 @@ ColumnLayout {
         clip: true
         model: chart.values.length
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        // Always there when the list is longer than its room, so that the rest is not missed.
+        ScrollBar.vertical: ScrollBar {
+            policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+        }
 
         delegate: Item {
             width: list.width

@@ -34,7 +34,7 @@ ColumnLayout {
             id: area
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Layout.minimumHeight: 120
+            Layout.minimumHeight: 200
             readonly property real side: Math.min(width, height)
             readonly property real cell: map.bins > 0 ? side / map.bins : 0
 

@@ -39,6 +39,8 @@ Dialog {
             objectName: "chartPerClass"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            // The rows share the height evenly, however long a list is.
+            Layout.preferredHeight: 100
             title: qsTr("Boxes per class")
             labels: (panel.stats.perClass || []).map(function (entry) { return panel.className(entry.catId) })
             values: panel.field(panel.stats.perClass, "boxes")
@@ -50,6 +52,7 @@ Dialog {
             objectName: "chartPerImage"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            Layout.preferredHeight: 100
             title: qsTr("Images by number of boxes")
             labels: (panel.field(panel.stats.perImage, "label")).map(function (label) { return qsTr("%1 boxes").arg(label) })
             values: panel.field(panel.stats.perImage, "images")
@@ -59,6 +62,7 @@ Dialog {
             objectName: "chartSizes"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            Layout.preferredHeight: 100
             title: qsTr("Box width and height (fractions of the image)")
             xTitle: qsTr("width")
             yTitle: qsTr("height")
@@ -70,6 +74,7 @@ Dialog {
             objectName: "chartProblems"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            Layout.preferredHeight: 100
             title: qsTr("Problems per kind")
             labelWidth: 240
             labels: panel.field(panel.stats.problems, "name")

@@ -35,6 +35,12 @@ AppObjects::AppObjects()
     m_editSession->setCategories(m_datasetLoader->categories());
     QObject::connect(m_conversion, &Conversion::classesChanged, m_datasetLoader,
                      [this] { m_datasetLoader->useClasses(m_conversion->classes()); });
+    // The message lines speak of the list as it is: each replacement drops the other's figures.
+    QObject::connect(m_conversion, &Conversion::listReplaced, m_datasetLoader, &DatasetLoader::forgetLoad);
+    QObject::connect(m_datasetLoader, &DatasetLoader::finished, m_conversion, [this](bool cancelled) {
+        if (!cancelled)
+            m_conversion->clearMessage();
+    });
     QObject::connect(m_datasetLoader, &DatasetLoader::categoriesChanged, m_editSession,
                      [this] { m_editSession->setCategories(m_datasetLoader->categories()); });
     // Each class picker keeps a list of its own.

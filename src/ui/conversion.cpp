@@ -66,6 +66,12 @@ void sortByName(QList<std::shared_ptr<ImageInfo>> &records)
     records = std::move(sorted);
 }
 
+// A count with its noun, in the singular for one: "1 box", "2 boxes".
+QString counted(int n, const char *one, const char *many)
+{
+    return Conversion::tr(n == 1 ? one : many).arg(n);
+}
+
 // Refuses an export of boxes holding numbers that are not finite, which no file may
 // be given; true when the export may go on.
 bool allFinite(const QVector<std::shared_ptr<ImageInfo>> &rows, QString &message)
@@ -73,9 +79,9 @@ bool allFinite(const QVector<std::shared_ptr<ImageInfo>> &rows, QString &message
     const QStringList found = DatasetCheck::nonFiniteBoxes(rows);
     if (found.isEmpty())
         return true;
-    message = Conversion::tr("%1 boxes hold numbers that are not finite (%2 first); nothing written")
-                  .arg(found.size())
-                  .arg(found.first());
+    message = Conversion::tr("%1 %2 numbers that are not finite (%3 first); nothing written")
+                  .arg(counted(found.size(), "%1 box", "%1 boxes"),
+                       found.size() == 1 ? Conversion::tr("holds") : Conversion::tr("hold"), found.first());
     return false;
 }
 
@@ -166,23 +172,26 @@ void Conversion::importCoco(const QString &file, bool skipRle)
             DatasetCheck::checkRecords(job.records, &job.classes);
             moveToGuiThread(job.records);
             job.ok = true;
-            job.message = tr("Imported %1 images with %2 boxes of %3 categories from %4")
-                              .arg(job.records.size())
-                              .arg(boxCount(job.records))
-                              .arg(contents.categories.size())
-                              .arg(QFileInfo(file).fileName());
+            job.message = tr("Imported %1 with %2 of %3 from %4")
+                              .arg(counted(job.records.size(), "%1 image", "%1 images"),
+                                   counted(boxCount(job.records), "%1 box", "%1 boxes"),
+                                   counted(contents.categories.size(), "%1 category", "%1 categories"),
+                                   QFileInfo(file).fileName());
             if (unsized > 0)
-                job.message += tr("; left out %1 boxes of images without a size").arg(unsized);
+                job.message += tr("; left out %1 of images without a size").arg(counted(unsized, "%1 box", "%1 boxes"));
             if (contents.rleMasks > 0)
-                job.message += tr("; left out %1 RLE masks, which are not supported").arg(contents.rleMasks);
+                job.message += tr("; left out %1, which Boxmere does not support")
+                                   .arg(counted(contents.rleMasks, "%1 RLE mask", "%1 RLE masks"));
             if (contents.oddPolygons > 0)
-                job.message += tr("; left out %1 polygons of an odd number of coordinates").arg(contents.oddPolygons);
+                job.message += tr("; left out %1 of an odd number of coordinates")
+                                   .arg(counted(contents.oddPolygons, "%1 polygon", "%1 polygons"));
         },
         [this](Job &job) {
             m_list->setCheckClasses(&job.classes);
             m_list->loadImages(job.records, true);
             qCDebug(lcLoad, "Loaded %d images", m_list->rowCount());
             m_classes = job.importedClasses;
+            Q_EMIT listReplaced();
             Q_EMIT classesChanged();
             Q_EMIT m_list->readFileCompleted();
         });
@@ -207,10 +216,9 @@ void Conversion::loadJson(const QString &file)
             DatasetCheck::checkRecords(job.records, job.hasClasses ? &job.classes : nullptr);
             moveToGuiThread(job.records);
             job.ok = true;
-            job.message = tr("Loaded %1 images with %2 boxes from %3")
-                              .arg(job.records.size())
-                              .arg(boxCount(job.records))
-                              .arg(QFileInfo(file).fileName());
+            job.message = tr("Loaded %1 with %2 from %3")
+                              .arg(counted(job.records.size(), "%1 image", "%1 images"),
+                                   counted(boxCount(job.records), "%1 box", "%1 boxes"), QFileInfo(file).fileName());
         },
         [this](Job &job) { m_list->loadImages(job.records, false); });
 }
@@ -223,13 +231,21 @@ void Conversion::exportJson(const QString &file)
                 return;
             const QList<std::shared_ptr<ImageInfo>> rows(job.rows.begin(), job.rows.end());
             job.ok = FileIo::writeFile(file, ImageListJson::write(job.rows));
-            job.message = job.ok ? tr("Wrote %1 images with %2 boxes to %3")
-                                       .arg(rows.size())
-                                       .arg(boxCount(rows))
-                                       .arg(QFileInfo(file).fileName())
+            job.message = job.ok ? tr("Wrote %1 with %2 to %3")
+                                       .arg(counted(rows.size(), "%1 image", "%1 images"),
+                                            counted(boxCount(rows), "%1 box", "%1 boxes"), QFileInfo(file).fileName())
                                  : tr("Could not write %1").arg(file);
         },
         nullptr);
+}
+
+void Conversion::clearMessage()
+{
+    if (m_message.isEmpty() && !m_failed)
+        return;
+    m_message.clear();
+    m_failed = false;
+    Q_EMIT finished(true, m_message);
 }
 
 int Conversion::labelFilesToReplace(const QString &dir) const
@@ -248,10 +264,8 @@ void Conversion::exportYolo(const QString &dir)
             if (!allFinite(job.rows, job.message))
                 return;
             if (const QStringList found = DatasetCheck::shortPolygons(job.rows); !found.isEmpty()) {
-                job.message = tr("%1 polygons have fewer than 3 points, which a label file cannot hold (%2 first); "
-                                 "nothing written")
-                                  .arg(found.size())
-                                  .arg(found.first());
+                job.message = tr("%1 fewer than 3 points, which a label file cannot hold (%2 first); nothing written")
+                                  .arg(counted(found.size(), "%1 polygon has", "%1 polygons have"), found.first());
                 return;
             }
             // A label file that held lines not read whole, or could not be read, would
@@ -263,16 +277,20 @@ void Conversion::exportYolo(const QString &dir)
             job.total = rows.size();
             const int written = YoloFolder::exportTo(dir, rows, &job.done);
             job.ok = written == rows.size();
-            job.message = job.ok ? tr("Wrote %1 label files to %2").arg(written).arg(dir)
-                                 : tr("Wrote only %1 of %2 label files to %3").arg(written).arg(rows.size()).arg(dir);
+            job.message = job.ok ? tr("Wrote %1 to %2").arg(counted(written, "%1 label file", "%1 label files"), dir)
+                                 : tr("Wrote only %1 of %2 to %3")
+                                       .arg(written)
+                                       .arg(counted(rows.size(), "%1 label file", "%1 label files"), dir);
             if (check.replaced > 0)
-                job.message += tr("; replaced %1 existing label files").arg(check.replaced);
+                job.message += tr("; replaced %1")
+                                   .arg(counted(check.replaced, "%1 existing label file", "%1 existing label files"));
             if (shared > 0)
-                job.message += tr("; %1 of them share a name with an earlier row and replaced its file").arg(shared);
+                job.message += tr("; %1 a name with an earlier row and replaced its file")
+                                   .arg(counted(shared, "%1 of them shares", "%1 of them share"));
             if (kept > 0)
-                job.message += tr("; left out %1 images whose label files hold lines Boxmere cannot write back "
-                                  "unchanged, or could not be read")
-                                   .arg(kept);
+                job.message += tr("; left out %1 Boxmere cannot write back unchanged, or could not be read")
+                                   .arg(counted(kept, "%1 image whose label file holds lines",
+                                                "%1 images whose label files hold lines"));
         },
         nullptr);
 }

@@ -42,6 +42,8 @@ Q_SIGNALS:
     void finished(bool ok, const QString &message);
     // An import brought the class names of its file.
     void classesChanged();
+    // An import replaced the list: figures of the folders loaded before are stale.
+    void listReplaced();
     // An import stopped, the list unchanged, because the file holds RLE masks, which
     // the list cannot hold: importCoco(file, true) imports the rest without them.
     void rleMasksFound(const QString &file, int masks);
@@ -57,6 +59,8 @@ public Q_SLOTS:
     void exportJson(const QString &file);
     // Writes one label file per row into dir, as ImageList::exportYolo does.
     void exportYolo(const QString &dir);
+    // Forgets the last message, e.g. once a load replaced the list it spoke of.
+    void clearMessage();
 
 private:
     struct Job;

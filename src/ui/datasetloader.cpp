@@ -399,6 +399,18 @@ void DatasetLoader::chooseClassFile(const QString &txtPath, const QString &class
     settings.setValue(ClassFilesKey, chosen);
 }
 
+void DatasetLoader::forgetLoad()
+{
+    m_loaded = false;
+    m_labelsWithoutImage = m_imagesWithoutLabel = m_unknownClassBoxes = 0;
+    m_predictionFiles = -1;
+    m_predictionsWithoutImage = m_unreadablePredictionFiles = m_badPredictionLines = 0;
+    m_predictionsFromResults = false;
+    m_predictionError.clear();
+    m_loadError.clear();
+    Q_EMIT countsChanged();
+}
+
 void DatasetLoader::setStartFolder(const QString &folder, const QString &predictions)
 {
     m_startPredictions = predictions;

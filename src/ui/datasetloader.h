@@ -81,6 +81,8 @@ public:
     // kept across sessions (none when there is none or it is gone); with predictions,
     // or without them with those of that last load.
     void setStartFolder(const QString &folder, const QString &predictions = QString());
+    // Forgets the figures of the last load, once something else replaced the list.
+    void forgetLoad();
     // Shows the categories of classes, e.g. those an imported file brought.
     void useClasses(const ClassFile::Classes &classes, const QString &notice = QString());
 

@@ -30,6 +30,16 @@ WindowFixture {
         keyClick(Qt.Key_Down)
         tryVerify(function () { return !DatasetLoader.busy })
         compare([split.currentText, child("txtImgsFolder").text, child("gridImages").count], ["val", base + "/images/val", 1])
+        // An import replaces the list: the lines and fields speak of it alone, until the next load.
+        verify(testData.writeFile(base + "/c.json", '{"images": [{"id": 1, "file_name": "x.jpg", "width": 10, '
+                                  + '"height": 10}], "annotations": [{"image_id": 1, "category_id": 1, "bbox": [0, 0, 5, 5]}], '
+                                  + '"categories": [{"id": 1, "name": "cat"}]}'))
+        Conversion.importCoco(base + "/c.json")
+        tryVerify(function () { return !Conversion.busy && child("gridImages").count === 1 })
+        compare([child("lblConversion").text, child("lblLoadSummary").visible, child("txtRectFolder").text, split.visible],
+                ["Imported 1 image with 1 box of 1 category from c.json", false, "", false])
+        openDataset()
+        compare(child("lblConversion").text, "")
     }
 
     // Of several YAML files with names, the one the user picks names the classes, also

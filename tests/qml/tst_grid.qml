@@ -104,7 +104,7 @@ WindowFixture {
             compare(file("a") === before, !replace)
         }
         compare(child("lblConversion").text, "Wrote 3 label files to " + base + "/labels; replaced 3 existing label "
-                + "files; left out 1 images whose label files hold lines Boxmere cannot write back unchanged, "
+                + "files; left out 1 image whose label file holds lines Boxmere cannot write back unchanged, "
                 + "or could not be read")
     }
 
