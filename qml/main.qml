@@ -202,6 +202,10 @@ ApplicationWindow {
         id: statsPanel
         objectName: "statsPanel"
         className: root.categoryName
+        saveCsv: function (file) {
+            const split = folders.splits[folders.splitIndex]
+            return ImageFilter.saveStatistics(file, DatasetLoader.categories, split ? split.name : "")
+        }
     }
 
     MetricsPanel {

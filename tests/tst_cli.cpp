@@ -63,6 +63,12 @@ private Q_SLOTS:
             "box width (fraction of the image): 5% 0.100, median 0.200, 95% 0.600\n"
             "box height (fraction of the image): 5% 0.100, median 0.400, 95% 0.800\n"
             "problems:\n  empty label file: 1\n  label file without an image: 3\n");
+        row("stats as CSV",
+            {classes, "labels/a.txt=0 0.5 0.5 0.2 0.4\n1 0.5 0.5 0.2 0.4\n1 0.2 0.2 0.1 0.1",
+             "labels/b.txt=1 0.5 0.5 0.6 0.8", "labels/c.txt="},
+            {"stats", "DIR/labels", "--csv"}, 0,
+            "split,class_id,class,images,boxes,polygons,median_width,median_height\r\n,0,cat,1,1,0,0.2,0.4\r\n"
+            ",1,dog,2,3,0,0.2,0.4\r\n");
         const QStringList polygons{"labels/a.txt=0 0.1 0.1 0.4 0.1 0.4 0.4\n0 0.5 0.5 0.2 0.2\n",
                                    "labels/b.txt=1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n"
                                    "1 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3",

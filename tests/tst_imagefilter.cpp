@@ -192,6 +192,20 @@ private Q_SLOTS:
                  expected);
     }
 
+    // The figures of the rows shown, per class as CSV: names quoted where they must be
+    // and kept from reading as formulas; a file that cannot be written says so.
+    void statisticsCsv()
+    {
+        const QVariantList names{QVariantMap{{"catId", 0}, {"catName", "cat, tabby"}},
+                                 QVariantMap{{"catId", 1}, {"catName", "=dog"}}};
+        QVERIFY(m_filter->saveStatistics(m_dir.filePath("stats.csv"), names, "val"));
+        QCOMPARE(read(m_dir.filePath("stats.csv")),
+                 QByteArray("split,class_id,class,images,boxes,polygons,median_width,median_height\r\n"
+                            "val,0,\"cat, tabby\",2,3,2,0.2,0.2\r\n"
+                            "val,1,'=dog,2,3,0,0.1,0.1\r\n"));
+        QVERIFY(!m_filter->saveStatistics(m_dir.filePath("none/stats.csv"), names, "val"));
+    }
+
     // A cell of the confusion matrix per kind of count in it, at thresholds the rows follow at once.
     void confusionCell_data()
     {

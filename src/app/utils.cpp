@@ -2,6 +2,7 @@
 
 #include "formats/fileio.h"
 
+#include <QBuffer>
 #include <QQmlEngine>
 
 Utils *Utils::s_instance = nullptr;
@@ -75,6 +76,14 @@ bool Utils::readFile(const QString &path, QByteArray &data, int padding) const
 bool Utils::writeFile(const QString &path, const QByteArray &data) const
 {
     return FileIo::writeFile(path, data);
+}
+
+bool Utils::savePng(const QImage &image, const QString &path) const
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    return !image.isNull() && buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+           FileIo::writeFile(path, bytes);
 }
 
 bool Utils::removeFile(const QString &path) const

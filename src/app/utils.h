@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QObject>
 #include <QPointF>
 #include <QRectF>
@@ -44,6 +45,8 @@ public:
     bool removeFile(const QString &path) const;
 
 public Q_SLOTS:
+    // Writes the image as a PNG file, replacing it whole; false when it could not.
+    bool savePng(const QImage &image, const QString &path) const;
     // True when a file or folder exists at the path.
     bool fileExists(const QString &path) const;
     // The colour's negative, always opaque.

@@ -2,6 +2,8 @@
 
 #include "boxes/bboxlist.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,8 +35,18 @@ void DatasetStats::add(const QVector<std::shared_ptr<BoxInfo>> &boxes, const QVe
     ++m_images;
     m_boxes += boxes.size();
     ++m_perImage[std::min(boxes.size(), int(PerImageBars))];
+    QVarLengthArray<int, 16> seen;
     for (const std::shared_ptr<BoxInfo> &box : boxes) {
         ++m_perClass[box->catId];
+        ClassSizes &sizes = m_classSizes[box->catId];
+        if (std::find(seen.begin(), seen.end(), box->catId) == seen.end()) {
+            seen.append(box->catId);
+            ++sizes.images;
+        }
+        if (!std::isnan(box->cw))
+            sizes.widths.push_back(box->cw);
+        if (!std::isnan(box->ch))
+            sizes.heights.push_back(box->ch);
         if (box->isPolygon()) {
             ++m_polygons;
             ++m_polygonsPerClass[box->catId];
@@ -66,6 +78,26 @@ double DatasetStats::heightQuantile(double q) const
 {
     std::vector<double> values = m_heights;
     return quantile(values, q);
+}
+
+int DatasetStats::imagesWithClass(int catId) const
+{
+    const auto found = m_classSizes.find(catId);
+    return found == m_classSizes.end() ? 0 : found->second.images;
+}
+
+double DatasetStats::classWidthMedian(int catId) const
+{
+    const auto found = m_classSizes.find(catId);
+    std::vector<double> values = found == m_classSizes.end() ? std::vector<double>() : found->second.widths;
+    return values.empty() ? qQNaN() : quantile(values, 0.5);
+}
+
+double DatasetStats::classHeightMedian(int catId) const
+{
+    const auto found = m_classSizes.find(catId);
+    std::vector<double> values = found == m_classSizes.end() ? std::vector<double>() : found->second.heights;
+    return values.empty() ? qQNaN() : quantile(values, 0.5);
 }
 
 int DatasetStats::pointsQuantile(double q) const

@@ -43,6 +43,11 @@ public:
     // Fractions of the image: the width (or height) of the box at quantile q.
     double widthQuantile(double q) const;
     double heightQuantile(double q) const;
+    // Per class: the images holding a box of it, and the median width and height of
+    // its boxes (fractions of the image; NaN for a class without boxes of a size).
+    int imagesWithClass(int catId) const;
+    double classWidthMedian(int catId) const;
+    double classHeightMedian(int catId) const;
 
     // For QML: "images", "boxes", "polygons", "perClass" (catId, boxes, polygons),
     // "points" (p5, median, p95 of the points per polygon), "perImage" (label, images),
@@ -62,6 +67,13 @@ private:
     // For the quantiles.
     std::vector<double> m_widths;
     std::vector<double> m_heights;
+    struct ClassSizes
+    {
+        int images = 0;
+        std::vector<double> widths;
+        std::vector<double> heights;
+    };
+    std::map<int, ClassSizes> m_classSizes;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include "checks/datasetcheck.h"
 #include "checks/datasetstats.h"
 #include "checks/detectionmetrics.h"
+#include "checks/statsreport.h"
 #include "clidataset.h"
 #include "cliprogress.h"
 #include "formats/cocoexport.h"
@@ -249,6 +250,10 @@ int check(const QStringList &arguments)
 int stats(const QStringList &arguments)
 {
     QCommandLineParser parser;
+    const QCommandLineOption csvOption(
+        QStringLiteral("csv"),
+        QStringLiteral("Print per class the images, boxes, polygons and median box width and height as CSV."));
+    parser.addOption(csvOption);
     CliDataset data;
     int exitCode = Ok;
     if (!loadChecked(parser, arguments,
@@ -263,6 +268,11 @@ int stats(const QStringList &arguments)
                      const QVector<LabelCheck::Problem> &problems) { stats.add(boxes, problems); });
     stats.addProblems(LabelCheck::Kind::ImageWithoutLabel, data.unlabelledImages().size());
 
+    if (parser.isSet(csvOption)) {
+        out() << StatsReport::csv({{QString(), &stats}}, [&data](int catId) { return className(data, catId); });
+        out().flush();
+        return Ok;
+    }
     if (parser.isSet(JsonOption)) {
         QVariantMap map = stats.toVariant();
         QVariantList perClass = map.value(QStringLiteral("perClass")).toList();

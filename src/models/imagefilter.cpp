@@ -2,6 +2,8 @@
 
 #include "checks/datasetstats.h"
 #include "checks/labelcheck.h"
+#include "checks/statsreport.h"
+#include "formats/fileio.h"
 #include "images/imagelist.h"
 
 #include <QVarLengthArray>
@@ -164,6 +166,23 @@ int ImageFilter::sourceRow(int row) const
 
 QVariantMap ImageFilter::statistics() const
 {
+    return shownStatistics().toVariant();
+}
+
+bool ImageFilter::saveStatistics(const QString &file, const QVariantList &categories, const QString &split) const
+{
+    QHash<int, QString> names;
+    for (const QVariant &category : categories) {
+        const QVariantMap map = category.toMap();
+        names.insert(map.value(QStringLiteral("catId")).toInt(), map.value(QStringLiteral("catName")).toString());
+    }
+    const DatasetStats stats = shownStatistics();
+    return FileIo::writeFile(file,
+                             StatsReport::csv({{split, &stats}}, [&names](int catId) { return names.value(catId); }));
+}
+
+DatasetStats ImageFilter::shownStatistics() const
+{
     DatasetStats stats;
     const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
     for (const int row : m_rows) {
@@ -173,7 +192,7 @@ QVariantMap ImageFilter::statistics() const
         if (image.bboxes)
             stats.add(image.bboxes->boxes(), image.problems);
     }
-    return stats.toVariant();
+    return stats;
 }
 
 namespace {

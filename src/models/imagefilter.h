@@ -10,6 +10,7 @@
 
 #include <climits>
 
+class DatasetStats;
 class ImageList;
 
 // The rows of the image list that pass its filters: a part of the file name, a class
@@ -111,6 +112,9 @@ public Q_SLOTS:
     int sourceRow(int row) const;
     // Figures over the rows shown, as DatasetStats::toVariant gives them.
     QVariantMap statistics() const;
+    // Writes them per class as CSV (see StatsReport::csv) to file, replacing it whole;
+    // categories name the classes (catId, catName), split names the rows' split.
+    bool saveStatistics(const QString &file, const QVariantList &categories, const QString &split) const;
 
 Q_SIGNALS:
     void filterChanged();
@@ -119,6 +123,7 @@ Q_SIGNALS:
     void countsChanged();
 
 private:
+    DatasetStats shownStatistics() const;
     // Works out the rows shown, in one model reset.
     void refilterRows();
     void updatePositions();

@@ -33,6 +33,19 @@ WindowFixture {
         compare(child("gridImages").count, 1)
     }
 
+    // The statistics panel writes each chart to a PNG file of its own.
+    function test_statisticsCharts() {
+        mouseClick(child("btnStatistics"))
+        const panel = child("statsPanel")
+        tryVerify(function () { return panel.opened })
+        panel.saveCharts(base)
+        tryVerify(function () { return panel.note.length > 0 })
+        compare(panel.note, "Wrote 4 charts to " + base)
+        for (const name of ["boxes-per-class", "images-by-boxes", "box-sizes", "problems"])
+            verify(testData.readFile(base + "/" + name + ".png").length > 0, name)
+        panel.close()
+    }
+
     // A model's predictions are drawn dashed with their confidence and what they disagree
     // in; a label box none found is ringed; the confidence slider matches again.
     function test_predictions() {
