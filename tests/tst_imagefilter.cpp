@@ -206,6 +206,20 @@ private Q_SLOTS:
         QVERIFY(!m_filter->saveStatistics(m_dir.filePath("none/stats.csv"), names, "val"));
     }
 
+    // The review report holds the rows shown in their order, with their problems and
+    // how the predictions disagree with them.
+    void reviewReport()
+    {
+        m_filter->setSortOrder("disagreements");
+        QVERIFY(m_filter->saveReport(m_dir.filePath("report.csv")));
+        QCOMPARE(QString::fromUtf8(read(m_dir.filePath("report.csv"))).replace(m_dir.path(), "DIR"),
+                 "image,label_file,status,boxes,problems,problem_kinds,missed,extra,wrong_class,duplicates\r\n"
+                 "DIR/images/a.jpg,DIR/labels/a.txt,,2,0,,1,0,0,1\r\n"
+                 "DIR/images/b.jpg,DIR/labels/b.txt,,1,1,past-edge,1,0,1,0\r\n"
+                 "DIR/images/ab.jpg,DIR/labels/ab.txt,,0,1,empty-file,0,1,0,0\r\n"
+                 "DIR/images/c.jpg,DIR/labels/c.txt,,3,1,duplicate,1,0,0,0\r\n");
+    }
+
     // A cell of the confusion matrix per kind of count in it, at thresholds the rows follow at once.
     void confusionCell_data()
     {

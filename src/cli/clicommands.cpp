@@ -3,7 +3,7 @@
 #include "checks/datasetcheck.h"
 #include "checks/datasetstats.h"
 #include "checks/detectionmetrics.h"
-#include "checks/statsreport.h"
+#include "checks/csvreport.h"
 #include "clidataset.h"
 #include "cliprogress.h"
 #include "formats/cocoexport.h"
@@ -269,7 +269,7 @@ int stats(const QStringList &arguments)
     stats.addProblems(LabelCheck::Kind::ImageWithoutLabel, data.unlabelledImages().size());
 
     if (parser.isSet(csvOption)) {
-        out() << StatsReport::csv({{QString(), &stats}}, [&data](int catId) { return className(data, catId); });
+        out() << CsvReport::csv({{QString(), &stats}}, [&data](int catId) { return className(data, catId); });
         out().flush();
         return Ok;
     }

@@ -1,8 +1,8 @@
 #include "imagefilter.h"
 
+#include "checks/csvreport.h"
 #include "checks/datasetstats.h"
 #include "checks/labelcheck.h"
-#include "checks/statsreport.h"
 #include "formats/fileio.h"
 #include "images/imagelist.h"
 
@@ -178,7 +178,36 @@ bool ImageFilter::saveStatistics(const QString &file, const QVariantList &catego
     }
     const DatasetStats stats = shownStatistics();
     return FileIo::writeFile(file,
-                             StatsReport::csv({{split, &stats}}, [&names](int catId) { return names.value(catId); }));
+                             CsvReport::csv({{split, &stats}}, [&names](int catId) { return names.value(catId); }));
+}
+
+bool ImageFilter::saveReport(const QString &file) const
+{
+    const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
+    const bool predictions = m_matcher && m_matcher->available();
+    const QVector<PredictionMatcher::Summary> *summaries = predictions ? &m_matcher->summaries() : nullptr;
+    QVector<CsvReport::ReviewRow> rows;
+    rows.reserve(m_rows.size());
+    for (const int row : m_rows) {
+        if (row >= images.size())
+            continue;
+        const ImageInfo &image = *images.at(row);
+        CsvReport::ReviewRow report;
+        report.image = image.filePath;
+        report.labelFile = image.yoloTxtFilePath;
+        report.boxes = image.bboxes ? image.bboxes->rowCount() : 0;
+        for (const LabelCheck::Problem &problem : image.problems)
+            report.problems.append(LabelCheck::key(problem.kind));
+        if (summaries && row < summaries->size()) {
+            const PredictionMatcher::Summary &summary = summaries->at(row);
+            report.missed = summary.missed;
+            report.extra = summary.extra;
+            report.wrongClass = summary.wrongClass;
+            report.duplicates = summary.duplicates;
+        }
+        rows.append(report);
+    }
+    return FileIo::writeFile(file, CsvReport::reviewCsv(rows));
 }
 
 DatasetStats ImageFilter::shownStatistics() const

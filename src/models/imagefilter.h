@@ -112,9 +112,12 @@ public Q_SLOTS:
     int sourceRow(int row) const;
     // Figures over the rows shown, as DatasetStats::toVariant gives them.
     QVariantMap statistics() const;
-    // Writes them per class as CSV (see StatsReport::csv) to file, replacing it whole;
+    // Writes them per class as CSV (see CsvReport::csv) to file, replacing it whole;
     // categories name the classes (catId, catName), split names the rows' split.
     bool saveStatistics(const QString &file, const QVariantList &categories, const QString &split) const;
+    // Writes a review report of the rows shown, in their order, as CSV (see
+    // CsvReport::reviewCsv) to file, replacing it whole.
+    bool saveReport(const QString &file) const;
 
 Q_SIGNALS:
     void filterChanged();

@@ -1,4 +1,4 @@
-#include "statsreport.h"
+#include "csvreport.h"
 
 #include "checks/datasetstats.h"
 
@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-namespace StatsReport {
+namespace CsvReport {
 
 namespace {
 
@@ -51,4 +51,27 @@ QByteArray csv(const QVector<Split> &splits, const std::function<QString(int)> &
     return text.toUtf8();
 }
 
-} // namespace StatsReport
+QByteArray reviewCsv(const QVector<ReviewRow> &rows)
+{
+    QString text =
+        QStringLiteral("image,label_file,status,boxes,problems,problem_kinds,missed,extra,wrong_class,duplicates\r\n");
+    const auto count = [](int n) { return n < 0 ? QString() : QString::number(n); };
+    for (const ReviewRow &row : rows) {
+        QStringList kinds = row.problems;
+        kinds.removeDuplicates();
+        const QStringList fields{field(row.image),
+                                 field(row.labelFile),
+                                 field(row.status),
+                                 QString::number(row.boxes),
+                                 QString::number(row.problems.size()),
+                                 field(kinds.join(QLatin1Char(' '))),
+                                 count(row.missed),
+                                 count(row.extra),
+                                 count(row.wrongClass),
+                                 count(row.duplicates)};
+        text += fields.join(QLatin1Char(',')) + QLatin1String("\r\n");
+    }
+    return text.toUtf8();
+}
+
+} // namespace CsvReport
