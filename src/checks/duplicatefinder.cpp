@@ -5,10 +5,12 @@
 #include "formats/hashcache.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QThread>
+#include <qplatformdefs.h>
 
 #include <algorithm>
 #include <functional>
@@ -174,7 +176,7 @@ DuplicateFinder::Result DuplicateFinder::find(const QVector<Picture> &pictures, 
     if (!cacheFile.isEmpty())
         result.cacheDamaged = cache.load() == HashCache::State::Damaged;
 
-    struct Slot
+    struct Entry
     {
         QString key;
         qint64 size = 0;
@@ -184,21 +186,20 @@ DuplicateFinder::Result DuplicateFinder::find(const QVector<Picture> &pictures, 
         bool cached = false;
         bool visited = false;
     };
-    std::vector<Slot> entries(n);
+    std::vector<Entry> entries(n);
     std::atomic<int> next{0};
     Progress local;
     Progress &counters = progress ? *progress : local;
     counters.total = n;
     auto work = [&] {
         for (int i = next++; i < n && !counters.cancel; i = next++) {
-            Slot &slot = entries[i];
-            const QFileInfo info(pictures[i].path);
-            slot.key = info.absoluteFilePath();
-            slot.size = info.size();
-            slot.modified = info.lastModified().toMSecsSinceEpoch();
-            slot.cached = cache.find(slot.key, slot.size, slot.modified, slot.hash);
-            slot.hashed = slot.cached || PerceptualHash::ofFile(pictures[i].path, slot.hash);
-            slot.visited = true;
+            Entry &entry = entries[i];
+            const QString &path = pictures[i].path;
+            entry.key = QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QFileInfo(path).absoluteFilePath();
+            HashCache::status(path, entry.size, entry.modified);
+            entry.cached = cache.find(entry.key, entry.size, entry.modified, entry.hash);
+            entry.hashed = entry.cached || PerceptualHash::ofFile(pictures[i].path, entry.hash);
+            entry.visited = true;
             ++counters.done;
         }
     };
@@ -219,15 +220,15 @@ DuplicateFinder::Result DuplicateFinder::find(const QVector<Picture> &pictures, 
     HashCache &out = result.cancelled ? cache : kept;
     bool changed = result.cacheDamaged;
     for (int i = 0; i < n; ++i) {
-        const Slot &slot = entries[i];
-        result.hashes[i] = slot.hash;
-        result.hashed[i] = slot.hashed;
-        result.fromCache += slot.cached ? 1 : 0;
-        if (slot.visited && !slot.hashed)
+        const Entry &entry = entries[i];
+        result.hashes[i] = entry.hash;
+        result.hashed[i] = entry.hashed;
+        result.fromCache += entry.cached ? 1 : 0;
+        if (entry.visited && !entry.hashed)
             result.unreadable << pictures[i].path;
-        if (slot.hashed)
-            out.insert(slot.key, slot.size, slot.modified, slot.hash);
-        changed = changed || (slot.hashed && !slot.cached);
+        if (entry.hashed)
+            out.insert(entry.key, entry.size, entry.modified, entry.hash);
+        changed = changed || (entry.hashed && !entry.cached);
     }
     if (!cacheFile.isEmpty() && (changed || out.size() != cache.size()))
         out.save(&result.cacheError);

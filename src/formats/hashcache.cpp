@@ -4,9 +4,11 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QtEndian>
+#include <qplatformdefs.h>
 
 namespace {
 
@@ -47,6 +49,19 @@ QString HashCache::fileFor(const QString &folder)
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/boxmere/hashes/") +
            QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) +
            QStringLiteral(".bin");
+}
+
+bool HashCache::status(const QString &path, qint64 &size, qint64 &modified)
+{
+    // A plain stat: QFileInfo's times go through the local time zone, which costs more
+    // than all the rest of a repeat run.
+    QT_STATBUF buffer;
+    size = modified = 0;
+    if (QT_STAT(QFile::encodeName(path).constData(), &buffer) != 0)
+        return false;
+    size = buffer.st_size;
+    modified = qint64(buffer.st_mtim.tv_sec) * 1000 + buffer.st_mtim.tv_nsec / 1000000;
+    return true;
 }
 
 HashCache::State HashCache::load()

@@ -21,6 +21,10 @@ public:
     // the folder's absolute path.
     static QString fileFor(const QString &folder);
 
+    // The size and modification time (ms since the epoch) an entry is checked against;
+    // false, both 0, when the file cannot be looked at.
+    static bool status(const QString &path, qint64 &size, qint64 &modified);
+
     explicit HashCache(const QString &file) : m_file(file) {}
 
     QString file() const { return m_file; }
