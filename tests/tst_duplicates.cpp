@@ -2,7 +2,11 @@
 #include "checks/perceptualhash.h"
 #include "formats/datasetsplits.h"
 #include "formats/hashcache.h"
+#include "images/imagelist.h"
+#include "models/imagefilter.h"
+#include "ui/duplicatesearch.h"
 
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -174,6 +178,41 @@ private Q_SLOTS:
         QCOMPARE(kept.load(), HashCache::State::Read);
         QCOMPARE(kept.size(), pictures.size() - unreadable.size());
         QCOMPARE(DuplicateFinder::find(pictures, cacheFile, nullptr, 1).fromCache, kept.size());
+    }
+
+    // The window's search: the loaded split's rows against the other split, into the filter.
+    void searchInWindow()
+    {
+        QTemporaryDir dir;
+        const QStringList files{"train/a=scene 1", "train/b=scene 2",        "train/c=scene 3 noise",
+                                "train/d=scene 3", "val/e=scene 1 half q40", "val/f=scene 4"};
+        for (const QString &file : files) {
+            const QString name = file.section('=', 0, 0);
+            QVERIFY(TestFiles::writeScene(dir.filePath("images/" + name + ".jpg"), file.section('=', 1)));
+            QVERIFY(TestFiles::write(dir.filePath("labels/" + name + ".txt"), ""));
+        }
+        ImageList *list = ImageList::instance();
+        list->loadYolo(dir.filePath("labels/train"), dir.filePath("images/train"));
+        auto rows = list->images().toList(); // in name order, as the window loads them
+        std::sort(rows.begin(), rows.end(), [](const auto &x, const auto &y) { return x->fileName < y->fileName; });
+        list->loadImages(rows, true);
+        ImageFilter filter(list);
+        DuplicateSearch search(list, &filter);
+        QSignalSpy found(&search, &DuplicateSearch::resultChanged);
+        search.find();
+        QVERIFY(found.wait(20000));
+        QCOMPARE(search.message(), "3 images in 2 groups of near-duplicates");
+        QCOMPARE(search.leakMessage(), "a.jpg in train has a near-duplicate in val: e.jpg");
+        QCOMPARE(filter.duplicateCount(), 3);
+        filter.setDuplicateFilter(true);
+        QStringList shown;
+        for (int row = 0; row < filter.rowCount(); ++row)
+            shown << filter.data(filter.index(row), ImageList::BaseFileNameRole).toString();
+        QCOMPARE(shown, QStringList({"a", "c", "d"}));
+        search.clear();
+        QCOMPARE(filter.duplicateCount(), -1);
+        QCOMPARE(filter.rowCount(), 0);
+        QVERIFY(search.message().isEmpty());
     }
 
 private:
