@@ -55,11 +55,14 @@ RowLayout {
         visible: bar.count >= 0 || bar.filterOn
         text: qsTr("near-duplicates (%1)").arg(Math.max(0, bar.count))
         checked: bar.filterOn
+        ToolTip.visible: hovered && bar.message !== ""
+        ToolTip.text: bar.message
         onToggled: bar.filterToggled(checked)
     }
     Label {
         objectName: "lblDuplicates"
-        visible: !bar.busy && bar.message !== ""
+        // A warning takes the room: the count is on the check box.
+        visible: !bar.busy && bar.message !== "" && bar.leakMessage === ""
         text: bar.message
     }
     Label {

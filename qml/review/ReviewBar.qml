@@ -48,6 +48,7 @@ GridLayout {
         Layout.fillWidth: true
         GridSettings {
             id: gridSettings
+            Layout.fillWidth: false
             onGoTo: bar.goTo(row)
         }
         DuplicateBar {
