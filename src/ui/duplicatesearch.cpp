@@ -135,6 +135,8 @@ void DuplicateSearch::clear()
     m_searched = false;
     m_message.clear();
     m_leaks.clear();
+    // A filter left on would show an empty grid.
+    m_filter->setDuplicateFilter(false);
     m_filter->setDuplicateGroups({}, false);
     Q_EMIT resultChanged();
 }
