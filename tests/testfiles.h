@@ -45,9 +45,9 @@ inline Run run(const QStringList &command)
 // Writes a picture of random shapes: "scene N" for seed N at 320 by 240, followed by
 // any of "half" (rescaled to half), "noise" (every pixel off by up to 8) and "qNN"
 // (saved at JPEG quality NN).
-inline bool writeScene(const QString &path, const QString &spec)
+inline bool writeScene(const QString &path, const QString &recipe)
 {
-    const QStringList words = spec.split(' ');
+    const QStringList words = recipe.split(' ');
     QRandomGenerator random(words.value(1).toUInt());
     QImage image(320, 240, QImage::Format_RGB32);
     image.fill(QColor::fromRgb(random.generate()));
