@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStringList>
 
 // Small file helpers for tests that build folders in a temporary directory.
@@ -37,6 +40,45 @@ inline Run run(const QStringList &command)
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Writes a picture of random shapes: "scene N" for seed N at 320 by 240, followed by
+// any of "half" (rescaled to half), "noise" (every pixel off by up to 8) and "qNN"
+// (saved at JPEG quality NN).
+inline bool writeScene(const QString &path, const QString &recipe)
+{
+    const QStringList words = recipe.split(' ');
+    QRandomGenerator random(words.value(1).toUInt());
+    QImage image(320, 240, QImage::Format_RGB32);
+    image.fill(QColor::fromRgb(random.generate()));
+    {
+        QPainter painter(&image);
+        painter.setPen(Qt::NoPen);
+        for (int i = 0; i < 12; ++i) {
+            painter.setBrush(QColor::fromRgb(random.generate()));
+            const QRect r(random.bounded(280), random.bounded(200), 20 + random.bounded(140), 20 + random.bounded(100));
+            i % 2 ? painter.drawEllipse(r) : painter.drawRect(r);
+        }
+    }
+    int quality = -1;
+    for (const QString &word : words) {
+        if (word == "half")
+            image = image.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        else if (word.startsWith('q'))
+            quality = word.mid(1).toInt();
+        else if (word == "noise") {
+            for (int y = 0; y < image.height(); ++y) {
+                QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    const int d = random.bounded(17) - 8;
+                    line[x] = qRgb(qBound(0, qRed(line[x]) + d, 255), qBound(0, qGreen(line[x]) + d, 255),
+                                   qBound(0, qBlue(line[x]) + d, 255));
+                }
+            }
+        }
+    }
+    QDir().mkpath(QFileInfo(path).path());
+    return image.save(path, nullptr, quality);
 }
 
 } // namespace TestFiles

@@ -31,7 +31,8 @@ private Q_SLOTS:
 
     void run_data()
     {
-        QTest::addColumn<QStringList>("files"); // "name=content"; a .png name makes a 10 by 10 picture
+        // "name=content"; a .png name makes a 10 by 10 picture, "name=scene ..." one by TestFiles::writeScene
+        QTest::addColumn<QStringList>("files");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("out");      // all of standard output, or a part of it between "..."
@@ -166,6 +167,24 @@ private Q_SLOTS:
             {"labels/a.txt=0 0.5 0.5 0.2 0.2", "labels/b.txt=0 0.5 0.5 0.2 0.2", "images/b.png"},
             {"convert", "DIR/labels", "DIR/out.json", "--to", "coco", "--images", "DIR/images"}, 2, "",
             "no size for 1 pictures (DIR/images/a.jpg)");
+        // Train's c and f are alike within the split; a in train has a smaller, recompressed copy in val.
+        row("duplicates across splits",
+            {"images/train/a.jpg=scene 1", "images/train/b.jpg=scene 2", "images/train/c.png=scene 3",
+             "images/train/f.jpg=scene 3 noise", "images/val/d.jpg=scene 1 half q40", "images/val/e.jpg=scene 4",
+             "labels/train/a.txt=", "labels/val/d.txt="},
+            {"duplicates", "DIR"}, 0,
+            "DIR/images/train/a.jpg\nDIR/images/val/d.jpg\n\nDIR/images/train/c.png\nDIR/images/train/f.jpg\n\n"
+            "warning: a.jpg in train has a near-duplicate in val: d.jpg\n"
+            "4 of 6 pictures are near-duplicates, in 2 groups; 1 warning across splits\n");
+        row("duplicates in a picture folder, JSON",
+            {"pics/a.png=scene 5", "pics/b.jpg=scene 5 q30", "pics/c.jpg=scene 6", "pics/d.jpg=broken"},
+            {"duplicates", "--json", "DIR/pics"}, 0,
+            "...\"path\": \"DIR/pics/b.jpg\",\n                \"split\": \"\"\n            }\n        ]\n    ],\n"
+            "    \"input\": \"DIR/pics\",\n    \"leaks\": [\n    ],\n    \"maxDistance\": 6,\n    \"pictures\": 4,\n"
+            "    \"unreadable\": [\n        \"DIR/pics/d.jpg\"\n    ]\n}\n",
+            "cannot read DIR/pics/d.jpg");
+        row("duplicates, no folder", {}, {"duplicates", "DIR/nowhere"}, 2, "", "DIR/nowhere is no folder");
+        row("duplicates, no pictures", {"x/a.md=text"}, {"duplicates", "DIR/x"}, 2, "", "no pictures in DIR/x");
     }
 
     // Whatever fails changes no file.
@@ -181,6 +200,8 @@ private Q_SLOTS:
         for (const QString &file : files) {
             if (file.endsWith(".png")) {
                 picture(file, 10, 10);
+            } else if (file.contains("=scene ")) {
+                QVERIFY(TestFiles::writeScene(path(file.section('=', 0, 0)), file.section('=', 1)));
             } else {
                 const QString name = file.section('=', 0, 0);
                 before[name] = file.section('=', 1).toUtf8();

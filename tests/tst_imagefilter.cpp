@@ -255,6 +255,46 @@ private Q_SLOTS:
         QVERIFY(m_filter->confusionFilter().isEmpty());
     }
 
+    // The near-duplicate filter keeps the rows of groups, group by group, under the other filters and any sort.
+    void duplicates_data()
+    {
+        QTest::addColumn<QString>("groups"); // "name:group"; "-" before a search
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("count");
+        const QString groups = "b:0 ab:0 a:1 c:1";
+        QTest::newRow("before a search") << "-"
+                                         << "" << false << "a ab b c" << -1;
+        QTest::newRow("none found") << ""
+                                    << "" << true << "" << 0;
+        QTest::newRow("counted, not filtered") << groups << "" << false << "a ab b c" << 4;
+        QTest::newRow("group by group") << groups << "" << true << "ab b a c" << 4;
+        QTest::newRow("with a name filter") << groups << "a" << true << "ab a" << 2;
+        QTest::newRow("over a sort") << groups << "" << true << "ab b a c" << 4;
+    }
+
+    void duplicates()
+    {
+        QFETCH(QString, groups);
+        QFETCH(QString, name);
+        QFETCH(bool, on);
+        QFETCH(QString, shown);
+        QFETCH(int, count);
+        QHash<QString, int> groupOf;
+        for (const QString &entry : groups.split(' ', Qt::SkipEmptyParts))
+            groupOf.insert(m_dir.filePath("images/" + entry.section(':', 0, 0) + ".jpg"),
+                           entry.section(':', 1).toInt());
+        QSignalSpy changed(m_filter.get(), &ImageFilter::shownChanged);
+        m_filter->setSortOrder(QTest::currentDataTag() == QByteArray("over a sort") ? "disagreements" : "");
+        m_filter->setNameFilter(name);
+        m_filter->setDuplicateGroups(groupOf, groups != "-");
+        m_filter->setDuplicateFilter(on);
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(this->shown().join(' '), shown);
+        QCOMPARE(m_filter->duplicateCount(), count);
+    }
+
     // The summaries agree with DetectionMetrics, which the metrics and the window's marks
     // use: counts per kind, the lowest match and each confusion cell, on generated rows
     // with ties in confidence and several predictions on one label box.

@@ -4,8 +4,9 @@ import QtQuick.Layouts 1.15
 import Boxmere 1.0
 import "../grid"
 
-// Above the grid: its columns, the filters over the image list and, for a set with a
-// model's predictions, the thresholds they are matched at.
+// Above the grid: its columns, the filters over the image list, the search for
+// near-duplicate pictures and, for a set with a model's predictions, the thresholds
+// they are matched at.
 GridLayout {
     id: bar
 
@@ -42,10 +43,30 @@ GridLayout {
     }
 
     Label { text: qsTr("Columns") }
-    GridSettings {
-        id: gridSettings
+    // The near-duplicates share the row of the columns, so that the grid keeps its height.
+    RowLayout {
         Layout.fillWidth: true
-        onGoTo: bar.goTo(row)
+        GridSettings {
+            id: gridSettings
+            Layout.fillWidth: false
+            onGoTo: bar.goTo(row)
+        }
+        DuplicateBar {
+            objectName: "duplicateBar"
+            Layout.fillWidth: true
+            busy: DuplicateSearch.busy
+            showProgress: DuplicateSearch.showProgress
+            done: DuplicateSearch.done
+            total: DuplicateSearch.total
+            count: ImageFilter.duplicateCount
+            filterOn: ImageFilter.duplicateFilter
+            message: DuplicateSearch.message
+            leakMessage: DuplicateSearch.leakMessage
+            canSearch: ImageFilter.total > 0
+            onFindClicked: DuplicateSearch.find()
+            onCancelClicked: DuplicateSearch.cancel()
+            onFilterToggled: ImageFilter.duplicateFilter = on
+        }
     }
 
     Label { text: qsTr("Filter") }

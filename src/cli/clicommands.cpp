@@ -4,11 +4,14 @@
 #include "checks/datasetstats.h"
 #include "checks/detectionmetrics.h"
 #include "checks/csvreport.h"
+#include "checks/duplicatefinder.h"
 #include "clidataset.h"
 #include "cliprogress.h"
 #include "formats/cocoexport.h"
 #include "formats/cocoimport.h"
+#include "formats/datasetsplits.h"
 #include "formats/fileio.h"
+#include "formats/hashcache.h"
 #include "formats/imagefolder.h"
 #include "formats/imagelistjson.h"
 #include "formats/yolofolder.h"
@@ -833,6 +836,102 @@ int compare(const QStringList &arguments)
     return Ok;
 }
 
+int duplicates(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    start(parser, arguments.first(),
+          QStringLiteral("Lists groups of near-duplicate pictures, found by a perceptual hash: copies rescaled, "
+                         "recompressed or slightly changed. A group with pictures of more than one split is a "
+                         "warning: the model would be evaluated on pictures it was trained on. The hashes are kept "
+                         "in the user's cache folder, so that a second run over unchanged files is quick.\n"
+                         "Exits with 2 when it could not look."));
+    parser.addPositionalArgument(QStringLiteral("DATASET"),
+                                 QStringLiteral("A data set folder with splits (images/S and labels/S, or S/images "
+                                                "and S/labels), a label folder or a folder of pictures."));
+    parser.addOption(JsonOption);
+    int exitCode = Ok;
+    if (!parse(parser, arguments, 1, 1, exitCode))
+        return exitCode;
+    const QString input = parser.positionalArguments().first();
+    if (!QFileInfo(input).isDir())
+        return fail(tr("%1 is no folder").arg(input));
+    QVector<DuplicateFinder::Picture> pictures;
+    for (const DatasetSplits::Split &split : DatasetSplits::find(input)) {
+        for (const QString &path : ImageFolder(split.images).untakenPaths())
+            pictures.append({path, split.name});
+    }
+    if (pictures.isEmpty())
+        return fail(tr("no pictures in %1").arg(input));
+
+    DuplicateFinder::Progress progress;
+    DuplicateFinder::Result result;
+    {
+        CliProgress bar(tr("hashing pictures"), &progress.done, &progress.total);
+        result = DuplicateFinder::find(pictures, HashCache::fileFor(input), &progress);
+    }
+    if (result.cacheDamaged)
+        err() << tr("the hash cache was damaged and is made anew") << Qt::endl;
+    if (!result.cacheError.isEmpty())
+        err() << tr("cannot keep the hashes: %1").arg(result.cacheError) << Qt::endl;
+    for (const QString &path : result.unreadable)
+        err() << tr("cannot read %1").arg(printable(path)) << Qt::endl;
+
+    int grouped = 0;
+    for (const QVector<int> &group : result.groups)
+        grouped += group.size();
+    if (parser.isSet(JsonOption)) {
+        QJsonArray groups;
+        for (const QVector<int> &group : result.groups) {
+            QJsonArray members;
+            for (int i : group) {
+                members.append(QJsonObject{
+                    {QStringLiteral("path"), pictures[i].path},
+                    {QStringLiteral("split"), pictures[i].split},
+                    {QStringLiteral("hash"), QStringLiteral("%1").arg(result.hashes[i], 16, 16, QLatin1Char('0'))}});
+            }
+            groups.append(members);
+        }
+        QJsonArray leaks;
+        for (const DuplicateFinder::Leak &leak : result.leaks) {
+            QJsonArray others;
+            for (int i : leak.others)
+                others.append(pictures[i].path);
+            leaks.append(QJsonObject{{QStringLiteral("path"), pictures[leak.picture].path},
+                                     {QStringLiteral("split"), pictures[leak.picture].split},
+                                     {QStringLiteral("otherSplit"), leak.otherSplit},
+                                     {QStringLiteral("duplicates"), others},
+                                     {QStringLiteral("message"), DuplicateFinder::describe(pictures, leak)}});
+        }
+        const QJsonObject document{{QStringLiteral("input"), input},
+                                   {QStringLiteral("pictures"), pictures.size()},
+                                   {QStringLiteral("maxDistance"), DuplicateFinder::MaxDistance},
+                                   {QStringLiteral("groups"), groups},
+                                   {QStringLiteral("leaks"), leaks},
+                                   {QStringLiteral("unreadable"), QJsonArray::fromStringList(result.unreadable)}};
+        out() << QJsonDocument(document).toJson();
+        out().flush();
+        return Ok;
+    }
+    QTextStream &o = out();
+    for (const QVector<int> &group : result.groups) {
+        for (int i : group)
+            o << printable(pictures[i].path) << '\n';
+        o << '\n';
+    }
+    for (const DuplicateFinder::Leak &leak : result.leaks)
+        o << tr("warning: %1").arg(printable(DuplicateFinder::describe(pictures, leak))) << '\n';
+    o << tr("%1 of %2 pictures are near-duplicates, in %3")
+             .arg(grouped)
+             .arg(pictures.size())
+             .arg(result.groups.size() == 1 ? tr("1 group") : tr("%1 groups").arg(result.groups.size()));
+    if (!result.leaks.isEmpty())
+        o << tr("; %1 across splits")
+                 .arg(result.leaks.size() == 1 ? tr("1 warning") : tr("%1 warnings").arg(result.leaks.size()));
+    o << '\n';
+    o.flush();
+    return Ok;
+}
+
 int run(const QStringList &arguments)
 {
     const QString command = arguments.value(1);
@@ -845,6 +944,8 @@ int run(const QStringList &arguments)
         return convert(rest);
     if (command == QLatin1String("compare"))
         return compare(rest);
+    if (command == QLatin1String("duplicates"))
+        return duplicates(rest);
     if (command == QLatin1String("--version") || command == QLatin1String("-v")) {
         out() << "boxmere-cli " << BOXMERE_VERSION << '\n';
         out().flush();
@@ -857,7 +958,8 @@ int run(const QStringList &arguments)
                              "  stats LABELS [IMAGES]   figures: boxes per class and per image, sizes, problems\n"
                              "  convert INPUT OUTPUT --to yolo|coco|json\n"
                              "  compare LABELS PREDICTIONS   a model's predictions against the labels: "
-                             "precision, recall, mAP\n\n"
+                             "precision, recall, mAP\n"
+                             "  duplicates DATASET      groups of near-duplicate pictures, and those across splits\n\n"
                              "boxmere-cli COMMAND --help describes a command; --version prints the version.\n");
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
         out() << usage;

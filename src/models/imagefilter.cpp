@@ -99,6 +99,48 @@ void ImageFilter::setPredictionFilter(const QString &kind)
     filtersChanged();
 }
 
+void ImageFilter::setDuplicateFilter(bool on)
+{
+    if (on == m_duplicates)
+        return;
+    m_duplicates = on;
+    filtersChanged();
+}
+
+void ImageFilter::setDuplicateGroups(const QHash<QString, int> &groupOf, bool searched)
+{
+    if (groupOf.isEmpty() && m_groupOf.isEmpty() && searched == m_searched)
+        return;
+    m_groupOf = groupOf;
+    m_searched = searched;
+    refilterRows();
+}
+
+void ImageFilter::keepDuplicates(QVector<int> &rows)
+{
+    if (m_groupOf.isEmpty()) {
+        m_duplicateCount = m_searched ? 0 : -1;
+        if (m_duplicates)
+            rows.clear();
+        return;
+    }
+    const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
+    QVector<QPair<int, int>> grouped; // group, row
+    for (const int row : qAsConst(rows)) {
+        const int group = m_groupOf.value(images.at(row)->filePath, -1);
+        if (group >= 0)
+            grouped.append({group, row});
+    }
+    m_duplicateCount = m_searched ? grouped.size() : -1;
+    if (!m_duplicates)
+        return;
+    // The groups' order replaces any other.
+    std::sort(grouped.begin(), grouped.end());
+    rows.resize(grouped.size());
+    for (int i = 0; i < grouped.size(); ++i)
+        rows[i] = grouped[i].second;
+}
+
 void ImageFilter::setSortOrder(const QString &order)
 {
     if (order == m_sort)
@@ -367,6 +409,7 @@ void ImageFilter::refilterRows()
             return x.matched && (!y.matched || x.lowestMatch < y.lowestMatch);
         });
     }
+    keepDuplicates(accepted);
     beginResetModel();
     m_rows = std::move(accepted);
     updatePositions();

@@ -29,6 +29,10 @@ class ImageFilter : public QAbstractListModel
     Q_PROPERTY(QString problemFilter READ problemFilter WRITE setProblemFilter NOTIFY filterChanged)
     Q_PROPERTY(QString shapeFilter READ shapeFilter WRITE setShapeFilter NOTIFY filterChanged)
     Q_PROPERTY(QString predictionFilter READ predictionFilter WRITE setPredictionFilter NOTIFY filterChanged)
+    // Only the rows of near-duplicate groups, each group's rows together.
+    Q_PROPERTY(bool duplicateFilter READ duplicateFilter WRITE setDuplicateFilter NOTIFY filterChanged)
+    // The rows that filter would show with the others; -1 before a search for near-duplicates.
+    Q_PROPERTY(int duplicateCount READ duplicateCount NOTIFY shownChanged)
     Q_PROPERTY(QString sortOrder READ sortOrder WRITE setSortOrder NOTIFY filterChanged)
     // {labelClass, predictedClass}, or empty for no confusion filter.
     Q_PROPERTY(QVariantMap confusionFilter READ confusionFilter NOTIFY filterChanged)
@@ -86,6 +90,12 @@ public:
     QString predictionFilter() const { return m_prediction; }
     // AnyDisagreement, Missed, Extra, WrongClass, Duplicate, or "" for no filter.
     void setPredictionFilter(const QString &kind);
+    bool duplicateFilter() const { return m_duplicates; }
+    void setDuplicateFilter(bool on);
+    int duplicateCount() const { return m_duplicateCount; }
+    // The near-duplicate group of each picture (by its path) that has one; searched
+    // false forgets a search.
+    void setDuplicateGroups(const QHash<QString, int> &groupOf, bool searched = true);
     QString sortOrder() const { return m_sort; }
     // ByDisagreements, ByConfidence, or "" for file order.
     void setSortOrder(const QString &order);
@@ -130,6 +140,8 @@ private:
     // Works out the rows shown, in one model reset.
     void refilterRows();
     void updatePositions();
+    // Keeps the rows of near-duplicate groups, in the order of their groups, and counts them.
+    void keepDuplicates(QVector<int> &rows);
     // A filter changed: the rows shown and every count follow.
     void filtersChanged();
     void matchingChanged();
@@ -154,6 +166,10 @@ private:
     QString m_shape;
     QString m_prediction;
     QString m_sort;
+    bool m_duplicates = false;
+    QHash<QString, int> m_groupOf;
+    bool m_searched = false;
+    int m_duplicateCount = -1;
     bool m_cellSet = false;
     int m_cellLabel = 0;
     int m_cellPredicted = 0;

@@ -8,6 +8,7 @@
 #include "models/predictionmetrics.h"
 #include "ui/conversion.h"
 #include "ui/datasetloader.h"
+#include "ui/duplicatesearch.h"
 #include "ui/editsession.h"
 #include "ui/polygonitem.h"
 #include "ui/thumbnailprovider.h"
@@ -31,6 +32,9 @@ AppObjects::AppObjects()
     m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList, m_predictionMatcher));
     m_predictionMetrics = add("PredictionMetrics", new PredictionMetrics(m_imageList, m_predictionMatcher));
     m_conversion = add("Conversion", new Conversion(m_imageList));
+    m_duplicateSearch = add("DuplicateSearch", new DuplicateSearch(m_imageList, m_imageFilter));
+    // A search describes the rows it looked at: a new load forgets it.
+    QObject::connect(m_imageList, &QAbstractItemModel::modelReset, m_duplicateSearch, &DuplicateSearch::clear);
     m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter, m_predictionMatcher));
     m_editSession->setCategories(m_datasetLoader->categories());
     QObject::connect(m_conversion, &Conversion::classesChanged, m_datasetLoader,

@@ -4,6 +4,7 @@
 #include <QVector>
 
 class Conversion;
+class DuplicateSearch;
 class DatasetLoader;
 class EditSession;
 class ImageFilter;
@@ -34,6 +35,7 @@ public:
     DatasetLoader *datasetLoader() const { return m_datasetLoader; }
     ImageFilter *imageFilter() const { return m_imageFilter; }
     Conversion *conversion() const { return m_conversion; }
+    DuplicateSearch *duplicateSearch() const { return m_duplicateSearch; }
     EditSession *editSession() const { return m_editSession; }
     PredictionMatcher *predictionMatcher() const { return m_predictionMatcher; }
     PredictionMetrics *predictionMetrics() const { return m_predictionMetrics; }
@@ -48,6 +50,7 @@ private:
     DatasetLoader *m_datasetLoader = nullptr;
     ImageFilter *m_imageFilter = nullptr;
     Conversion *m_conversion = nullptr;
+    DuplicateSearch *m_duplicateSearch = nullptr;
     EditSession *m_editSession = nullptr;
     PredictionMatcher *m_predictionMatcher = nullptr;
     PredictionMetrics *m_predictionMetrics = nullptr;

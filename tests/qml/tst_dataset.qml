@@ -42,6 +42,20 @@ WindowFixture {
         compare(child("lblConversion").text, "")
     }
 
+    // Train's a.jpg is val's v.jpg; c.png is e.jpg. The filter shows the groups side by
+    // side, and a new load forgets them.
+    function test_nearDuplicates() {
+        openDataset()
+        mouseClick(child("btnFindDuplicates"))
+        tryVerify(function () { return DuplicateSearch.searched && !DuplicateSearch.busy }, 20000)
+        compare([child("chkDuplicates").text, child("lblDuplicateLeak").text],
+                ["near-duplicates (3)", "⚠ a.jpg in train has a near-duplicate in val: v.jpg"])
+        mouseClick(child("chkDuplicates"))
+        compare([0, 1, 2].map(nameAt), ["a", "c", "e"])
+        openDataset()
+        compare([child("chkDuplicates").visible, child("gridImages").count, DuplicateSearch.leakMessage], [false, 5, ""])
+    }
+
     // Of several YAML files with names, the one the user picks names the classes, also
     // on the next load of the data set.
     function test_classFileChoice() {
