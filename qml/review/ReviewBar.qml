@@ -42,10 +42,26 @@ GridLayout {
     }
 
     Label { text: qsTr("Columns") }
-    GridSettings {
-        id: gridSettings
+    // The review's line shares the row, which leaves the grid its height.
+    RowLayout {
         Layout.fillWidth: true
-        onGoTo: bar.goTo(row)
+        GridSettings {
+            id: gridSettings
+            Layout.fillWidth: true
+            onGoTo: bar.goTo(row)
+        }
+        ReviewProgress {
+            objectName: "reviewProgress"
+            Layout.fillWidth: true
+            statusCounts: ImageFilter.statusCounts
+            statusValue: ImageFilter.statusFilter
+            progress: ReviewStatus.progress
+            damage: ReviewStatus.damage
+            unsaved: ReviewStatus.unsaved
+            saveError: ReviewStatus.saveError
+            onStatusChosen: ImageFilter.statusFilter = value
+            onReplaceAgreed: ReviewStatus.allowOverwrite()
+        }
     }
 
     Label { text: qsTr("Filter") }
@@ -61,6 +77,7 @@ GridLayout {
         shapeValue: ImageFilter.shapeFilter
         predictionValue: ImageFilter.predictionFilter
         sortValue: ImageFilter.sortOrder
+        sortReversed: ImageFilter.sortReversed
         predictionsLoaded: PredictionMatcher.available
         confusionText: bar.confusionText()
         shown: ImageFilter.count
@@ -71,6 +88,7 @@ GridLayout {
         onShapeChosen: ImageFilter.shapeFilter = value
         onPredictionChosen: ImageFilter.predictionFilter = value
         onSortChosen: ImageFilter.sortOrder = value
+        onSortReversedChosen: ImageFilter.sortReversed = reversed
         onConfusionCleared: ImageFilter.clearConfusionFilter()
         onStatisticsRequested: bar.statisticsRequested()
     }
