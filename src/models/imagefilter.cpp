@@ -113,7 +113,7 @@ void ImageFilter::setSortOrder(const QString &order)
         return;
     m_sort = order;
     saveSort();
-    filtersChanged();
+    orderChanged();
 }
 
 void ImageFilter::setSortReversed(bool reversed)
@@ -122,7 +122,7 @@ void ImageFilter::setSortReversed(bool reversed)
         return;
     m_sortReversed = reversed;
     saveSort();
-    filtersChanged();
+    orderChanged();
 }
 
 namespace {
@@ -240,6 +240,15 @@ bool ImageFilter::byMatching() const
 {
     return !m_prediction.isEmpty() || m_sort == QLatin1String(ByDisagreements) ||
            m_sort == QLatin1String(ByConfidence) || m_cellSet;
+}
+
+// The same rows in another order: the counts stand.
+void ImageFilter::orderChanged()
+{
+    const bool stale = m_countsStale;
+    refilterRows();
+    m_countsStale = stale;
+    Q_EMIT filterChanged();
 }
 
 void ImageFilter::filtersChanged()

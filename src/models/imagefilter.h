@@ -150,6 +150,7 @@ private:
     void updatePositions();
     // A filter changed: the rows shown and every count follow.
     void filtersChanged();
+    void orderChanged();
     void matchingChanged();
     bool byMatching() const;
     void sortRows(QVector<int> &rows, const PredictionMatcher::Summary *summaries) const;
