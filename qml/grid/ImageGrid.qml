@@ -71,7 +71,8 @@ GridView {
         boxes: imgBBoxes
         filePath: imgFilePath
         fileName: imgBaseFileName
-        problems: imgProblems
+        // A verified empty image rightly has an empty label file.
+        problems: imgStatus === 3 ? imgProblems.filter(function (p) { return p.kind !== "empty-file" }) : imgProblems
         status: imgStatus
         thumbnails: grid.thumbnails
         open: grid.openRow === imgRow

@@ -40,9 +40,12 @@ QString ReviewStatus::folderFor(const QString &labelFolder)
 void ReviewStatus::open(const QString &labelFolder)
 {
     const QString folder = folderFor(labelFolder) + QLatin1Char('/');
-    if (folder == m_folder)
+    // Changes held back from a damaged file stay for the next split of its data set.
+    if (folder == m_folder && m_blocked && m_dirty)
         return;
     flush();
+    if (m_blocked && m_dirty)
+        qCWarning(lcIo, "Review statuses not saved to %s are dropped", qUtf8Printable(m_path));
     m_folder = folder;
     m_path = m_folder + QLatin1String(StatusFile::FileName);
     m_entries.clear();

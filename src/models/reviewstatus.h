@@ -66,8 +66,9 @@ public:
     int writes() const { return m_writes; }
 
 public Q_SLOTS:
-    // Reads the status file of labelFolder's data set; a missing one holds no status.
-    // The same data set again keeps what is here.
+    // Reads the status file of labelFolder's data set, again for the same one (it may
+    // have been merged since); a missing one holds no status. Changes not saved for
+    // a damaged file stay while the data set does.
     void open(const QString &labelFolder);
     Status status(int row) const;
     // False for a row outside the list or outside the data set's folder.
