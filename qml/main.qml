@@ -72,6 +72,11 @@ ApplicationWindow {
             return
         }
         const rows = ImageList.unsavedRows()
+        if (rows.length === 0 && ReviewStatus.unsaved) {
+            close.accepted = false
+            dlgConfirm.ask(qsTr("Review statuses changed since the status file could not be read or written are not saved. Quit without them?"),
+                           qsTr("Quit"), function () { root.quitConfirmed = true; root.close() })
+        }
         if (rows.length === 0)
             return
         close.accepted = false

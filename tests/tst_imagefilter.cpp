@@ -271,6 +271,7 @@ private Q_SLOTS:
     // The order chosen for a data set comes back with it, and only with it.
     void sortKeptPerDataset()
     {
+        QSettings().remove("sortOrders");
         m_filter->useSortOf("one");
         m_filter->setSortOrder("boxes");
         m_filter->setSortReversed(true);
