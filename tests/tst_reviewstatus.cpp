@@ -104,7 +104,8 @@ private Q_SLOTS:
             QVERIFY(write(file, before));
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         ImageList *list = ImageList::instance();
-        list->loadYolo(labels, dir.filePath("images/train"));
+        // As typed, with a slash too many.
+        list->loadYolo(labels + '/', dir.filePath("images/train"));
         auto rows = list->images().toList();
         std::sort(rows.begin(), rows.end(), [](const auto &x, const auto &y) { return x->fileName < y->fileName; });
         list->loadImages(rows, true);

@@ -86,7 +86,11 @@ QString ReviewStatus::keyOf(int row) const
     if (!image || m_folder.isEmpty())
         return QString();
     const QString &path = image->yoloTxtFilePath.isEmpty() ? image->filePath : image->yoloTxtFilePath;
-    return path.startsWith(m_folder) ? path.mid(m_folder.size()) : QString();
+    // Paths as the folder was typed: relative, or with a slash too many.
+    const QString clean = path.startsWith(m_folder) && !path.contains(QLatin1String("//"))
+                              ? path
+                              : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return clean.startsWith(m_folder) ? clean.mid(m_folder.size()) : QString();
 }
 
 void ReviewStatus::rebuild()
