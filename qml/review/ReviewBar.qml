@@ -56,12 +56,17 @@ GridLayout {
             statusCounts: ImageFilter.statusCounts
             statusValue: ImageFilter.statusFilter
             progress: ReviewStatus.progress
-            damage: ReviewStatus.damage
-            unsaved: ReviewStatus.unsaved
-            saveError: ReviewStatus.saveError
             onStatusChosen: ImageFilter.statusFilter = value
-            onReplaceAgreed: ReviewStatus.allowOverwrite()
         }
+    }
+    ReviewNotice {
+        objectName: "reviewNotice"
+        Layout.columnSpan: 2
+        Layout.fillWidth: true
+        damage: ReviewStatus.damage
+        unsaved: ReviewStatus.unsaved
+        saveError: ReviewStatus.saveError
+        onReplaceAgreed: ReviewStatus.allowOverwrite()
     }
 
     Label { text: qsTr("Filter") }
