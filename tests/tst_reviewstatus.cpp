@@ -135,6 +135,27 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale::c());
     }
 
+    // The same data set loaded again reads its file again, which may have been merged since,
+    // but keeps the changes held back from a damaged one.
+    void reopenReadsAgain()
+    {
+        QTemporaryDir dir;
+        const QString labels = dir.filePath("labels"), file = dir.filePath(StatusFile::FileName);
+        QVERIFY(write(labels + "/a.txt", "") && write(file, "accepted\tlabels/a.txt\n"));
+        ImageList::instance()->loadYolo(labels, dir.filePath("images"));
+        ReviewStatus review(ImageList::instance());
+        review.open(labels);
+        QVERIFY(write(file, "needs-fix\tlabels/a.txt\n"));
+        review.open(labels);
+        QCOMPARE(int(review.status(0)), int(StatusFile::NeedsFix));
+        QVERIFY(write(file, "boo\n"));
+        review.open(labels);
+        QVERIFY(review.setStatus(0, StatusFile::Accepted));
+        review.open(labels);
+        QCOMPARE(int(review.status(0)), int(StatusFile::Accepted));
+        QCOMPARE(read(file), QByteArray("boo\n"));
+    }
+
     void folderOfStatusFile_data()
     {
         QTest::addColumn<QString>("labels");
