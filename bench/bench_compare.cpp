@@ -3,9 +3,10 @@
 // every image at the window's thresholds alone, returning an ImageMatch per image and
 // into one kept ImageMatch, and what a move of the confidence slider runs in the
 // window: the matcher over every row and the grid's filter following it (target:
-// under 100 ms), then the filter's counts once the slider rests.
+// under 100 ms), then the filter's counts once the slider rests. Then the grid sorted
+// by each order, either way (target: under 100 ms); with "sort" only that.
 //
-//   bench_compare [IMAGES] [CLASSES]    IMAGES defaults to 100000, CLASSES to 20
+//   bench_compare [IMAGES] [CLASSES] [sort]    IMAGES defaults to 100000, CLASSES to 20
 
 #include "checks/detectionmetrics.h"
 #include "images/imagelist.h"
@@ -79,9 +80,7 @@ void report(const char *what, const std::vector<double> &runs)
                 *std::min_element(runs.begin(), runs.end()) * 1e3, *std::max_element(runs.begin(), runs.end()) * 1e3);
 }
 
-// The images as rows of the image list, with a filter to missed boxes sorted by
-// disagreements, and the slider moved between two confidences.
-void sliderRuns(const QVector<ImageData> &images)
+void loadRows(const QVector<ImageData> &images)
 {
     QList<std::shared_ptr<ImageInfo>> records;
     for (const ImageData &data : images) {
@@ -94,8 +93,40 @@ void sliderRuns(const QVector<ImageData> &images)
         image->predictions = data.predictions;
         records.append(image);
     }
+    ImageList::instance()->loadImages(records, true);
+}
+
+// Each order from file order, so that every run sorts: the rows and the model reset
+// (the counts do not change with the order).
+void sortRuns()
+{
     ImageList *list = ImageList::instance();
-    list->loadImages(records, true);
+    PredictionMatcher matcher(list);
+    matcher.summaries();
+    ImageFilter filter(list, &matcher);
+    for (const char *order : {ImageFilter::ByName, ImageFilter::ByProblems, ImageFilter::ByBoxes, ImageFilter::ByStatus,
+                              ImageFilter::BySmallestBox, ImageFilter::ByDisagreements}) {
+        for (const bool reversed : {false, true}) {
+            std::vector<double> runs;
+            for (int run = 0; run < Runs; ++run) {
+                filter.setSortOrder(QString());
+                filter.setSortReversed(reversed);
+                QElapsedTimer timer;
+                timer.start();
+                filter.setSortOrder(QLatin1String(order));
+                runs.push_back(timer.nsecsElapsed() / 1e9);
+            }
+            report(qPrintable(QStringLiteral("sort by %1%2 (< 100 ms)").arg(order, reversed ? ", reversed" : "")),
+                   runs);
+        }
+    }
+}
+
+// The rows, with a filter to missed boxes sorted by disagreements, and the slider
+// moved between two confidences.
+void sliderRuns()
+{
+    ImageList *list = ImageList::instance();
     PredictionMatcher matcher(list);
     QElapsedTimer first;
     first.start();
@@ -140,6 +171,12 @@ int main(int argc, char **argv)
     const int count = args.size() > 1 ? args[1].toInt() : 100000;
     const int classes = args.size() > 2 ? args[2].toInt() : 20;
     const QVector<ImageData> images = generate(count, classes);
+    if (args.size() > 3 && args[3] == QLatin1String("sort")) {
+        std::printf("%d images, 5 label boxes and 20 predictions each, %d runs:\n", count, Runs);
+        loadRows(images);
+        sortRuns();
+        return 0;
+    }
     std::printf("%d images, 5 label boxes and 20 predictions each, %d classes, %d runs:\n", count, classes, Runs);
 
     std::vector<double> computeRuns, matchRuns, reuseRuns;
@@ -172,6 +209,8 @@ int main(int argc, char **argv)
     report("matchImage over every image", matchRuns);
     report("the same into one kept ImageMatch", reuseRuns);
     std::printf("  mAP@0.5 %.4f, mAP@[.5:.95] %.4f, %ld disagreements\n", map50, mapCoco, disagreements);
-    sliderRuns(images);
+    loadRows(images);
+    sliderRuns();
+    sortRuns();
     return 0;
 }

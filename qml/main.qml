@@ -77,6 +77,11 @@ ApplicationWindow {
             return
         }
         const rows = ImageList.unsavedRows()
+        if (rows.length === 0 && ReviewStatus.unsaved) {
+            close.accepted = false
+            dlgConfirm.ask(qsTr("Review statuses changed since the status file could not be read or written are not saved. Quit without them?"),
+                           qsTr("Quit"), function () { root.quitConfirmed = true; root.close() })
+        }
         if (rows.length === 0)
             return
         close.accepted = false
@@ -153,8 +158,11 @@ ApplicationWindow {
 
     // Moves the editor delta rows on, saving the image it leaves when it has changes.
     function step(delta) {
-        const row = EditSession.stepTarget(delta)
-        if (row < 0)
+        stepTo(EditSession.stepTarget(delta))
+    }
+
+    function stepTo(row) {
+        if (row < 0 || row === EditSession.shownRow)
             return
         const go = function () {
             grid.positionViewAtIndex(row, GridView.Contain)
@@ -312,11 +320,13 @@ ApplicationWindow {
                     numCols: reviewBar.gridColumns
                     thumbnails: root.thumbnails
                     openRow: EditSession.row
+                    openShownRow: EditSession.shownRow
                     openBlocked: DatasetLoader.busy
                     stage: editor.stage
                     colorOf: root.categoryColor
                     nameOf: root.categoryTag
                     onOpenRequested: EditSession.open(row)
+                    onStatusRequested: ReviewStatus.setStatus(row, status)
                     onRemoveRequested: {
                         // Where there is no trash to take it back from, the file goes for good.
                         const file = ImageList.labelFilePathAt(row)
@@ -366,5 +376,10 @@ ApplicationWindow {
                     ? ImageList.filePathAt(ImageFilter.sourceRow(row)) : ""
         })
         onStepRequested: root.step(delta)
+        onReviewRequested: {
+            ReviewStatus.setStatus(EditSession.row, status)
+            root.step(1)
+        }
+        onNextUnreviewedRequested: root.stepTo(ImageFilter.nextUnreviewed(EditSession.shownRow))
     }
 }

@@ -3,6 +3,7 @@
 #include "models/classpickermodel.h"
 #include "models/imagefilter.h"
 #include "models/predictionmatcher.h"
+#include "models/reviewstatus.h"
 #include "ui/conversion.h"
 
 #include <QSignalSpy>
@@ -210,14 +211,108 @@ private Q_SLOTS:
     // how the predictions disagree with them.
     void reviewReport()
     {
+        ReviewStatus review(m_list);
+        review.open(m_dir.filePath("labels"));
+        m_filter->setReviewStatus(&review);
+        QVERIFY(review.setStatus(2, StatusFile::NeedsFix));
         m_filter->setSortOrder("disagreements");
         QVERIFY(m_filter->saveReport(m_dir.filePath("report.csv")));
         QCOMPARE(QString::fromUtf8(read(m_dir.filePath("report.csv"))).replace(m_dir.path(), "DIR"),
                  "image,label_file,status,boxes,problems,problem_kinds,missed,extra,wrong_class,duplicates\r\n"
-                 "DIR/images/a.jpg,DIR/labels/a.txt,,2,0,,1,0,0,1\r\n"
-                 "DIR/images/b.jpg,DIR/labels/b.txt,,1,1,past-edge,1,0,1,0\r\n"
-                 "DIR/images/ab.jpg,DIR/labels/ab.txt,,0,1,empty-file,0,1,0,0\r\n"
-                 "DIR/images/c.jpg,DIR/labels/c.txt,,3,1,duplicate,1,0,0,0\r\n");
+                 "DIR/images/a.jpg,DIR/labels/a.txt,unreviewed,2,0,,1,0,0,1\r\n"
+                 "DIR/images/b.jpg,DIR/labels/b.txt,needs-fix,1,1,past-edge,1,0,1,0\r\n"
+                 "DIR/images/ab.jpg,DIR/labels/ab.txt,unreviewed,0,1,empty-file,0,1,0,0\r\n"
+                 "DIR/images/c.jpg,DIR/labels/c.txt,unreviewed,3,1,duplicate,1,0,0,0\r\n");
+    }
+
+    // With ab verified empty, b to fix and c accepted: each order, the status filter with
+    // the problem filter, and the counts.
+    void reviewed_data()
+    {
+        QTest::addColumn<QString>("sort");
+        QTest::addColumn<bool>("reversed");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("problem");
+        // The rows shown | rows per status | rows with any problem | the next unreviewed from the start.
+        QTest::addColumn<QString>("expected");
+        const QString all = " | 1 1 1 1 | 2 | ";
+        QTest::newRow("name") << "name" << false << ""
+                              << ""
+                              << "a ab b c" + all + "0";
+        QTest::newRow("name reversed") << "name" << true << ""
+                                       << ""
+                                       << "c b ab a" + all + "3";
+        QTest::newRow("file order reversed") << "" << true << ""
+                                             << ""
+                                             << "c b ab a" + all + "3";
+        QTest::newRow("problems, verified empty is none") << "problems" << false << ""
+                                                          << ""
+                                                          << "b c a ab" + all + "2";
+        QTest::newRow("boxes") << "boxes" << false << ""
+                               << ""
+                               << "c a b ab" + all + "1";
+        QTest::newRow("status") << "status" << false << ""
+                                << ""
+                                << "b a c ab" + all + "1";
+        QTest::newRow("smallest box") << "smallest" << false << ""
+                                      << ""
+                                      << "a c b ab" + all + "0";
+        QTest::newRow("smallest box reversed") << "smallest" << true << ""
+                                               << ""
+                                               << "ab b a c" + all + "2";
+        QTest::newRow("needs fix") << "" << false << "needs-fix"
+                                   << ""
+                                   << "b | 1 1 1 1 | 1 | -1";
+        QTest::newRow("with any problem") << "" << false << ""
+                                          << "any"
+                                          << "b c | 0 1 1 0 | 2 | -1";
+        QTest::newRow("empty file") << "" << false << ""
+                                    << "empty-file"
+                                    << " | 0 0 0 0 | 2 | -1";
+    }
+
+    void reviewed()
+    {
+        QFETCH(QString, sort);
+        QFETCH(bool, reversed);
+        QFETCH(QString, status);
+        QFETCH(QString, problem);
+        QFETCH(QString, expected);
+        ReviewStatus review(m_list);
+        review.open(m_dir.filePath("labels"));
+        m_filter->setReviewStatus(&review);
+        QSignalSpy changed(m_filter.get(), &QAbstractItemModel::dataChanged);
+        for (const auto &[row, value] : {std::pair{1, 3}, {2, 2}, {3, 1}})
+            QVERIFY(review.setStatus(row, value));
+        QCOMPARE(changed.count(), 3);
+        QCOMPARE(m_filter->data(m_filter->index(3), m_filter->sourceRowRole() + 1).toInt(), 1);
+        m_filter->setSortOrder(sort);
+        m_filter->setSortReversed(reversed);
+        m_filter->setStatusFilter(status);
+        m_filter->setProblemFilter(problem);
+        QStringList statuses;
+        for (const QVariant &v : m_filter->statusCounts())
+            statuses << v.toMap().value("rows").toString();
+        const QString anyProblem = m_filter->problemCounts().first().toMap().value("rows").toString();
+        QCOMPARE(QStringList(
+                     {shown().join(' '), statuses.join(' '), anyProblem, QString::number(m_filter->nextUnreviewed(-1))})
+                     .join(" | "),
+                 expected);
+    }
+
+    // The order chosen for a data set comes back with it, and only with it.
+    void sortKeptPerDataset()
+    {
+        QSettings().remove("sortOrders");
+        m_filter->useSortOf("one");
+        m_filter->setSortOrder("boxes");
+        m_filter->setSortReversed(true);
+        ImageFilter other(m_list);
+        other.useSortOf("two");
+        QCOMPARE(other.sortOrder(), QString());
+        other.useSortOf("one");
+        QCOMPARE(other.sortOrder(), QString("boxes"));
+        QVERIFY(other.sortReversed());
     }
 
     // A cell of the confusion matrix per kind of count in it, at thresholds the rows follow at once.

@@ -22,6 +22,9 @@ Popup {
     readonly property EditorStage stage: ctxItems
 
     signal stepRequested(int delta)
+    // ReviewStatus's value for the open image, which then gives way to the next.
+    signal reviewRequested(int status)
+    signal nextUnreviewedRequested()
 
     // The row N is on its way to, and which way it steps there, while the image it
     // leaves is saved; null otherwise.
@@ -250,6 +253,21 @@ Popup {
                 onActivated: EditSession.moveSelected(modelData.dx, modelData.dy, ctxItems.pictureSize)
             }
         }
+    }
+    Repeater {
+        model: ["G", "X", "E"]
+        delegate: Item {
+            Shortcut {
+                sequence: modelData
+                enabled: overlay.editing && !EditSession.drawingPolygon
+                onActivated: overlay.reviewRequested(index + 1)
+            }
+        }
+    }
+    Shortcut {
+        sequence: "U"
+        enabled: overlay.editing && !EditSession.drawingPolygon
+        onActivated: overlay.nextUnreviewedRequested()
     }
     Shortcut {
         sequence: "F"

@@ -36,6 +36,8 @@ Popup {
         [qsTr("N, Shift+N"), qsTr("next or previous disagreement with the predictions, on into the next image (saves this one if changed)")],
         [qsTr("D, Page Down"), qsTr("next image (saves this one if changed)")],
         [qsTr("A, Page Up"), qsTr("previous image (saves this one if changed)")],
+        [qsTr("G, X, E"), qsTr("accept, needs fix, verified empty: mark the image, then the next (also on the grid's current tile)")],
+        [qsTr("U"), qsTr("next unreviewed image (also on the grid)")],
         [qsTr("Ctrl+wheel"), qsTr("zoom around the pointer")],
         [qsTr("Middle drag, Space+left drag"), qsTr("pan")],
         [qsTr("F"), qsTr("fit the picture")],

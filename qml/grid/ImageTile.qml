@@ -20,6 +20,8 @@ Item {
     property string filePath: ""
     property string fileName: ""
     property var problems: []
+    // Its review status: ReviewStatus's value.
+    property int status: 0
     // Pictures come decoded at the size shown, off the GUI thread; false loads them
     // whole and synchronously.
     property bool thumbnails: true
@@ -108,6 +110,15 @@ Item {
                 property: "pictureRequest"
                 value: image.sourceSize
                 restoreMode: Binding.RestoreNone
+            }
+
+            StatusBadge {
+                objectName: "statusBadge"
+                anchors.left: parent.left
+                anchors.bottom: parent.bottom
+                anchors.margins: 4
+                z: 1
+                status: tile.status
             }
 
             Item {

@@ -22,6 +22,7 @@ RowLayout {
     property string shapeValue: ""
     property string predictionValue: ""
     property string sortValue: ""
+    property bool sortReversed: false
     property bool predictionsLoaded: false
     // The confusion cell filtered to, e.g. "cat as dog"; "" for none.
     property string confusionText: ""
@@ -34,6 +35,7 @@ RowLayout {
     signal shapeChosen(string value)
     signal predictionChosen(string value)
     signal sortChosen(string value)
+    signal sortReversedChosen(bool reversed)
     signal confusionCleared()
     signal statisticsRequested()
 
@@ -68,9 +70,16 @@ RowLayout {
             options.push({ value: entry.kind, text: "%1 (%2)".arg(entry.name).arg(entry.rows) })
         return options
     }
+    // The orders by predictions only for sets that have them.
     readonly property var sortOptions: [{ value: "", text: qsTr("File order") },
-                                        { value: "disagreements", text: qsTr("Most disagreements") },
-                                        { value: "confidence", text: qsTr("Lowest confidence") }]
+                                        { value: "name", text: qsTr("Name") },
+                                        { value: "problems", text: qsTr("Most problems") },
+                                        { value: "boxes", text: qsTr("Most boxes") },
+                                        { value: "status", text: qsTr("Status: needs fix first") },
+                                        { value: "smallest", text: qsTr("Smallest box") }].concat(
+                                           predictionsLoaded || sortValue === "disagreements" || sortValue === "confidence"
+                                           ? [{ value: "disagreements", text: qsTr("Most disagreements") },
+                                              { value: "confidence", text: qsTr("Lowest confidence") }] : [])
 
     function indexOf(options, value) {
         for (let i = 0; i < options.length; ++i) {
@@ -139,13 +148,22 @@ RowLayout {
     ComboBox {
         id: cmbSort
         objectName: "cmbSortOrder"
-        visible: bar.predictionsLoaded || bar.sortValue !== ""
         Layout.fillWidth: true
         Layout.minimumWidth: 90
         Layout.preferredWidth: 180
         textRole: "text"
         model: bar.sortOptions
+        onModelChanged: currentIndex = bar.indexOf(bar.sortOptions, bar.sortValue)
         onActivated: bar.sortChosen(bar.sortOptions[index].value)
+    }
+    ToolButton {
+        objectName: "btnSortReversed"
+        text: bar.sortReversed ? "↑" : "↓"
+        checkable: true
+        checked: bar.sortReversed
+        ToolTip.visible: hovered
+        ToolTip.text: bar.sortReversed ? qsTr("Reversed order; click for the usual one") : qsTr("Reverse the order")
+        onToggled: bar.sortReversedChosen(checked)
     }
     Button {
         objectName: "btnConfusionFilter"

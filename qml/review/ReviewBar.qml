@@ -43,7 +43,7 @@ GridLayout {
     }
 
     Label { text: qsTr("Columns") }
-    // The near-duplicates share the row of the columns, so that the grid keeps its height.
+    // The review's progress and the near-duplicates share the row, which leaves the grid its height.
     RowLayout {
         Layout.fillWidth: true
         GridSettings {
@@ -51,9 +51,17 @@ GridLayout {
             Layout.fillWidth: false
             onGoTo: bar.goTo(row)
         }
+        ReviewProgress {
+            objectName: "reviewProgress"
+            Layout.fillWidth: true
+            statusCounts: ImageFilter.statusCounts
+            statusValue: ImageFilter.statusFilter
+            progress: ReviewStatus.progress
+            onStatusChosen: ImageFilter.statusFilter = value
+        }
         DuplicateBar {
             objectName: "duplicateBar"
-            Layout.fillWidth: true
+            Layout.fillWidth: false
             busy: DuplicateSearch.busy
             showProgress: DuplicateSearch.showProgress
             done: DuplicateSearch.done
@@ -67,6 +75,15 @@ GridLayout {
             onCancelClicked: DuplicateSearch.cancel()
             onFilterToggled: ImageFilter.duplicateFilter = on
         }
+    }
+    ReviewNotice {
+        objectName: "reviewNotice"
+        Layout.columnSpan: 2
+        Layout.fillWidth: true
+        damage: ReviewStatus.damage
+        unsaved: ReviewStatus.unsaved
+        saveError: ReviewStatus.saveError
+        onReplaceAgreed: ReviewStatus.allowOverwrite()
     }
 
     Label { text: qsTr("Filter") }
@@ -82,6 +99,7 @@ GridLayout {
         shapeValue: ImageFilter.shapeFilter
         predictionValue: ImageFilter.predictionFilter
         sortValue: ImageFilter.sortOrder
+        sortReversed: ImageFilter.sortReversed
         predictionsLoaded: PredictionMatcher.available
         confusionText: bar.confusionText()
         shown: ImageFilter.count
@@ -92,6 +110,7 @@ GridLayout {
         onShapeChosen: ImageFilter.shapeFilter = value
         onPredictionChosen: ImageFilter.predictionFilter = value
         onSortChosen: ImageFilter.sortOrder = value
+        onSortReversedChosen: ImageFilter.sortReversed = reversed
         onConfusionCleared: ImageFilter.clearConfusionFilter()
         onStatisticsRequested: bar.statisticsRequested()
     }

@@ -5,10 +5,15 @@
 #include "checks/labelcheck.h"
 #include "formats/fileio.h"
 #include "images/imagelist.h"
+#include "models/reviewstatus.h"
+
+#include <QSettings>
 
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <map>
 #include <numeric>
 
@@ -18,6 +23,8 @@ ImageFilter::ImageFilter(ImageList *source, PredictionMatcher *matcher)
     m_roleNames = source->roleNames();
     m_sourceRowRole = m_roleNames.size();
     m_roleNames.insert(m_sourceRowRole, "imgRow");
+    m_statusRole = m_sourceRowRole + 1;
+    m_roleNames.insert(m_statusRole, "imgStatus");
 
     connect(source, &QAbstractItemModel::modelReset, this, &ImageFilter::sourceReset);
     connect(source, &QAbstractItemModel::rowsInserted, this, &ImageFilter::sourceReset);
@@ -51,6 +58,8 @@ QVariant ImageFilter::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == m_sourceRowRole)
         return m_rows.at(row);
+    if (role == m_statusRole)
+        return statusOf(m_rows.at(row));
     return m_source->data(m_source->index(m_rows.at(row)), role);
 }
 
@@ -146,7 +155,99 @@ void ImageFilter::setSortOrder(const QString &order)
     if (order == m_sort)
         return;
     m_sort = order;
+    saveSort();
+    orderChanged();
+}
+
+void ImageFilter::setSortReversed(bool reversed)
+{
+    if (reversed == m_sortReversed)
+        return;
+    m_sortReversed = reversed;
+    saveSort();
+    orderChanged();
+}
+
+namespace {
+
+const QString SortOrdersKey = QStringLiteral("sortOrders");
+
+} // namespace
+
+void ImageFilter::useSortOf(const QString &dataset)
+{
+    m_sortDataset = dataset;
+    const QVariantMap saved = QSettings().value(SortOrdersKey).toMap().value(dataset).toMap();
+    const QString order = saved.value(QStringLiteral("order")).toString();
+    const bool reversed = saved.value(QStringLiteral("reversed")).toBool();
+    if (order == m_sort && reversed == m_sortReversed)
+        return;
+    m_sort = order;
+    m_sortReversed = reversed;
     filtersChanged();
+}
+
+void ImageFilter::saveSort() const
+{
+    if (m_sortDataset.isEmpty())
+        return;
+    QSettings settings;
+    QVariantMap orders = settings.value(SortOrdersKey).toMap();
+    orders.insert(m_sortDataset,
+                  QVariantMap{{QStringLiteral("order"), m_sort}, {QStringLiteral("reversed"), m_sortReversed}});
+    settings.setValue(SortOrdersKey, orders);
+}
+
+void ImageFilter::setReviewStatus(ReviewStatus *review)
+{
+    m_review = review;
+    connect(review, &ReviewStatus::rowChanged, this, &ImageFilter::reviewRowChanged);
+    connect(review, &ReviewStatus::statusesChanged, this, &ImageFilter::reviewChanged);
+    reviewChanged();
+}
+
+void ImageFilter::setStatusFilter(const QString &status)
+{
+    if (status == m_status)
+        return;
+    m_status = status;
+    filtersChanged();
+}
+
+int ImageFilter::statusOf(int sourceRow) const
+{
+    return m_review ? int(m_review->status(sourceRow)) : int(StatusFile::Unreviewed);
+}
+
+// Like an edit, a new status leaves the row where it is until the filters change.
+void ImageFilter::reviewRowChanged(int sourceRow)
+{
+    const int position = sourceRow >= 0 && sourceRow < m_position.size() ? m_position.at(sourceRow) : -1;
+    if (position >= 0)
+        Q_EMIT dataChanged(index(position), index(position), {m_statusRole});
+    m_countsStale = true;
+    m_recount.start();
+}
+
+void ImageFilter::reviewChanged()
+{
+    if (!m_status.isEmpty() || m_sort == QLatin1String(ByStatus))
+        refilterRows();
+    else if (!m_rows.isEmpty())
+        Q_EMIT dataChanged(index(0), index(m_rows.size() - 1), {m_statusRole});
+    m_countsStale = true;
+    m_recount.start();
+}
+
+int ImageFilter::nextUnreviewed(int row) const
+{
+    const int count = m_rows.size();
+    for (int step = 1; step <= count; ++step) {
+        const int next = ((row < 0 ? -1 : row) + step) % count;
+        if (statusOf(m_rows.at(next)) == StatusFile::Unreviewed)
+            return next;
+    }
+    return -1;
 }
 
 QVariantMap ImageFilter::confusionFilter() const
@@ -176,6 +277,21 @@ void ImageFilter::clearConfusionFilter()
     if (m_matcher)
         m_matcher->clearConfusionCell();
     filtersChanged();
+}
+
+bool ImageFilter::byMatching() const
+{
+    return !m_prediction.isEmpty() || m_sort == QLatin1String(ByDisagreements) ||
+           m_sort == QLatin1String(ByConfidence) || m_cellSet;
+}
+
+// The same rows in another order: the counts stand.
+void ImageFilter::orderChanged()
+{
+    const bool stale = m_countsStale;
+    refilterRows();
+    m_countsStale = stale;
+    Q_EMIT filterChanged();
 }
 
 void ImageFilter::filtersChanged()
@@ -237,6 +353,7 @@ bool ImageFilter::saveReport(const QString &file) const
         CsvReport::ReviewRow report;
         report.image = image.filePath;
         report.labelFile = image.yoloTxtFilePath;
+        report.status = StatusFile::key(StatusFile::Status(statusOf(row)));
         report.boxes = image.bboxes ? image.bboxes->rowCount() : 0;
         for (const LabelCheck::Problem &problem : image.problems)
             report.problems.append(LabelCheck::key(problem.kind));
@@ -260,8 +377,18 @@ DatasetStats ImageFilter::shownStatistics() const
         if (row >= images.size())
             continue;
         const ImageInfo &image = *images.at(row);
-        if (image.bboxes)
+        if (!image.bboxes)
+            continue;
+        if (statusOf(row) != StatusFile::VerifiedEmpty) {
             stats.add(image.bboxes->boxes(), image.problems);
+            continue;
+        }
+        QVector<LabelCheck::Problem> problems = image.problems;
+        problems.erase(
+            std::remove_if(problems.begin(), problems.end(),
+                           [](const LabelCheck::Problem &p) { return p.kind == LabelCheck::Kind::EmptyFile; }),
+            problems.end());
+        stats.add(image.bboxes->boxes(), problems);
     }
     return stats;
 }
@@ -301,7 +428,8 @@ struct RowKeys
     bool boxes = false;
     bool polygons = false;
 
-    explicit RowKeys(const ImageInfo &image)
+    // A verified empty image rightly has no boxes: its file is not "empty" as a fault.
+    RowKeys(const ImageInfo &image, int status)
     {
         if (image.bboxes) {
             for (const std::shared_ptr<BoxInfo> &box : image.bboxes->boxes()) {
@@ -312,6 +440,8 @@ struct RowKeys
         }
         for (const LabelCheck::Problem &problem : image.problems)
             kinds |= Mask(1) << int(problem.kind);
+        if (status == StatusFile::VerifiedEmpty)
+            kinds &= ~(Mask(1) << int(LabelCheck::Kind::EmptyFile));
     }
 
     bool hasClass(int catId) const { return std::find(classes.begin(), classes.end(), catId) != classes.end(); }
@@ -357,6 +487,12 @@ QVariantList ImageFilter::predictionCounts() const
     return m_predictionCounts;
 }
 
+QVariantList ImageFilter::statusCounts() const
+{
+    countIfStale();
+    return m_statusCounts;
+}
+
 void ImageFilter::countIfStale() const
 {
     if (!m_countsStale)
@@ -377,8 +513,12 @@ void ImageFilter::refilterRows()
     const Mask wanted = wantedKinds(m_problem);
     const Mask wantedDisagreement = wantedDisagreements(m_prediction);
     const Summary *summaries = m_matcher && byMatching() ? m_matcher->summaries().constData() : nullptr;
+    StatusFile::Status wantedStatus = StatusFile::Unreviewed;
+    const bool byStatus = !m_status.isEmpty();
+    if (byStatus && !StatusFile::fromKey(m_status, wantedStatus))
+        wantedStatus = StatusFile::Status(-1);
     QVector<int> accepted(images.size());
-    if (!byName && !byKeys && !byPrediction && !m_cellSet) {
+    if (!byName && !byKeys && !byPrediction && !m_cellSet && !byStatus) {
         std::iota(accepted.begin(), accepted.end(), 0);
     } else {
         accepted.clear();
@@ -386,11 +526,13 @@ void ImageFilter::refilterRows()
             const ImageInfo &image = *images.at(i);
             if (byName && !image.fileName.contains(m_name, Qt::CaseInsensitive))
                 continue;
+            if (byStatus && statusOf(i) != wantedStatus)
+                continue;
             if ((byPrediction && !(summaries && (disagreementsOf(summaries[i]) & wantedDisagreement))) ||
                 (m_cellSet && !(summaries && summaries[i].inCell)))
                 continue;
             if (byKeys) {
-                const RowKeys keys(image);
+                const RowKeys keys(image, statusOf(i));
                 if ((byClass && !keys.hasClass(m_class)) || (byProblem && !(keys.kinds & wanted)) ||
                     !keys.hasShape(m_shape))
                     continue;
@@ -398,17 +540,7 @@ void ImageFilter::refilterRows()
             accepted.append(i);
         }
     }
-    // Ties keep file order.
-    if (summaries && m_sort == QLatin1String(ByDisagreements)) {
-        std::stable_sort(accepted.begin(), accepted.end(), [summaries](int a, int b) {
-            return summaries[a].disagreements() > summaries[b].disagreements();
-        });
-    } else if (summaries && m_sort == QLatin1String(ByConfidence)) {
-        std::stable_sort(accepted.begin(), accepted.end(), [summaries](int a, int b) {
-            const Summary &x = summaries[a], &y = summaries[b];
-            return x.matched && (!y.matched || x.lowestMatch < y.lowestMatch);
-        });
-    }
+    sortRows(accepted, summaries);
     keepDuplicates(accepted);
     beginResetModel();
     m_rows = std::move(accepted);
@@ -416,6 +548,75 @@ void ImageFilter::refilterRows()
     endResetModel();
     m_countsStale = true;
     Q_EMIT shownChanged();
+}
+
+// Each order is a key per row, sorted on stably so that ties keep file order.
+void ImageFilter::sortRows(QVector<int> &rows, const Summary *summaries) const
+{
+    const QVector<std::shared_ptr<ImageInfo>> &images = m_source->images();
+    constexpr double Last = std::numeric_limits<double>::infinity();
+    std::function<double(int)> keyOf;
+    if (m_sort == QLatin1String(ByDisagreements) && summaries) {
+        keyOf = [summaries](int i) { return -double(summaries[i].disagreements()); };
+    } else if (m_sort == QLatin1String(ByConfidence) && summaries) {
+        keyOf = [summaries](int i) { return summaries[i].matched ? double(summaries[i].lowestMatch) : Last; };
+    } else if (m_sort == QLatin1String(ByName)) {
+        if (m_nameRank.size() != images.size()) {
+            QVector<QStringView> names;
+            names.reserve(images.size());
+            for (const std::shared_ptr<ImageInfo> &image : images)
+                names.append(image->fileName);
+            const QVector<int> order = FileIo::naturalOrder(names);
+            m_nameRank.resize(images.size());
+            for (int i = 0; i < order.size(); ++i)
+                m_nameRank[order.at(i)] = i;
+        }
+        keyOf = [this](int i) { return double(m_nameRank.at(i)); };
+    } else if (m_sort == QLatin1String(ByProblems)) {
+        keyOf = [this, &images](int i) {
+            const QVector<LabelCheck::Problem> &problems = images.at(i)->problems;
+            const bool verifiedEmpty = statusOf(i) == StatusFile::VerifiedEmpty;
+            return -double(
+                std::count_if(problems.begin(), problems.end(), [verifiedEmpty](const LabelCheck::Problem &p) {
+                    return !verifiedEmpty || p.kind != LabelCheck::Kind::EmptyFile;
+                }));
+        };
+    } else if (m_sort == QLatin1String(ByBoxes)) {
+        keyOf = [&images](int i) {
+            const BBoxList *boxes = images.at(i)->bboxes.get();
+            return boxes ? -double(boxes->boxes().size()) : 0.0;
+        };
+    } else if (m_sort == QLatin1String(ByStatus)) {
+        // What needs looking at comes first.
+        static constexpr double rank[StatusFile::StatusCount] = {1, 2, 0, 3};
+        keyOf = [this](int i) { return rank[statusOf(i)]; };
+    } else if (m_sort == QLatin1String(BySmallestBox)) {
+        keyOf = [&images](int i) {
+            double smallest = Last;
+            if (const BBoxList *boxes = images.at(i)->bboxes.get()) {
+                for (const std::shared_ptr<BoxInfo> &box : boxes->boxes()) {
+                    const double area = double(box->cw) * double(box->ch);
+                    // A comparison with a NaN would break the sort.
+                    if (area < smallest)
+                        smallest = area;
+                }
+            }
+            return smallest;
+        };
+    }
+    if (!keyOf) {
+        if (m_sortReversed)
+            std::reverse(rows.begin(), rows.end());
+        return;
+    }
+    QVector<double> keys(images.size());
+    for (const int row : qAsConst(rows))
+        keys[row] = keyOf(row);
+    const double *k = keys.constData();
+    if (m_sortReversed)
+        std::stable_sort(rows.begin(), rows.end(), [k](int a, int b) { return k[b] < k[a]; });
+    else
+        std::stable_sort(rows.begin(), rows.end(), [k](int a, int b) { return k[a] < k[b]; });
 }
 
 void ImageFilter::updatePositions()
@@ -427,6 +628,7 @@ void ImageFilter::updatePositions()
 
 void ImageFilter::sourceReset()
 {
+    m_nameRank.clear();
     refilterRows();
     m_recount.start();
 }
@@ -447,18 +649,28 @@ void ImageFilter::recount() const
     int boxRows = 0, polygonRows = 0;
     int disagreementRows[DisagreementKinds] = {};
     int anyDisagreementRows = 0;
+    int statusRows[StatusFile::StatusCount] = {};
+    StatusFile::Status wantedStatus = StatusFile::Unreviewed;
+    const bool byStatus = !m_status.isEmpty();
+    if (byStatus && !StatusFile::fromKey(m_status, wantedStatus))
+        wantedStatus = StatusFile::Status(-1);
     for (int i = 0; i < images.size(); ++i) {
         const ImageInfo &image = *images.at(i);
         if (!m_name.isEmpty() && !image.fileName.contains(m_name, Qt::CaseInsensitive))
             continue;
         if (m_cellSet && !(summaries && summaries[i].inCell))
             continue;
-        const RowKeys keys(image);
+        const int status = statusOf(i);
+        const RowKeys keys(image, status);
         const Mask disagreements = summaries ? disagreementsOf(summaries[i]) : 0;
         const bool passesClass = !byClass || keys.hasClass(m_class);
         const bool passesProblem = !byProblem || (keys.kinds & wanted);
         const bool passesShape = keys.hasShape(m_shape);
         const bool passesPrediction = !byPrediction || (disagreements & wantedDisagreement);
+        if (passesClass && passesProblem && passesShape && passesPrediction)
+            ++statusRows[status];
+        if (byStatus && status != wantedStatus)
+            continue;
         if (passesProblem && passesShape && passesPrediction) {
             for (const int catId : keys.classes)
                 ++classRows[catId];
@@ -507,6 +719,13 @@ void ImageFilter::recount() const
         m_predictionCounts.append(QVariantMap{{QStringLiteral("kind"), QLatin1String(disagreementKeys[k])},
                                               {QStringLiteral("name"), disagreementNames[k]},
                                               {QStringLiteral("rows"), disagreementRows[k]}});
+    const QString statusNames[StatusFile::StatusCount] = {tr("unreviewed"), tr("accepted"), tr("needs fix"),
+                                                          tr("verified empty")};
+    m_statusCounts.clear();
+    for (int k = 0; k < StatusFile::StatusCount; ++k)
+        m_statusCounts.append(QVariantMap{{QStringLiteral("status"), StatusFile::key(StatusFile::Status(k))},
+                                          {QStringLiteral("name"), statusNames[k]},
+                                          {QStringLiteral("rows"), statusRows[k]}});
     m_countsStale = false;
 }
 
@@ -537,6 +756,7 @@ void ImageFilter::sourceRowsRemoved(const QModelIndex &parent, int first, int la
     if (parent.isValid())
         return;
     const int removed = last - first + 1;
+    m_nameRank.clear();
     m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [=](int row) { return row >= first && row <= last; }),
                  m_rows.end());
     for (int &row : m_rows)

@@ -2,6 +2,7 @@
 #define BOXMERE_IMAGEFILTER_H
 
 #include <QAbstractListModel>
+#include <QPointer>
 #include <QTimer>
 #include <QVariantList>
 #include <QVector>
@@ -12,6 +13,7 @@
 
 class DatasetStats;
 class ImageList;
+class ReviewStatus;
 
 // The rows of the image list that pass its filters: a part of the file name, a class
 // that one of their boxes has, a kind of problem, a kind of shape they hold (boxes or
@@ -34,6 +36,8 @@ class ImageFilter : public QAbstractListModel
     // The rows that filter would show with the others; -1 before a search for near-duplicates.
     Q_PROPERTY(int duplicateCount READ duplicateCount NOTIFY shownChanged)
     Q_PROPERTY(QString sortOrder READ sortOrder WRITE setSortOrder NOTIFY filterChanged)
+    Q_PROPERTY(bool sortReversed READ sortReversed WRITE setSortReversed NOTIFY filterChanged)
+    Q_PROPERTY(QString statusFilter READ statusFilter WRITE setStatusFilter NOTIFY filterChanged)
     // {labelClass, predictedClass}, or empty for no confusion filter.
     Q_PROPERTY(QVariantMap confusionFilter READ confusionFilter NOTIFY filterChanged)
     Q_PROPERTY(int background READ background CONSTANT)
@@ -44,6 +48,7 @@ class ImageFilter : public QAbstractListModel
     Q_PROPERTY(QVariantList problemCounts READ problemCounts NOTIFY countsChanged)
     Q_PROPERTY(QVariantList shapeCounts READ shapeCounts NOTIFY countsChanged)
     Q_PROPERTY(QVariantList predictionCounts READ predictionCounts NOTIFY countsChanged)
+    Q_PROPERTY(QVariantList statusCounts READ statusCounts NOTIFY countsChanged)
 
 public:
     // The class filter's value for "every class".
@@ -63,6 +68,13 @@ public:
     // lowest-confidence match first with rows without a match last.
     static constexpr const char *ByDisagreements = "disagreements";
     static constexpr const char *ByConfidence = "confidence";
+    // Name in natural order; most problems, most boxes first; needs fix, unreviewed,
+    // accepted, verified empty; the smallest box first, rows without boxes last.
+    static constexpr const char *ByName = "name";
+    static constexpr const char *ByProblems = "problems";
+    static constexpr const char *ByBoxes = "boxes";
+    static constexpr const char *ByStatus = "status";
+    static constexpr const char *BySmallestBox = "smallest";
     // A confusion cell's class for no box.
     static constexpr int Background = PredictionMatcher::Background;
 
@@ -97,8 +109,18 @@ public:
     // false forgets a search.
     void setDuplicateGroups(const QHash<QString, int> &groupOf, bool searched = true);
     QString sortOrder() const { return m_sort; }
-    // ByDisagreements, ByConfidence, or "" for file order.
+    // One of the By... orders, or "" for file order.
     void setSortOrder(const QString &order);
+    // The order turned around; ties keep file order.
+    bool sortReversed() const { return m_sortReversed; }
+    void setSortReversed(bool reversed);
+    // With a review status, the rows show and count it; the filter and sort by status need it.
+    void setReviewStatus(ReviewStatus *review);
+    QString statusFilter() const { return m_status; }
+    // A status's key (see StatusFile::key), or "" for no filter.
+    void setStatusFilter(const QString &status);
+    // Takes the order last chosen for the data set, and keeps each order chosen for it.
+    void useSortOf(const QString &dataset);
     QVariantMap confusionFilter() const;
     // Rows whose matching counts in the confusion matrix's cell of a label of class
     // labelClass and a prediction of predictedClass; either may be Background.
@@ -116,10 +138,14 @@ public:
     QVariantList shapeCounts() const;
     // Per prediction filter value (AnyDisagreement first): kind, name and rows, with the other filters.
     QVariantList predictionCounts() const;
+    // Per status: status, name and rows, with the other filters.
+    QVariantList statusCounts() const;
 
 public Q_SLOTS:
     // The image-list row of a row shown here, or -1.
     int sourceRow(int row) const;
+    // The row shown after row, going round past the end, that is unreviewed; -1 for none.
+    int nextUnreviewed(int row) const;
     // Figures over the rows shown, as DatasetStats::toVariant gives them.
     QVariantMap statistics() const;
     // Writes them per class as CSV (see CsvReport::csv) to file, replacing it whole;
@@ -144,8 +170,14 @@ private:
     void keepDuplicates(QVector<int> &rows);
     // A filter changed: the rows shown and every count follow.
     void filtersChanged();
+    void orderChanged();
     void matchingChanged();
-    bool byMatching() const { return !m_prediction.isEmpty() || !m_sort.isEmpty() || m_cellSet; }
+    bool byMatching() const;
+    void sortRows(QVector<int> &rows, const PredictionMatcher::Summary *summaries) const;
+    void saveSort() const;
+    int statusOf(int sourceRow) const;
+    void reviewRowChanged(int sourceRow);
+    void reviewChanged();
     // Works out the counts of every class and problem kind.
     void recount() const;
     void countIfStale() const;
@@ -170,6 +202,12 @@ private:
     QHash<QString, int> m_groupOf;
     bool m_searched = false;
     int m_duplicateCount = -1;
+    bool m_sortReversed = false;
+    QString m_sortDataset;
+    QPointer<ReviewStatus> m_review;
+    int m_statusRole = 0;
+    QString m_status;
+    mutable QVector<int> m_nameRank; // per image-list row; empty until a sort by name needs it
     bool m_cellSet = false;
     int m_cellLabel = 0;
     int m_cellPredicted = 0;
@@ -181,6 +219,7 @@ private:
     mutable QVariantList m_problemCounts;
     mutable QVariantList m_shapeCounts;
     mutable QVariantList m_predictionCounts;
+    mutable QVariantList m_statusCounts;
     mutable bool m_countsStale = true;
     mutable QTimer m_recount;
 };

@@ -6,6 +6,7 @@
 #include "models/imagefilter.h"
 #include "models/predictionmatcher.h"
 #include "models/predictionmetrics.h"
+#include "models/reviewstatus.h"
 #include "ui/conversion.h"
 #include "ui/datasetloader.h"
 #include "ui/duplicatesearch.h"
@@ -28,6 +29,8 @@ AppObjects::AppObjects()
     // The window's own objects, each after the ones it is handed. A new one goes here,
     // and gets a member and an accessor.
     m_datasetLoader = add("DatasetLoader", new DatasetLoader(m_imageList));
+    // Ahead of the filter, so that a new list has its statuses before the filter reads them.
+    m_reviewStatus = add("ReviewStatus", new ReviewStatus(m_imageList));
     m_predictionMatcher = add("PredictionMatcher", new PredictionMatcher(m_imageList));
     m_imageFilter = add("ImageFilter", new ImageFilter(m_imageList, m_predictionMatcher));
     m_predictionMetrics = add("PredictionMetrics", new PredictionMetrics(m_imageList, m_predictionMatcher));
@@ -37,6 +40,13 @@ AppObjects::AppObjects()
     QObject::connect(m_imageList, &QAbstractItemModel::modelReset, m_duplicateSearch, &DuplicateSearch::clear);
     m_editSession = add("EditSession", new EditSession(m_imageList, m_imageFilter, m_predictionMatcher));
     m_editSession->setCategories(m_datasetLoader->categories());
+    m_imageFilter->setReviewStatus(m_reviewStatus);
+    QObject::connect(m_datasetLoader, &DatasetLoader::finished, m_reviewStatus, [this](bool cancelled) {
+        if (cancelled || !m_datasetLoader->loadError().isEmpty())
+            return;
+        m_reviewStatus->open(m_datasetLoader->labelFolder());
+        m_imageFilter->useSortOf(m_reviewStatus->folder());
+    });
     QObject::connect(m_conversion, &Conversion::classesChanged, m_datasetLoader,
                      [this] { m_datasetLoader->useClasses(m_conversion->classes()); });
     // The message lines speak of the list as it is: each replacement drops the other's figures.

@@ -11,6 +11,7 @@ class ImageFilter;
 class ImageList;
 class PredictionMatcher;
 class PredictionMetrics;
+class ReviewStatus;
 class QObject;
 class QQmlEngine;
 class Utils;
@@ -39,6 +40,7 @@ public:
     EditSession *editSession() const { return m_editSession; }
     PredictionMatcher *predictionMatcher() const { return m_predictionMatcher; }
     PredictionMetrics *predictionMetrics() const { return m_predictionMetrics; }
+    ReviewStatus *reviewStatus() const { return m_reviewStatus; }
 
 private:
     // Registers object with QML under typeName and takes it into the tear-down.
@@ -54,6 +56,7 @@ private:
     EditSession *m_editSession = nullptr;
     PredictionMatcher *m_predictionMatcher = nullptr;
     PredictionMetrics *m_predictionMetrics = nullptr;
+    ReviewStatus *m_reviewStatus = nullptr;
 };
 
 #endif

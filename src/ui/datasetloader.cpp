@@ -274,6 +274,7 @@ void DatasetLoader::finish(Job *job)
         settings.setValue(LastPredictionsKey, job->predictionPath.isEmpty()
                                                   ? QString()
                                                   : QDir::cleanPath(QDir(job->predictionPath).absolutePath()));
+        m_labelFolder = job->txtPath;
         m_list->setCheckClasses(&job->known);
         // Rows are in the order of the scan's files; they hold their predictions before
         // the list is reset, so that what reads them on the reset finds them.

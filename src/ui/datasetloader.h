@@ -73,6 +73,8 @@ public:
     bool predictionsFromResults() const { return m_predictionsFromResults; }
     QString predictionError() const { return m_predictionError; }
     QString loadError() const { return m_loadError; }
+    // The label folder of the last load that read.
+    QString labelFolder() const { return m_labelFolder; }
     QString startFolder() const { return m_startFolder; }
     QString startLabels() const { return m_startLabels; }
     QString startImages() const { return m_startImages; }
@@ -141,6 +143,7 @@ private:
     bool m_predictionsFromResults = false;
     QString m_predictionError;
     QString m_loadError;
+    QString m_labelFolder;
     QString m_startFolder;
     QString m_startLabels;
     QString m_startImages;

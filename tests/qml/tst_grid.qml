@@ -218,4 +218,37 @@ WindowFixture {
             compare(clipper, child("rcContent", c))
         }
     }
+
+    // G, X and E mark the image and go on, in the editor and on the grid's current tile; U
+    // finds the next unreviewed; a badge shows each status and the status file keeps them.
+    function test_review() {
+        ImageFilter.sortOrder = "name"
+        open("a")
+        keyClick(Qt.Key_G)
+        tryCompare(EditSession, "shownRow", 1)
+        keyClick(Qt.Key_X)
+        tryCompare(EditSession, "shownRow", 2)
+        keyClick(Qt.Key_U)
+        tryCompare(EditSession, "shownRow", 3)
+        keyClick(Qt.Key_Escape)
+        tryVerify(function () { return !child("popControl").visible })
+        const grid = child("gridImages")
+        grid.forceActiveFocus()
+        keyClick(Qt.Key_E)
+        keyClick(Qt.Key_U)
+        compare(grid.currentIndex, 2)
+        compare(["a", "b", "c", "d"].map(function (name) {
+            const sign = child("statusSign", cell(name))
+            return sign.parent.visible ? sign.text : ""
+        }), ["✓", "!", "", "∅"])
+        compare(child("lblReviewProgress").text, "3 of 4 reviewed (75 %) · 1 needs fixing")
+        const header = "# Boxmere review status: status<TAB>label file, one image a line; images not listed are unreviewed\n"
+        const written = header + "accepted\tlabels/a.txt\nneeds-fix\tlabels/b.txt\nverified-empty\tlabels/d.txt\n"
+        const file = base + "/boxmere-review.tsv"
+        tryVerify(function () { return testData.readFile(file) === written })
+        mouseClick(cell("a"), 10, 10, Qt.RightButton)
+        pick("Unreviewed")
+        verify(!child("statusBadge", cell("a")).visible)
+        ImageFilter.sortOrder = ""
+    }
 }
