@@ -183,6 +183,7 @@ ApplicationWindow {
             onImportCoco: root.whenSaved(function () { Conversion.importCoco(file) })
             onLoadJson: Conversion.loadJson(file)
             onExportJson: Conversion.exportJson(file)
+            onExportReport: Conversion.showReport(ImageFilter.saveReport(file), file, ImageFilter.count)
             onQuitRequested: root.close()
             onAboutRequested: dlgAbout.open()
             onExportYolo: {

@@ -20,6 +20,7 @@ Menu {
     signal loadJson(string file)
     signal exportJson(string file)
     signal exportYolo(string folder)
+    signal exportReport(string file)
     signal quitRequested()
     signal aboutRequested()
 
@@ -47,6 +48,12 @@ Menu {
         text: qsTr("Export YOLO…")
         enabled: menu.idle && menu.hasRows
         onTriggered: dlgExportYolo.open()
+    }
+    MenuItem {
+        objectName: "mnuExportReport"
+        text: qsTr("Export review report…")
+        enabled: menu.idle && menu.hasRows
+        onTriggered: dlgExportReport.open()
     }
     MenuSeparator {}
     MenuItem {
@@ -111,5 +118,14 @@ Menu {
             menu.taskText = qsTr("Writing label files into %1").arg(path)
             menu.exportYolo(path)
         }
+    }
+    FileDialog {
+        id: dlgExportReport
+        title: "Export a review report of the images shown"
+        width: 720
+        height: 480
+        nameFilters: ["CSV (*.csv)"]
+        selectExisting: false
+        onAccepted: menu.exportReport(Utils.toLocalPath(fileUrl))
     }
 }

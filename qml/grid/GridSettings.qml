@@ -22,6 +22,7 @@ RowLayout {
     TextField {
         id: txtIndex
         objectName: "txtIndex"
+        Layout.preferredWidth: 70
     }
     Button {
         objectName: "btnGo"

@@ -31,7 +31,7 @@ RowLayout {
         id: cmbStatus
         objectName: "cmbStatusFilter"
         Layout.minimumWidth: 90
-        Layout.preferredWidth: 190
+        Layout.preferredWidth: 160
         textRole: "text"
         model: bar.statusOptions
         onModelChanged: currentIndex = bar.indexOf(bar.statusValue)

@@ -248,6 +248,14 @@ void Conversion::clearMessage()
     Q_EMIT finished(true, m_message);
 }
 
+void Conversion::showReport(bool written, const QString &file, int images)
+{
+    m_message = written ? tr("Wrote a review report of %1 to %2").arg(counted(images, "%1 image", "%1 images"), file)
+                        : tr("Could not write %1").arg(file);
+    m_failed = !written;
+    Q_EMIT finished(written, m_message);
+}
+
 int Conversion::labelFilesToReplace(const QString &dir) const
 {
     return YoloFolder::checkExport(dir, m_list->images(), true).replaced;

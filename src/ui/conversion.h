@@ -61,6 +61,8 @@ public Q_SLOTS:
     void exportYolo(const QString &dir);
     // Forgets the last message, e.g. once a load replaced the list it spoke of.
     void clearMessage();
+    // Says how the writing of a review report of images to file went.
+    void showReport(bool written, const QString &file, int images);
 
 private:
     struct Job;

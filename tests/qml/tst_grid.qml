@@ -33,8 +33,12 @@ WindowFixture {
         compare(child("gridImages").count, 1)
     }
 
-    // The statistics panel writes each chart to a PNG file of its own.
-    function test_statisticsCharts() {
+    // The review report of the images shown from the File menu; the statistics panel
+    // writes each chart to a PNG file of its own.
+    function test_reports() {
+        child("mnuFile").exportReport(base + "/report.csv")
+        compare(child("lblConversion").text, "Wrote a review report of 4 images to " + base + "/report.csv")
+        compare(testData.readFile(base + "/report.csv").split("\r\n").length, 6)
         mouseClick(child("btnStatistics"))
         const panel = child("statsPanel")
         tryVerify(function () { return panel.opened })
