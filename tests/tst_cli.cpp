@@ -70,6 +70,19 @@ private Q_SLOTS:
             {"stats", "DIR/labels", "--csv"}, 0,
             "split,class_id,class,images,boxes,polygons,median_width,median_height\r\n,0,cat,1,1,0,0.2,0.4\r\n"
             ",1,dog,2,3,0,0.2,0.4\r\n");
+        // Statuses from the data set's file (a verified empty image has no "empty label file"),
+        // problems, and the predictions' disagreements.
+        row("report",
+            {"labels/a.txt=0 0.5 0.5 0.2 0.2\n0 0.2 0.2 0.1 0.1", "labels/b.txt=", "labels/c.txt=0 1.5 0.5 0.2 0.2",
+             "images/a.jpg=", "images/b.jpg=", "images/c.jpg=",
+             "boxmere-review.tsv=accepted\tlabels/a.txt\nverified-empty\tlabels/b.txt\n",
+             "p/a.txt=0 0.5 0.5 0.2 0.2 0.9\n0 0.8 0.8 0.1 0.1 0.5", "p/b.txt=1 0.5 0.5 0.2 0.2 0.3"},
+            {"report", "DIR/labels", "--predictions", "DIR/p"}, 0,
+            "image,label_file,status,boxes,problems,problem_kinds,missed,extra,wrong_class,duplicates\r\n"
+            "DIR/images/a.jpg,DIR/labels/a.txt,accepted,2,0,,1,1,0,0\r\n"
+            "DIR/images/b.jpg,DIR/labels/b.txt,verified-empty,0,0,,0,1,0,0\r\n"
+            "DIR/images/c.jpg,DIR/labels/c.txt,unreviewed,1,1,out-of-range,1,0,0,0\r\n",
+            "no class file: classes are not checked\n");
         const QStringList polygons{"labels/a.txt=0 0.1 0.1 0.4 0.1 0.4 0.4\n0 0.5 0.5 0.2 0.2\n",
                                    "labels/b.txt=1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n1 0.1 0.1 0.9 0.1 0.9 0.9 0.1 0.9\n"
                                    "1 0.1 0.1 0.4 0.4 0.4 0.1 0.1 0.3",

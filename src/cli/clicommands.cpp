@@ -1,9 +1,9 @@
 #include "clicommands.h"
 
+#include "checks/csvreport.h"
 #include "checks/datasetcheck.h"
 #include "checks/datasetstats.h"
 #include "checks/detectionmetrics.h"
-#include "checks/csvreport.h"
 #include "checks/duplicatefinder.h"
 #include "clidataset.h"
 #include "cliprogress.h"
@@ -14,8 +14,10 @@
 #include "formats/hashcache.h"
 #include "formats/imagefolder.h"
 #include "formats/imagelistjson.h"
+#include "formats/statusfile.h"
 #include "formats/yolofolder.h"
 #include "images/imagelist.h"
+#include "models/reviewstatus.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -932,6 +934,98 @@ int duplicates(const QStringList &arguments)
     return Ok;
 }
 
+int report(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption predictionsOption(
+        QStringLiteral("predictions"),
+        QStringLiteral("A folder of YOLO prediction files named like the label files, to count per image the missed, "
+                       "extra, wrong-class and duplicate boxes."),
+        QStringLiteral("FOLDER"));
+    const QCommandLineOption iouOption(QStringLiteral("iou"),
+                                       QStringLiteral("The IoU a prediction needs to match a label box (default 0.5)."),
+                                       QStringLiteral("T"));
+    const QCommandLineOption confOption(
+        QStringLiteral("conf"),
+        QStringLiteral("The confidence below which predictions are not matched (default 0.25)."), QStringLiteral("C"));
+    for (const QCommandLineOption &option : {predictionsOption, iouOption, confOption})
+        parser.addOption(option);
+    CliDataset data;
+    int exitCode = Ok;
+    if (!loadChecked(parser, arguments,
+                     QStringLiteral("Prints a review report as CSV, one line per image: the picture, its label file, "
+                                    "its review status (from the data set's boxmere-review.tsv), its boxes, its "
+                                    "problems and, with --predictions, how a model's predictions disagree with it."),
+                     data, exitCode))
+        return exitCode;
+    double iou = 0.5, conf = 0.25;
+    if (!threshold(parser, iouOption, iou) || !threshold(parser, confOption, conf))
+        return Failed;
+    const QString predictionFolder = parser.value(predictionsOption);
+    if (!predictionFolder.isEmpty() && !QFileInfo(predictionFolder).isDir())
+        return fail(tr("%1 is not a folder of prediction files").arg(predictionFolder));
+
+    // Statuses belong to label files, by their path below the folder of the status file.
+    StatusFile::Entries statuses;
+    QString statusFolder;
+    if (data.format() == CliDataset::Format::Yolo) {
+        statusFolder = ReviewStatus::folderFor(data.input()) + QLatin1Char('/');
+        QByteArray bytes;
+        const QString file = statusFolder + QLatin1String(StatusFile::FileName);
+        if (FileIo::fileExists(file)) {
+            if (!FileIo::readFile(file, bytes))
+                return fail(tr("cannot read %1").arg(file));
+            const StatusFile::Read read = StatusFile::parse(bytes);
+            statuses = read.entries;
+            if (!read.badLines.isEmpty())
+                err() << tr("%1: %2 lines are not statuses and were left out").arg(file).arg(read.badLines.size())
+                      << Qt::endl;
+        }
+    }
+    QHash<QString, QVector<Prediction>> predictions;
+    if (!predictionFolder.isEmpty()) {
+        for (YoloFolder::PredictionFile &file : YoloFolder::readPredictionFolder(predictionFolder)) {
+            if (file.unreadable)
+                return fail(tr("cannot read %1").arg(file.path));
+            predictions.insert(file.baseName, std::move(file.predictions));
+        }
+    }
+
+    QVector<CsvReport::ReviewRow> rows;
+    DetectionMetrics::ImageMatch match;
+    for (const std::shared_ptr<ImageInfo> &image : data.records()) {
+        CsvReport::ReviewRow row;
+        row.image = image->filePath;
+        row.labelFile = image->yoloTxtFilePath;
+        const QString path =
+            QDir::cleanPath(QFileInfo(row.labelFile.isEmpty() ? row.image : row.labelFile).absoluteFilePath());
+        const StatusFile::Status status = statusFolder.isEmpty() || !path.startsWith(statusFolder)
+                                              ? StatusFile::Unreviewed
+                                              : statuses.value(path.mid(statusFolder.size()), StatusFile::Unreviewed);
+        row.status = StatusFile::key(status);
+        const QVector<std::shared_ptr<BoxInfo>> &boxes = image->bboxes->boxes();
+        row.boxes = boxes.size();
+        for (const LabelCheck::Problem &problem : image->problems) {
+            if (status != StatusFile::VerifiedEmpty || problem.kind != LabelCheck::Kind::EmptyFile)
+                row.problems.append(LabelCheck::key(problem.kind));
+        }
+        if (!predictionFolder.isEmpty()) {
+            DetectionMetrics::matchImage(boxes,
+                                         predictions.value(FileIo::baseName(
+                                             FileIo::fileName(row.labelFile.isEmpty() ? row.image : row.labelFile))),
+                                         iou, conf, match);
+            row.missed = match.missed();
+            row.extra = match.count(DetectionMetrics::Outcome::Extra);
+            row.wrongClass = match.count(DetectionMetrics::Outcome::WrongClass);
+            row.duplicates = match.count(DetectionMetrics::Outcome::Duplicate);
+        }
+        rows.append(row);
+    }
+    out() << CsvReport::reviewCsv(rows);
+    out().flush();
+    return Ok;
+}
+
 int run(const QStringList &arguments)
 {
     const QString command = arguments.value(1);
@@ -946,6 +1040,8 @@ int run(const QStringList &arguments)
         return compare(rest);
     if (command == QLatin1String("duplicates"))
         return duplicates(rest);
+    if (command == QLatin1String("report"))
+        return report(rest);
     if (command == QLatin1String("--version") || command == QLatin1String("-v")) {
         out() << "boxmere-cli " << BOXMERE_VERSION << '\n';
         out().flush();
@@ -959,7 +1055,8 @@ int run(const QStringList &arguments)
                              "  convert INPUT OUTPUT --to yolo|coco|json\n"
                              "  compare LABELS PREDICTIONS   a model's predictions against the labels: "
                              "precision, recall, mAP\n"
-                             "  duplicates DATASET      groups of near-duplicate pictures, and those across splits\n\n"
+                             "  duplicates DATASET      groups of near-duplicate pictures, and those across splits\n"
+                             "  report LABELS [IMAGES]  a review report as CSV: status, problems, disagreements\n\n"
                              "boxmere-cli COMMAND --help describes a command; --version prints the version.\n");
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
         out() << usage;

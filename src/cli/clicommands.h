@@ -17,6 +17,7 @@ int check(const QStringList &arguments);
 int stats(const QStringList &arguments);
 int convert(const QStringList &arguments);
 int compare(const QStringList &arguments);
+int report(const QStringList &arguments);
 int duplicates(const QStringList &arguments);
 
 // Runs the command named in arguments[1] (arguments[0] is the program).
