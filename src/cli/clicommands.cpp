@@ -117,6 +117,13 @@ const QCommandLineOption ClassesOption(QStringLiteral("classes"),
                                                       "data.yaml); by default the one found beside the labels."),
                                        QStringLiteral("FILE"));
 const QCommandLineOption JsonOption(QStringLiteral("json"), QStringLiteral("Print JSON instead of text."));
+const QCommandLineOption IouOption(QStringLiteral("iou"),
+                                   QStringLiteral("The IoU a prediction needs to match a label box (default 0.5)."),
+                                   QStringLiteral("T"));
+const QCommandLineOption ConfOption(QStringLiteral("conf"),
+                                    QStringLiteral("The confidence below which predictions are not matched "
+                                                   "(default 0.25)."),
+                                    QStringLiteral("C"));
 
 void describeInput(QCommandLineParser &parser)
 {
@@ -628,24 +635,18 @@ int compare(const QStringList &arguments)
                                  QStringLiteral("A folder of YOLO prediction files named like the label files or "
                                                 "pictures (class cx cy w h conf per line; without conf, 1), or a "
                                                 "COCO results file naming images by id or base name."));
-    const QCommandLineOption iouOption(QStringLiteral("iou"),
-                                       QStringLiteral("The IoU a prediction needs to match a label box (default 0.5)."),
-                                       QStringLiteral("T"));
-    const QCommandLineOption confOption(
-        QStringLiteral("conf"),
-        QStringLiteral("The confidence below which predictions are not matched (default 0.25)."), QStringLiteral("C"));
     const QCommandLineOption listOption(
         QStringLiteral("list"),
         QStringLiteral("Print one \"file: box N\" line per missed label box, extra prediction or prediction of the "
                        "wrong class, instead of the figures."),
         QStringLiteral("missed|extra|wrong-class"));
-    for (const QCommandLineOption &option : {iouOption, confOption, ClassesOption, JsonOption, listOption})
+    for (const QCommandLineOption &option : {IouOption, ConfOption, ClassesOption, JsonOption, listOption})
         parser.addOption(option);
     int exitCode = Ok;
     if (!parse(parser, arguments, 2, 2, exitCode))
         return exitCode;
     double iou = 0.5, conf = 0.25;
-    if (!threshold(parser, iouOption, iou) || !threshold(parser, confOption, conf))
+    if (!threshold(parser, IouOption, iou) || !threshold(parser, ConfOption, conf))
         return Failed;
     const QString list = parser.value(listOption);
     if (parser.isSet(listOption) && list != QLatin1String("missed") && list != QLatin1String("extra") &&
@@ -942,13 +943,7 @@ int report(const QStringList &arguments)
         QStringLiteral("A folder of YOLO prediction files named like the label files, to count per image the missed, "
                        "extra, wrong-class and duplicate boxes."),
         QStringLiteral("FOLDER"));
-    const QCommandLineOption iouOption(QStringLiteral("iou"),
-                                       QStringLiteral("The IoU a prediction needs to match a label box (default 0.5)."),
-                                       QStringLiteral("T"));
-    const QCommandLineOption confOption(
-        QStringLiteral("conf"),
-        QStringLiteral("The confidence below which predictions are not matched (default 0.25)."), QStringLiteral("C"));
-    for (const QCommandLineOption &option : {predictionsOption, iouOption, confOption})
+    for (const QCommandLineOption &option : {predictionsOption, IouOption, ConfOption})
         parser.addOption(option);
     CliDataset data;
     int exitCode = Ok;
@@ -959,7 +954,7 @@ int report(const QStringList &arguments)
                      data, exitCode))
         return exitCode;
     double iou = 0.5, conf = 0.25;
-    if (!threshold(parser, iouOption, iou) || !threshold(parser, confOption, conf))
+    if (!threshold(parser, IouOption, iou) || !threshold(parser, ConfOption, conf))
         return Failed;
     const QString predictionFolder = parser.value(predictionsOption);
     if (!predictionFolder.isEmpty() && !QFileInfo(predictionFolder).isDir())
