@@ -70,6 +70,12 @@ private Q_SLOTS:
             {"stats", "DIR/labels", "--csv"}, 0,
             "split,class_id,class,images,boxes,polygons,median_width,median_height\r\n,0,cat,1,1,0,0.2,0.4\r\n"
             ",1,dog,2,3,0,0.2,0.4\r\n");
+        row("stats as CSV per split",
+            {"data.yaml=names: [cat, dog]", "labels/train/a.txt=0 0.5 0.5 0.2 0.4\n1 0.5 0.5 0.1 0.1",
+             "images/train/a.jpg=", "labels/val/b.txt=1 0.5 0.5 0.3 0.3", "images/val/b.jpg="},
+            {"stats", "DIR", "--csv"}, 0,
+            "split,class_id,class,images,boxes,polygons,median_width,median_height\r\ntrain,0,cat,1,1,0,0.2,0.4\r\n"
+            "train,1,dog,1,1,0,0.1,0.1\r\nval,1,dog,1,1,0,0.3,0.3\r\n");
         // Statuses from the data set's file (a verified empty image has no "empty label file"),
         // problems, and the predictions' disagreements.
         row("report",

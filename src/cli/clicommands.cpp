@@ -281,7 +281,33 @@ int stats(const QStringList &arguments)
     stats.addProblems(LabelCheck::Kind::ImageWithoutLabel, data.unlabelledImages().size());
 
     if (parser.isSet(csvOption)) {
-        out() << CsvReport::csv({{QString(), &stats}}, [&data](int catId) { return className(data, catId); });
+        // A data set folder gives its splits' figures, each split on rows of its own.
+        const QString input = parser.positionalArguments().at(0);
+        QVector<DatasetSplits::Split> splits =
+            QFileInfo(input).isDir() ? DatasetSplits::find(input) : QVector<DatasetSplits::Split>();
+        splits.erase(std::remove_if(splits.begin(), splits.end(),
+                                    [&input](const DatasetSplits::Split &split) {
+                                        return split.labels.isEmpty() || QDir(split.labels) == QDir(input);
+                                    }),
+                     splits.end());
+        if (splits.isEmpty()) {
+            out() << CsvReport::csv({{QString(), &stats}}, [&data](int catId) { return className(data, catId); });
+            out().flush();
+            return Ok;
+        }
+        std::vector<CliDataset> sets(size_t(splits.size()));
+        std::vector<DatasetStats> figures(size_t(splits.size()));
+        QVector<CsvReport::Split> rows;
+        for (size_t i = 0; i < sets.size(); ++i) {
+            const DatasetSplits::Split &split = splits.at(int(i));
+            if (!sets[i].load(CliDataset::Format::Yolo, split.labels, split.images, parser.value(ClassesOption)))
+                return fail(sets[i].error());
+            sets[i].check();
+            sets[i].forEach([&](const QString &, const QVector<std::shared_ptr<BoxInfo>> &boxes,
+                                const QVector<LabelCheck::Problem> &problems) { figures[i].add(boxes, problems); });
+            rows.append({split.name, &figures[i]});
+        }
+        out() << CsvReport::csv(rows, [&sets](int catId) { return className(sets.front(), catId); });
         out().flush();
         return Ok;
     }
