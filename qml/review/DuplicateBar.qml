@@ -3,8 +3,7 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
 // Near-duplicate pictures: a button that looks for them, its progress with Cancel, then
-// the filter to their groups with its count, what was found and a warning when a
-// picture has a near-duplicate in another split.
+// the filter to their groups with its count, and what was found.
 RowLayout {
     id: bar
 
@@ -16,7 +15,6 @@ RowLayout {
     property int count: -1
     property bool filterOn: false
     property string message: ""
-    property string leakMessage: ""
     property bool canSearch: true
 
     signal findClicked()
@@ -61,23 +59,10 @@ RowLayout {
     }
     Label {
         objectName: "lblDuplicates"
-        // A warning takes the room: the count is on the check box.
-        visible: !bar.busy && bar.message !== "" && bar.leakMessage === ""
-        text: bar.message
-    }
-    Label {
-        objectName: "lblDuplicateLeak"
+        visible: !bar.busy && bar.message !== ""
         Layout.fillWidth: true
-        visible: !bar.busy && bar.leakMessage !== ""
-        text: "⚠ " + bar.leakMessage
-        color: "firebrick"
+        Layout.minimumWidth: 0
         elide: Text.ElideRight
-        ToolTip.visible: leakHover.hovered && truncated
-        ToolTip.text: bar.leakMessage
-        HoverHandler { id: leakHover }
-    }
-    Item {
-        Layout.fillWidth: true
-        visible: bar.leakMessage === "" || bar.busy
+        text: bar.message
     }
 }

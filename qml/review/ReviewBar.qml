@@ -43,14 +43,15 @@ GridLayout {
     }
 
     Label { text: qsTr("Columns") }
-    // The review's progress and the near-duplicates share the row, which leaves the grid its height.
+    GridSettings {
+        id: gridSettings
+        Layout.fillWidth: true
+        onGoTo: bar.goTo(row)
+    }
+
+    Label { text: qsTr("Review") }
     RowLayout {
         Layout.fillWidth: true
-        GridSettings {
-            id: gridSettings
-            Layout.fillWidth: false
-            onGoTo: bar.goTo(row)
-        }
         ReviewProgress {
             objectName: "reviewProgress"
             Layout.fillWidth: true
@@ -61,7 +62,7 @@ GridLayout {
         }
         DuplicateBar {
             objectName: "duplicateBar"
-            Layout.fillWidth: false
+            Layout.fillWidth: true
             busy: DuplicateSearch.busy
             showProgress: DuplicateSearch.showProgress
             done: DuplicateSearch.done
@@ -69,7 +70,6 @@ GridLayout {
             count: ImageFilter.duplicateCount
             filterOn: ImageFilter.duplicateFilter
             message: DuplicateSearch.message
-            leakMessage: DuplicateSearch.leakMessage
             canSearch: ImageFilter.total > 0
             onFindClicked: DuplicateSearch.find()
             onCancelClicked: DuplicateSearch.cancel()
@@ -84,6 +84,16 @@ GridLayout {
         unsaved: ReviewStatus.unsaved
         saveError: ReviewStatus.saveError
         onReplaceAgreed: ReviewStatus.allowOverwrite()
+    }
+    // A picture with a near-duplicate in another split: a line of its own, as it matters.
+    Label {
+        objectName: "lblDuplicateLeak"
+        Layout.columnSpan: 2
+        Layout.fillWidth: true
+        visible: !DuplicateSearch.busy && DuplicateSearch.leakMessage !== ""
+        text: "⚠ " + DuplicateSearch.leakMessage
+        color: "firebrick"
+        wrapMode: Text.Wrap
     }
 
     Label { text: qsTr("Filter") }

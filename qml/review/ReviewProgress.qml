@@ -40,7 +40,8 @@ RowLayout {
     Label {
         objectName: "lblReviewProgress"
         Layout.fillWidth: true
-        Layout.minimumWidth: 60
+        // Ahead of the messages beside it, which give way first.
+        Layout.minimumWidth: Math.min(implicitWidth, 300)
         elide: Text.ElideRight
         text: bar.progress
         ToolTip.visible: hovered
