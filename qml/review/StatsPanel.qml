@@ -71,7 +71,6 @@ Dialog {
     }
 
     footer: DialogButtonBox {
-        standardButtons: DialogButtonBox.Close
         Button {
             objectName: "btnSaveCsv"
             text: qsTr("Save CSV…")
@@ -83,6 +82,10 @@ Dialog {
             text: qsTr("Save charts as PNG…")
             DialogButtonBox.buttonRole: DialogButtonBox.ActionRole
             onClicked: pngChooser.open()
+        }
+        Button {
+            text: qsTr("Close")
+            DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
         }
         onRejected: panel.close()
     }
