@@ -20,7 +20,7 @@ WindowFixture {
 
     function test_addBox(data) {
         win.width = data.width
-        win.height = data.width > 800 ? 500 : 700
+        win.height = 700
         const c = open(data.name), before = boxes().length, at = data.at || [0.25, 0.75]
         const content = child("rcContent", c), area = child("mouseFull", c)
         const p = data.where === "left" ? Qt.point(content.x / 2, content.y + content.height / 2)
