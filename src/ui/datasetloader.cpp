@@ -4,13 +4,13 @@
 #include "checks/datasetcheck.h"
 #include "checks/labelcheck.h"
 #include "formats/cocoimport.h"
+#include "formats/datasetsplits.h"
 #include "formats/fileio.h"
 #include "formats/imagefolder.h"
 #include "images/imagelist.h"
 
 #include <QColor>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
 #include <QSettings>
@@ -46,15 +46,6 @@ bool isDir(const QString &path)
     return QFileInfo(path).isDir();
 }
 
-// Training splits first, in the order a data set usually lists them.
-int splitRank(const QString &name)
-{
-    static const QStringList order{QString(), QStringLiteral("train"), QStringLiteral("val"), QStringLiteral("valid"),
-                                   QStringLiteral("test")};
-    const int rank = order.indexOf(name);
-    return rank < 0 ? order.size() : rank;
-}
-
 const QString ClassFilesKey = QStringLiteral("classFiles");
 const QString LastDatasetKey = QStringLiteral("lastDataset");
 const QString LastLabelsKey = QStringLiteral("lastLabels");
@@ -71,11 +62,6 @@ QString datasetKey(const QString &txtPath)
     if (parent.fileName() == QLatin1String("labels"))
         return parent.absolutePath();
     return labels.filePath();
-}
-
-bool holdsLabelFiles(const QString &folder)
-{
-    return QDirIterator(folder, {QStringLiteral("*.txt")}, QDir::Files).hasNext();
 }
 
 } // namespace
@@ -346,42 +332,11 @@ void DatasetLoader::stopJob()
 
 QVariantList DatasetLoader::splits(const QString &folder) const
 {
-    struct Split
-    {
-        QString name;
-        QString images;
-        QString labels;
-    };
-    QVector<Split> found;
-    const QDir root(folder);
-    if (folder.trimmed().isEmpty() || !root.exists())
-        return {};
-
-    const QString images = root.filePath(QStringLiteral("images"));
-    const QString labels = root.filePath(QStringLiteral("labels"));
-    if (isDir(images) && isDir(labels)) {
-        const QDir labelDir(labels);
-        if (holdsLabelFiles(labels))
-            found.append({QString(), images, labels});
-        for (const QString &sub : labelDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-            if (isDir(QDir(images).filePath(sub)))
-                found.append({sub, QDir(images).filePath(sub), labelDir.filePath(sub)});
-        }
-        if (found.isEmpty())
-            found.append({QString(), images, labels});
-    }
-    for (const QString &sub : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        const QDir split(root.filePath(sub));
-        if (isDir(split.filePath(QStringLiteral("images"))) && isDir(split.filePath(QStringLiteral("labels"))))
-            found.append({sub, split.filePath(QStringLiteral("images")), split.filePath(QStringLiteral("labels"))});
-    }
-    if (found.isEmpty() && holdsLabelFiles(folder))
-        found.append({QString(), YoloFolder::imageFolderFor(folder), folder});
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Split &a, const Split &b) { return splitRank(a.name) < splitRank(b.name); });
-
     QVariantList list;
-    for (const Split &split : found) {
+    for (const DatasetSplits::Split &split : DatasetSplits::find(folder)) {
+        // A folder of pictures alone has nothing to load.
+        if (split.labels.isEmpty())
+            continue;
         list.append(QVariantMap{{QStringLiteral("name"), split.name},
                                 {QStringLiteral("images"), split.images},
                                 {QStringLiteral("labels"), split.labels}});
