@@ -12,27 +12,6 @@ namespace DetectionMetrics {
 
 namespace {
 
-struct Rect
-{
-    double x0, y0, x1, y1, area;
-};
-
-Rect rectOf(double cx, double cy, double cw, double ch)
-{
-    return {cx - cw / 2, cy - ch / 2, cx + cw / 2, cy + ch / 2, std::max(0.0, cw) * std::max(0.0, ch)};
-}
-
-double iouOf(const Rect &a, const Rect &b)
-{
-    const double w = std::min(a.x1, b.x1) - std::max(a.x0, b.x0);
-    const double h = std::min(a.y1, b.y1) - std::max(a.y0, b.y0);
-    if (!(w > 0 && h > 0))
-        return 0.0;
-    const double inter = w * h;
-    const double uni = a.area + b.area - inter;
-    return uni > 0 ? inter / uni : 0.0;
-}
-
 // NaN has no place in an order: such a prediction goes last.
 double rankOf(double score)
 {

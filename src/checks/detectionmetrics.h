@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QVector>
 
+#include <algorithm>
 #include <memory>
 
 // A model's predictions against the label boxes: which agree and which do not, and
@@ -25,6 +26,29 @@ enum class Outcome
 
 // The IoU of the two boxes (a polygon's: its bounding box); 0 when they do not overlap.
 double iou(const BoxInfo &label, const Prediction &prediction);
+
+// A box as its corners and area, for the inner loops of matching, which compare every
+// label box with every prediction: whoever matches boxes compares them alike, to the bit.
+struct Rect
+{
+    double x0, y0, x1, y1, area;
+};
+
+inline Rect rectOf(double cx, double cy, double cw, double ch)
+{
+    return {cx - cw / 2, cy - ch / 2, cx + cw / 2, cy + ch / 2, std::max(0.0, cw) * std::max(0.0, ch)};
+}
+
+inline double iouOf(const Rect &a, const Rect &b)
+{
+    const double w = std::min(a.x1, b.x1) - std::max(a.x0, b.x0);
+    const double h = std::min(a.y1, b.y1) - std::max(a.y0, b.y0);
+    if (!(w > 0 && h > 0))
+        return 0.0;
+    const double inter = w * h;
+    const double uni = a.area + b.area - inter;
+    return uni > 0 ? inter / uni : 0.0;
+}
 
 // One image's matching at the window's thresholds.
 struct ImageMatch

@@ -65,28 +65,6 @@ struct Matching
     int cellPredicted;
 };
 
-// As DetectionMetrics compares boxes, to the bit, so that both match alike.
-struct Rect
-{
-    double x0, y0, x1, y1, area;
-};
-
-inline Rect rectOf(double cx, double cy, double cw, double ch)
-{
-    return {cx - cw / 2, cy - ch / 2, cx + cw / 2, cy + ch / 2, std::max(0.0, cw) * std::max(0.0, ch)};
-}
-
-inline double iouOf(const Rect &a, const Rect &b)
-{
-    const double w = std::min(a.x1, b.x1) - std::max(a.x0, b.x0);
-    const double h = std::min(a.y1, b.y1) - std::max(a.y0, b.y0);
-    if (!(w > 0 && h > 0))
-        return 0.0;
-    const double inter = w * h;
-    const double uni = a.area + b.area - inter;
-    return uni > 0 ? inter / uni : 0.0;
-}
-
 // The row's predictions by confidence, highest first, ties in file order and NaN last.
 void sortPredictions(const QVector<Prediction> &predictions, int *order)
 {
@@ -101,7 +79,7 @@ void sortPredictions(const QVector<Prediction> &predictions, int *order)
 struct Scratch
 {
     std::vector<int> order;
-    QVarLengthArray<Rect, 32> rects;
+    QVarLengthArray<DetectionMetrics::Rect, 32> rects;
     QVarLengthArray<char, 32> matched;
     QVarLengthArray<char, 32> pointedAt;
 };
@@ -127,19 +105,20 @@ PredictionMatcher::Summary summarise(const ImageInfo &image, const int *order, c
     scratch.pointedAt.resize(nl);
     for (int l = 0; l < nl; ++l) {
         const BoxInfo &box = *labels[l];
-        scratch.rects[l] = rectOf(box.cx, box.cy, box.cw, box.ch);
+        scratch.rects[l] = DetectionMetrics::rectOf(box.cx, box.cy, box.cw, box.ch);
         scratch.matched[l] = scratch.pointedAt[l] = 0;
     }
     for (int k = 0; k < image.predictions.size(); ++k) {
         const Prediction &prediction = image.predictions[order[k]];
         if (!(prediction.score >= m.confidence))
             break; // the rest are lower
-        const Rect r = rectOf(prediction.cx, prediction.cy, prediction.cw, prediction.ch);
+        const DetectionMetrics::Rect r =
+            DetectionMetrics::rectOf(prediction.cx, prediction.cy, prediction.cw, prediction.ch);
         bool own = false;
         int free = -1, other = -1;
         double freeIou = 0, otherIou = 0;
         for (int l = 0; l < nl; ++l) {
-            const double v = iouOf(r, scratch.rects[l]);
+            const double v = DetectionMetrics::iouOf(r, scratch.rects[l]);
             // Boxes that do not touch never match, even at a threshold of 0.
             if (!(v >= m.iou && v > 0))
                 continue;
