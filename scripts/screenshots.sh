@@ -45,10 +45,18 @@ head -c 20000 "$demo/images/street_002.jpg" >"$ds/images/train/street_002.jpg"
 xvfb-run -a -s "-screen 0 1000x740x24" bash -s "$demo" <<'INNER'
 set -eu
 demo=$1
-build/boxmere 2>/dev/null &
-app=$!
-sleep 3
-xdotool search --name Annotator windowsize 1000 740
+# Starts the app with these arguments and gives its window the screen's size.
+start() {
+    build/boxmere "$@" 2>/dev/null &
+    app=$!
+    sleep 3
+    xdotool search --name Annotator windowsize 1000 740
+}
+stop() {
+    kill $app
+    wait $app 2>/dev/null || true
+}
+start
 sleep 1
 xdotool mousemove 300 59 click 1 type "$demo/images"
 xdotool mousemove 300 89 click 1 type "$demo/labels"
@@ -76,13 +84,9 @@ import -window root docs/dataset.png
 xdotool mousemove 950 308 click 1
 sleep 1.5
 import -window root docs/statistics.png
-kill $app
-wait $app 2>/dev/null || true
+stop
 # The data set of 80 classes, opened from the command line: tags, colours, the picker.
-build/boxmere "$demo/d80" 2>/dev/null &
-app=$!
-sleep 3
-xdotool search --name Annotator windowsize 1000 740
+start "$demo/d80"
 sleep 2
 import -window root docs/classes-grid.png
 xdotool mousemove 380 400 click 1
@@ -98,14 +102,10 @@ import -window root docs/classes-picker.png
 xdotool key Escape
 sleep 0.3
 import -window root docs/classes-editor.png
-kill $app
-wait $app 2>/dev/null || true
+stop
 # The segmentation data set: people outlined, signs as oriented boxes; then one
 # person's outline selected in the editor.
-build/boxmere "$demo/seg" 2>/dev/null &
-app=$!
-sleep 3
-xdotool search --name Annotator windowsize 1000 740
+start "$demo/seg"
 sleep 2
 import -window root docs/segmentation-grid.png
 xdotool mousemove 380 400 click 1
@@ -113,15 +113,11 @@ sleep 1.5
 xdotool mousemove 500 400 click 1
 sleep 0.5
 import -window root docs/segmentation-editor.png
-kill $app
-wait $app 2>/dev/null || true
+stop
 # A model's predictions against the labels: the grid filtered to images with missed
 # boxes, most disagreements first; the first of them in the editor with its first
 # disagreement selected; the metrics panel.
-build/boxmere "$demo/pred" --predictions "$demo/pred/predictions" 2>/dev/null &
-app=$!
-sleep 3
-xdotool search --name Annotator windowsize 1000 740
+start "$demo/pred" --predictions "$demo/pred/predictions"
 sleep 2
 xdotool mousemove 590 319 click 1
 sleep 0.5
@@ -170,20 +166,16 @@ sleep 0.5
 xdotool key Down Down Down Return
 sleep 1
 import -window root docs/review-needs-fix.png
-kill $app
-wait $app 2>/dev/null || true
+stop
 # Near-duplicates: a picture of train again in val, recompressed, and one twice in
 # train, a little smaller.
-build/boxmere "$demo/dup" 2>/dev/null &
-app=$!
-sleep 3
-xdotool search --name Annotator windowsize 1000 740
+start "$demo/dup"
 sleep 2
 xdotool mousemove 915 270 click 1
 sleep 3
 xdotool mousemove 640 272 click 1
 sleep 1
 import -window root docs/near-duplicates.png
-kill $app
+stop
 INNER
 rm -rf "$demo"
